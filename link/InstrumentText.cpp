@@ -1,0 +1,107 @@
+#include "link/InstrumentText.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace instrument_text {
+namespace {
+
+bool IsFlag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Parses a number of at most three digits; false when it exceeds 255.
+bool ReadSmallNumber(std::string_view f, size_t& i) {
+    unsigned v = 0;
+    size_t digits = 0;
+    while (i < f.size() && IsDigit(f[i])) {
+        v = v * 10 + static_cast<unsigned>(f[i] - '0');
+        ++i;
+        if (++digits > 3 || v > 255) return false;
+    }
+    return true;
+}
+
+// Tries to read one conversion at f[start] == '%'. On success sets `end`
+// (one past the conversion letter) and returns the formatted value.
+bool FormatOne(std::string_view f, size_t start, uint16_t arg, size_t& end, std::string& out) {
+    size_t i = start + 1;
+    while (i < f.size() && IsFlag(f[i])) ++i;
+    if (!ReadSmallNumber(f, i)) return false;
+    if (i < f.size() && f[i] == '.') {
+        ++i;
+        if (!ReadSmallNumber(f, i)) return false;
+    }
+    enum { kInt, kShort, kChar, kLong, kLongLong } len = kInt;
+    if (i < f.size() && f[i] == 'h') {
+        ++i;
+        len = kShort;
+        if (i < f.size() && f[i] == 'h') ++i, len = kChar;
+    } else if (i < f.size() && f[i] == 'l') {
+        ++i;
+        len = kLong;
+        if (i < f.size() && f[i] == 'l') ++i, len = kLongLong;
+    }
+    if (i >= f.size() || !std::strchr("diuxXoc", f[i])) return false;
+    const char conv = f[i];
+    end = i + 1;
+    const std::string spec(f.substr(start, end - start));
+    char buf[600];
+    const unsigned value = arg;  // zero-extended
+    int n;
+    if (conv == 'c') {
+        n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(value));
+    } else if (len == kLong) {
+        n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned long>(value));
+    } else if (len == kLongLong) {
+        n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned long long>(value));
+    } else {
+        // int, and the h / hh forms, which printf narrows itself.
+        n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(value));
+    }
+    if (n < 0) return false;
+    // %c of 0 yields a NUL character; keep the text a C string.
+    out.append(buf, std::strlen(buf) < static_cast<size_t>(n) ? std::strlen(buf) : static_cast<size_t>(n));
+    return true;
+}
+
+}  // namespace
+
+std::string Format(std::string_view f, uint16_t arg, size_t maxChars) {
+    std::string out;
+    bool used = false;
+    for (size_t i = 0; i < f.size() && out.size() < maxChars;) {
+        if (f[i] != '%') {
+            out += f[i++];
+            continue;
+        }
+        if (i + 1 < f.size() && f[i + 1] == '%') {
+            out += '%';
+            i += 2;
+            continue;
+        }
+        size_t end = 0;
+        if (!used && FormatOne(f, i, arg, end, out)) {
+            used = true;
+            i = end;
+        } else {
+            out += f[i++];  // printed literally; the rest follows as plain text
+        }
+    }
+    if (out.size() > maxChars) out.resize(maxChars);
+    return out;
+}
+
+std::string FormatPacket(const uint8_t* payload, size_t n, size_t maxChars) {
+    if (n < 1) return {};
+    size_t start = 1, zero = start;
+    while (zero < n && payload[zero] != 0 && zero - start < kPrintPacketMax) ++zero;
+    std::string_view format(reinterpret_cast<const char*>(payload + start), zero - start);
+    // The argument follows the zero byte; with the text cut at 255 characters
+    // the zero is looked for right after the kept text.
+    size_t argAt = zero + 1;
+    const uint16_t lo = argAt < n ? payload[argAt] : 0;
+    const uint16_t hi = argAt + 1 < n ? payload[argAt + 1] : 0;
+    return Format(format, static_cast<uint16_t>(lo | (hi << 8)), maxChars);
+}
+
+}  // namespace instrument_text

@@ -1,0 +1,52 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace platform {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+struct MessageBoxRequest {
+    QWidget* owner = nullptr;
+    std::string text;   // UTF-8
+    std::string title;  // UTF-8
+    MsgIcon icon = MsgIcon::None;
+    MsgButtons buttons = MsgButtons::Ok;
+};
+
+using MessageBoxHandler = std::function<MsgResult(const MessageBoxRequest&)>;
+
+// The one message-box function of the whole system. It shows a modal box
+// through the installed handler (platform_gui installs QMessageBox); with no
+// handler it writes the text to stderr and answers Ok.
+MsgResult ShowMessageBox(const MessageBoxRequest& request);
+MsgResult ShowMessageBox(const std::string& text, const std::string& title,
+                         MsgIcon icon = MsgIcon::None, MsgButtons buttons = MsgButtons::Ok,
+                         QWidget* owner = nullptr);
+
+// Replaces the handler; returns the previous one.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// For tests: while alive, every box is recorded and answered with `answer`
+// instead of being shown.
+class MessageBoxInterceptor {
+public:
+    explicit MessageBoxInterceptor(MsgResult answer = MsgResult::Ok);
+    ~MessageBoxInterceptor();
+    void SetAnswer(MsgResult answer);
+    std::vector<MessageBoxRequest> Boxes() const;
+    std::vector<std::string> Texts() const;
+    void Clear();
+
+private:
+    struct State;
+    State* state_;
+    MessageBoxHandler previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Registered messages between processes of one user. An endpoint is a
+// (message name, 32-bit id) pair, served by a datagram socket in the user's
+// private runtime folder ($XDG_RUNTIME_DIR, else a 0700 folder under /tmp).
+// A post carries (wParam, lParam); id 0xFFFFFFFF broadcasts to every
+// endpoint of that name.
+constexpr uint32_t kBroadcastId = 0xFFFFFFFFu;
+
+struct EndpointMessage {
+    uint32_t wParam = 0;
+    uint32_t lParam = 0;
+};
+
+// Makes sure the folder for `name` exists and is usable (the registration
+// step). False only when it cannot be created or used.
+bool RegisterMessageName(const std::string& name);
+
+// Posts to (name, id); to all endpoints of the name for kBroadcastId.
+// Returns false when no endpoint took the message.
+bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam);
+
+class MessageEndpoint {
+public:
+    // Creates the receiving endpoint (name, id); null when that fails.
+    static std::unique_ptr<MessageEndpoint> Create(const std::string& name, uint32_t id);
+    ~MessageEndpoint();
+
+    uint32_t Id() const { return id_; }
+    const std::string& Name() const { return name_; }
+    // Waits up to timeoutMs (-1: no limit; 0: only look) for one message.
+    std::optional<EndpointMessage> Receive(int timeoutMs);
+    // Readable while a message waits (for QSocketNotifier on the GUI thread).
+    int Fd() const { return fd_; }
+
+private:
+    MessageEndpoint(std::string name, uint32_t id, int fd, std::string path);
+    std::string name_;
+    uint32_t id_;
+    int fd_;
+    std::string path_;
+};
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "link/InstrumentText.h"
+
+using instrument_text::Format;
+
+struct FormatCase {
+    const char* format;
+    uint16_t arg;
+    const char* want;
+};
+
+TEST(InstrumentText, ServesOneIntegerConversionAndPrintsTheRestLiterally) {
+    const std::vector<FormatCase> cases = {
+        {"%d", 0x012A, "298"},
+        {"Lane %u ok", 3, "Lane 3 ok"},
+        {"%i", 0xFFFF, "65535"},  // zero-extended
+        {"%hd", 0xFFFF, "-1"},    // printf's own narrowing of h
+        {"%hhu", 0x1234, "52"},
+        {"%ld|%lld", 7, "7|%lld"},
+        {"%04X", 0xBEEF, "BEEF"},
+        {"%#x", 255, "0xff"},
+        {"%-5d|", 42, "42   |"},
+        {"%+.3d", 5, "+005"},
+        {"%o", 8, "10"},
+        {"%c", 'A', "A"},
+        {"100%%", 1, "100%"},
+        {"%d%%", 50, "50%"},
+        {"%s", 0x4141, "%s"},
+        {"%n", 0, "%n"},
+        {"%p", 0, "%p"},
+        {"%f", 1, "%f"},
+        {"%*d", 5, "%*d"},
+        {"%.*d", 5, "%.*d"},
+        {"%256d", 1, "%256d"},
+        {"%.300d", 1, "%.300d"},
+        {"%255d", 1, nullptr},  // width 255 is allowed: checked below
+        {"%d and %d", 4, "4 and %d"},
+        {"%s then %d", 9, "%s then 9"},
+        {"%", 1, "%"},
+        {"abc%", 1, "abc%"},
+        {"%l", 1, "%l"},
+        {"%lll d", 1, "%lll d"},
+    };
+    for (const auto& c : cases) {
+        std::string got = Format(c.format, c.arg, 255);
+        if (c.want) {
+            EXPECT_EQ(got, c.want) << "format " << c.format;
+        } else {
+            EXPECT_EQ(got, std::string(254, ' ') + "1") << "format " << c.format;
+        }
+    }
+}
+
+TEST(InstrumentText, CutsTheResultAtTheLimit) {
+    EXPECT_EQ(Format(std::string(250, 'x'), 0, 199).size(), 199u);
+    EXPECT_EQ(Format("%200d%", 1, 199).size(), 199u);
+    EXPECT_EQ(Format("%250d", 7, 255), std::string(249, ' ') + "7");
+}
+
+TEST(InstrumentText, PacketArgumentComesOnlyFromThePayload) {
+    // 0D "%d" 00 2A 01: the argument is 0x012A.
+    const uint8_t full[] = {0x0D, '%', 'd', 0x00, 0x2A, 0x01};
+    EXPECT_EQ(instrument_text::FormatPacket(full, sizeof full, 255), "298");
+    // The high byte is missing: it counts as 0.
+    EXPECT_EQ(instrument_text::FormatPacket(full, 5, 255), "42");
+    // No argument at all, and no zero byte: 0.
+    EXPECT_EQ(instrument_text::FormatPacket(full, 3, 255), "0");
+    const uint8_t dbg[] = {0x0D, 'v', '=', '%', 'u', 0x00, 0x34, 0x12};
+    EXPECT_EQ(instrument_text::FormatPacket(dbg, sizeof dbg, 199), "v=4660");
+    const uint8_t dbg2[] = {0x0D, '%', 'u', 0x00, 0x80, 0x00};
+    EXPECT_EQ(instrument_text::FormatPacket(dbg2, sizeof dbg2, 199), "128");
+}
