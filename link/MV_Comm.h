@@ -145,6 +145,13 @@ public:
     void SetChannel(uint8_t value, Completion onComplete);
     void SetDutConfig(const uint8_t* record12, Completion onComplete);
 
+    // Replaces the instrument's firmware with the Intel HEX file: decodes the
+    // embedded RAM loader and the file here (texts to onMessage, the total to
+    // onUpdateStart), then the worker runs the update sequence. A file that
+    // does not decode shows a message box and completes with
+    // LINK_RETRIES_EXCEEDED inside the call.
+    void UpdateFirmware(const std::string& fileName, Completion onComplete);
+
     // Closes the port and opens it again for the same device path, with the
     // texts "> Port Reset" and "> Port reset complete" (or "> Port reset
     // FAILED! (Object allocation error)", then false) to onMessage.

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include "sim/InstrumentSim.h"
+#include "sim/LoaderSim.h"
 
 int main() {
     // Block the ending signals before any thread exists, so that only
@@ -16,6 +17,8 @@ int main() {
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 
     sim::InstrumentSim instrument;
+    sim::LoaderSim loader;  // answers the firmware update
+    instrument.SetExtension(&loader);
     if (!instrument.Start()) {
         std::fprintf(stderr, "instrument-sim: no pseudo-terminal available\n");
         return 1;
@@ -26,5 +29,6 @@ int main() {
     int sig = 0;
     sigwait(&ending, &sig);
     instrument.Stop();
+    instrument.SetExtension(nullptr);
     return 0;
 }

@@ -1,0 +1,169 @@
+#include "fwupdater/UpdaterLink.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+
+#include "link/InstrumentFrame.h"
+#include "fwupdater/UpdaterOptions.h"
+#include "platform/Clock.h"
+
+namespace pallumo {
+namespace {
+constexpr uint32_t kIdleDrainMs = 10;
+constexpr const char* kWriteErrorText = "RS-Port write error - Check cabling";
+}  // namespace
+
+std::vector<uint32_t> PortFailureNotices(int error) {
+    if (error == EACCES || error == EBUSY || error == EPERM) return {notice::kPortAccessDenied, notice::kPortFailed};
+    return {notice::kPortFailed};
+}
+
+USerIO::USerIO(const std::string& devicePath, const NoticeFn& notice) {
+    int error = 0;
+    if (!port_.Open(devicePath, &error)) {
+        if (notice)
+            for (uint32_t value : PortFailureNotices(error)) notice(notice::kPort, value);
+        throw std::runtime_error("Could not open port ");
+    }
+    if (notice) notice(notice::kPort, notice::kPortOpened);
+}
+
+size_t USerIO::Write(const uint8_t* bytes, size_t n) { return port_.Write(bytes, n); }
+
+void USerIO::Poll() {
+    const uint32_t now = platform::TickCountMs();
+    if (polled_ && now == lastPollTick_) return;
+    polled_ = true;
+    lastPollTick_ = now;
+    if (head_ > 4096 && head_ * 2 > held_.size()) {
+        held_.erase(held_.begin(), held_.begin() + static_cast<long>(head_));
+        head_ = 0;
+    }
+    uint8_t chunk[512];
+    for (;;) {
+        const long got = port_.ReadNow(chunk, sizeof chunk);
+        if (got <= 0) break;
+        held_.insert(held_.end(), chunk, chunk + got);
+        lastStoreTick_ = now;
+        if (static_cast<size_t>(got) < sizeof chunk) break;
+    }
+}
+
+void USerIO::WaitForData(uint32_t ms) {
+    if (port_.WaitReadable(static_cast<int>(ms)) == platform::SerialPort::Wait::Error) platform::SleepMs(ms);
+}
+
+void USerIO::Consume(uint8_t* dst, size_t n) {
+    if (dst) std::copy(held_.begin() + static_cast<long>(head_), held_.begin() + static_cast<long>(head_ + n), dst);
+    head_ += n;
+}
+
+MV_Comm::MV_Comm(const std::string& devicePath, NoticeFn notice) : notice_(std::move(notice)) {
+    platform::BeginTimerResolution();
+    try {
+        try {
+            port_ = std::make_unique<USerIO>(devicePath, notice_);
+        } catch (const std::bad_alloc&) {
+            throw std::runtime_error("Could not create serial communications object");
+        }
+    } catch (...) {
+        platform::EndTimerResolution();
+        throw;
+    }
+}
+
+MV_Comm::~MV_Comm() { platform::EndTimerResolution(); }
+
+std::unique_ptr<IntelHexDecoder> MV_Comm::Decode(const std::function<std::unique_ptr<IntelHexDecoder>()>& decode) {
+    try {
+        auto image = decode();
+        Notice(notice::kFile, notice::kFileParsed);
+        return image;
+    } catch (const IntelHexError& e) {
+        switch (e.kind()) {
+        case IntelHexError::Kind::FileOpen: Notice(notice::kFile, notice::kFileCannotOpen); break;
+        case IntelHexError::Kind::NoRecords: Notice(notice::kFile, notice::kFileNoRecords); break;
+        case IntelHexError::Kind::Corrupted: Notice(notice::kFile, notice::kFileCorrupted); break;
+        case IntelHexError::Kind::ReadPastEnd: break;
+        }
+        throw;
+    }
+}
+
+void MV_Comm::UpdateFirmware(const std::string& fileName, const CompletionHook& completion) {
+    if (state_ != 1) {
+        if (completion) completion(LINK_BUSY);
+        return;
+    }
+    std::unique_ptr<IntelHexDecoder> loader = Decode([] { return firmware_update::DecodeRamLoader(); });
+    std::unique_ptr<IntelHexDecoder> firmware =
+        Decode([&] { return std::make_unique<IntelHexDecoder>(HexFile{fileName}); });
+
+    if (onUpdateStart) onUpdateStart(loader->TotalBytes() + firmware->TotalBytes());
+    state_ = 24;  // the update holds the link
+    const firmware_update::Outcome outcome =
+        firmware_update::Run(*loader, *firmware, *this, firmware_update::Options{true});
+    LinkResult result = LINK_OK;
+    switch (outcome) {
+    case firmware_update::Outcome::Ok: result = LINK_OK; break;
+    case firmware_update::Outcome::Refused: result = LINK_REFUSED; break;
+    case firmware_update::Outcome::NoResponse:
+    case firmware_update::Outcome::Stopped: result = LINK_NO_RESPONSE; break;
+    }
+    // Cleanup: free both images, idle again, complete.
+    loader.reset();
+    firmware.reset();
+    state_ = 1;
+    if (completion) completion(result);
+    // The idle pass: take and drop one frame that may still arrive.
+    uint8_t payload[frame::kMaxFrame];
+    size_t n = 0;
+    NextPayload(kIdleDrainMs, payload, &n);
+}
+
+bool MV_Comm::Write(const uint8_t* bytes, size_t n) {
+    if (port_->Write(bytes, n) == n) return true;
+    if (onError) onError(kWriteErrorText);
+    return false;
+}
+
+firmware_update::Poll MV_Comm::NextPayload(uint32_t waitMs, uint8_t* payload, size_t* n) {
+    const uint32_t start = platform::TickCountMs();
+    for (;;) {
+        port_->Poll();
+        // Take frames from what is held; stop when the bytes held are an
+        // incomplete frame (nothing was consumed).
+        for (;;) {
+            const size_t before = port_->Available();
+            if (before == 0) break;
+            const bool stalled = platform::TickCountMs() - port_->LastStoreTick() > frame::kStalledFrameGapMs;
+            const size_t length = frame::Receive(*port_, payload, stalled);
+            if (length > 0) {
+                *n = frame::Unpack(payload, length);
+                if (*n > 0) return firmware_update::Poll::Payload;
+                continue;  // an empty payload counts as no frame
+            }
+            if (port_->Available() == before) break;
+        }
+        const uint32_t elapsed = platform::TickCountMs() - start;
+        if (elapsed >= waitMs) return firmware_update::Poll::Nothing;
+        port_->WaitForData(std::min<uint32_t>(waitMs - elapsed, 10));
+    }
+}
+
+bool MV_Comm::Sleep(uint32_t ms) {
+    platform::SleepMs(ms);
+    return true;
+}
+
+void MV_Comm::FailureText(const std::string& text) {
+    if (onError) onError(text);
+}
+
+void MV_Comm::Progress(uint32_t bytesSent) {
+    if (onProgress) onProgress(bytesSent);
+}
+
+}  // namespace pallumo

@@ -1,0 +1,133 @@
+// The real pallumo program against the simulated instrument: exit statuses
+// as the shell sees them (modulo 256), its console output, and signals
+// ignored during an update.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "tests/fwupdater/UpdaterTestSupport.h"
+
+extern char** environ;
+
+using namespace updater_test;
+
+namespace {
+
+struct Outcome {
+    int status = -1000;  // exit status 0 to 255; -1000 when it did not exit
+    std::string out;
+};
+
+// Runs pallumo with args; `during` runs while it is running (with its pid).
+Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                   const std::function<void(pid_t)>& during = nullptr, int timeoutMs = 60000) {
+    const std::string outPath = ::testing::TempDir() + "pallumo_out_" + std::to_string(::getpid()) + ".txt";
+    std::vector<std::string> argStore = {PALLUMO_BINARY};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+    envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, PALLUMO_BINARY, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    Outcome o;
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start " << PALLUMO_BINARY;
+        return o;
+    }
+    if (during) during(pid);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            ADD_FAILURE() << "pallumo did not end in time";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
+    std::ifstream in(outPath, std::ios::binary);
+    o.out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::remove(outPath.c_str());
+    return o;
+}
+
+TEST(PallumoProgram, ExitStatusesAreTheCodesModulo256) {
+    const std::string file = WriteFile("pallumo_program_fw.hex", FirmwareText({{0x10000, 64}}));
+    const std::string notAFolder = WriteFile("pallumo_not_a_folder", "x");
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{}, {}, 0},
+        {{"-x"}, {}, 248},                          // -8
+        {{"-c", "0"}, {}, 247},                     // -9
+        {{"-c"}, {}, 254},                          // -2
+        {{"-d"}, {}, 253},                          // -3
+        {{"-q"}, {}, 252},                          // -4
+        {{"-f"}, {}, 251},                          // -5
+        {{"-m", "N"}, {}, 249},                     // -7
+        {{"stray"}, {}, 255},                       // -1
+        {{"-d", "/dev/no-such-port", "-f", file}, {}, 255},
+        {{"-m", "PALLUMO.X", "00000001", "-?"}, {"XDG_RUNTIME_DIR=" + notAFolder}, 246},  // -10
+    };
+    for (const auto& c : cases) {
+        std::string name;
+        for (const auto& a : c.args) name += a + " ";
+        SCOPED_TRACE(name);
+        EXPECT_EQ(RunPallumo(c.args, c.env).status, c.status);
+    }
+}
+
+TEST(PallumoProgram, UpdatesTheSimulatedInstrumentAndIgnoresSignals) {
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.started);
+    const std::string file = WriteFile("pallumo_program_fw2.hex", FirmwareText({{0x10000, 2000}, {0x40000, 40}}));
+    const IntelHexDecoder firmware{HexFile{file}};
+    const auto loader = firmware_update::DecodeRamLoader();
+
+    // Ctrl+C, termination, hang-up and quit while the update runs.
+    const Outcome o = RunPallumo({"-d", sim.instrument.SlavePath(), "-f", file}, {}, [&](pid_t pid) {
+        const uint32_t start = platform::TickCountMs();
+        while (sim.loader.Count(sim::LoaderSim::Step::Reset) == 0 && platform::TickCountMs() - start < 20000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::kill(pid, sig);
+    });
+    EXPECT_EQ(o.status, 0);
+    const uint32_t total = loader->TotalBytes() + firmware.TotalBytes();
+    std::string want = "\nMerovan Pallumo - V1.0.0" + std::string(pallumo::kProgressStartText);
+    for (uint32_t sent : ChunkProgress(*loader, firmware)) want += pallumo::ProgressText(sent, total);
+    want += pallumo::ProgressText(total, total) + "\nCompleted succesfully - Reset device\n";
+    EXPECT_EQ(o.out, want);
+    EXPECT_EQ(sim.loader.FlashImage(), ImageBytes(firmware));
+    EXPECT_EQ(sim.loader.RamImage(), ImageBytes(*loader));
+}
+
+}  // namespace
