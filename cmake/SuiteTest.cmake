@@ -1,14 +1,16 @@
 include(GoogleTest)
 
 # suite_add_test(NAME <name> SOURCES <files...> LIBS <targets...>
-#                [THREAD] [GUI] [TIMEOUT <seconds>])
+#                [THREAD] [GUI] [TIMEOUT <seconds>] [PREFIX <text>])
+#
+# PREFIX: put before every ctest name (e.g. "cts." for a program built twice).
 #
 # THREAD: the test exercises threads; it is also built and run under
 #         ThreadSanitizer (label "thread"). Keep Qt widgets out of such tests.
 # GUI:    links Qt Widgets and uses the suite's GUI test main, which selects
 #         the offscreen platform when none is set.
 function(suite_add_test)
-  cmake_parse_arguments(T "THREAD;GUI" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREAD;GUI" "NAME;TIMEOUT;PREFIX" "SOURCES;LIBS" ${ARGN})
   if(SUITE_THREAD_TESTS_ONLY AND NOT T_THREAD)
     return()
   endif()
@@ -32,6 +34,7 @@ function(suite_add_test)
   endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX "${T_PREFIX}"
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${labels}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
