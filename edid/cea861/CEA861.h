@@ -15,7 +15,7 @@
 // The data block kinds live in their own files: CeaDataBlock.cpp (type entry,
 // shared field functions), CeaAudioVideo.cpp (audio, video, speaker allocation,
 // VESA DTC), CeaExtendedTag.cpp, CeaVddi.cpp (VESA video display device
-// information), CeaVendorSpecific.cpp (HDMI VSDB and other vendors) and
+// information), CeaVendorDataBlock.cpp (HDMI VSDB and other vendors) and
 // CeaHfVsdb.cpp (HDMI Forum VSDB, sink monitor build only).
 
 #include "edid/BlockDetectors.h"
@@ -202,7 +202,7 @@ class CEA861 final : public ECHelper {
   ECVariant GetPrimaryReserved(int32_t, uint8_t* block, EntryInfo*);
   void ClearPrimaryReserved(int32_t, uint8_t* block, EntryInfo* info, ECVariant value);
 
-  // Vendor-specific data blocks (CeaVendorSpecific.cpp).
+  // Vendor-specific data blocks (CeaVendorDataBlock.cpp).
   ECVariant GetVendorKind(int32_t, uint8_t* block, EntryInfo* info);
   void SetVendorKind(int32_t, uint8_t* block, EntryInfo*, ECVariant value);
   void RethinkVendorSpecific(ECEntry* entry);

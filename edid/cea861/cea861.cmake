@@ -6,6 +6,6 @@ list(APPEND EDID_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/CeaAudioVideo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CeaExtendedTag.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CeaVddi.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CeaVendorSpecific.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CeaVendorDataBlock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CeaHfVsdb.cpp
 )

@@ -7,26 +7,14 @@
 
 #include "link/Crc16.h"
 #include "link/IntelHexDecoder.h"
+#include "support/HexRecord.h"
 
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// One record line with its checksum.
-std::string Rec(uint8_t type, uint16_t address, const Bytes& data) {
-    Bytes body = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
-                  static_cast<uint8_t>(address), type};
-    body.insert(body.end(), data.begin(), data.end());
-    uint8_t sum = 0;
-    for (uint8_t b : body) sum = static_cast<uint8_t>(sum + b);
-    body.push_back(static_cast<uint8_t>(-sum));
-    std::string line = ":";
-    char hex[3];
-    for (uint8_t b : body) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line + "\n";
+std::string Rec(uint8_t type, uint16_t address, const std::vector<uint8_t>& data) {
+    return test_hex::Record(type, address, data);
 }
 
 std::string Seg(uint16_t segment) { return Rec(2, 0, {static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment)}); }

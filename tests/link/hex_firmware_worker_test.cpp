@@ -21,25 +21,14 @@
 #include "platform/MessageBox.h"
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
+#include "support/HexRecord.h"
 
 namespace {
 
 constexpr int kGenerousMs = 60000;
 
 std::string Rec(uint8_t type, uint16_t address, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> body = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
-                                 static_cast<uint8_t>(address), type};
-    body.insert(body.end(), data.begin(), data.end());
-    uint8_t sum = 0;
-    for (uint8_t b : body) sum = static_cast<uint8_t>(sum + b);
-    body.push_back(static_cast<uint8_t>(-sum));
-    std::string line = ":";
-    char hex[3];
-    for (uint8_t b : body) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        line += hex;
-    }
-    return line + "\n";
+    return test_hex::Record(type, address, data);
 }
 
 // 1,200 bytes at 0x10000.
