@@ -20,6 +20,7 @@
 #include "platform/MessageEndpoint.h"
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
+#include "support/HexRecord.h"
 
 namespace updater_test {
 
@@ -43,19 +44,7 @@ struct SimulatedInstrument {
 inline std::string FirmwareText(const std::vector<std::pair<uint32_t, uint32_t>>& segments) {
     std::string text;
     auto rec = [&](uint8_t type, uint16_t address, const std::vector<uint8_t>& data) {
-        std::vector<uint8_t> body = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
-                                     static_cast<uint8_t>(address), type};
-        body.insert(body.end(), data.begin(), data.end());
-        uint8_t sum = 0;
-        for (uint8_t b : body) sum = static_cast<uint8_t>(sum + b);
-        body.push_back(static_cast<uint8_t>(-sum));
-        text += ":";
-        char hex[3];
-        for (uint8_t b : body) {
-            std::snprintf(hex, sizeof hex, "%02X", b);
-            text += hex;
-        }
-        text += "\r\n";
+        text += test_hex::Record(type, address, data, "\r\n");
     };
     for (const auto& [address, size] : segments) {
         uint32_t pos = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // Builds Intel HEX record lines for test images: ':' + byte count, address,
-// type, data and checksum in hexadecimal, then a line feed.
+// type, data and checksum in hexadecimal, then the line end.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -8,7 +8,8 @@
 
 namespace test_hex {
 
-inline std::string Record(uint8_t type, uint16_t address, const std::vector<uint8_t>& data) {
+inline std::string Record(uint8_t type, uint16_t address, const std::vector<uint8_t>& data,
+                          const char* lineEnd = "\n") {
     std::vector<uint8_t> body = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
                                  static_cast<uint8_t>(address), type};
     body.insert(body.end(), data.begin(), data.end());
@@ -21,7 +22,7 @@ inline std::string Record(uint8_t type, uint16_t address, const std::vector<uint
         std::snprintf(hex, sizeof hex, "%02X", b);
         line += hex;
     }
-    return line + "\n";
+    return line + lineEnd;
 }
 
 }  // namespace test_hex
