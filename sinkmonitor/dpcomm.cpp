@@ -120,8 +120,8 @@ void dpcomm_t::drop_first_held() {
 // frame of at least 3 bytes. A gap of more than one per-byte time-out inside
 // a frame, a length below 3 and a wrong checksum each cost the first held
 // byte, and the search goes on at the next one; bytes after a good frame stay
-// held for the next call. A cycle on a silent line lasts about two per-byte
-// time-outs.
+// held for the next call. A cycle on a silent line lasts about one per-byte
+// time-out.
 bool dpcomm_t::receive_frame(packet_t* packet) {
     int tries = 3;
     HeldBytes src{buffer_, held_};

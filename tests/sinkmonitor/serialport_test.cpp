@@ -113,6 +113,38 @@ TEST_F(SinkSerialPort, AShortReadLatchesFourteenAndBlocksReadsUntilCleared) {
     EXPECT_EQ(got[0], 7);
 }
 
+TEST_F(SinkSerialPort, AWriteThatCannotDrainGivesUpWithTwelveAndThePortRecovers) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    // Nobody reads the other side, so the line's buffers fill up and one
+    // write finds no room for the rest of its bytes.
+    const std::vector<uint8_t> block(1000, 0x5A);
+    bool failed = false;
+    steady::duration failedAfter{};
+    const auto end = steady::now() + ms(60000);
+    while (!failed && steady::now() < end) {
+        const auto t0 = steady::now();
+        if (!port.write(block.data(), block.size())) {
+            failed = true;
+            failedAfter = steady::now() - t0;
+        }
+    }
+    ASSERT_TRUE(failed);
+    // It waited for room (1 ms per byte plus 150 ms) and then gave up.
+    EXPECT_GE(failedAfter, ms(1000));
+    EXPECT_LT(failedAfter, ms(30000));
+    EXPECT_EQ(port.get_error(), serialport_t::kErrWriteFailed);
+    EXPECT_EQ(port.get_error(), 0);  // transient
+    EXPECT_FALSE(port.is_broken());
+    // Once the other side reads again, writing works again.
+    uint8_t buf[4096];
+    while (pty.WaitReadable(200) == platform::SerialPort::Wait::Readable && pty.ReadNow(buf, sizeof buf) > 0) {
+    }
+    const uint8_t b = 0x42;
+    EXPECT_TRUE(port.write(&b, 1));
+    EXPECT_TRUE(port.close());
+}
+
 TEST_F(SinkSerialPort, BytesNobodyReadsFillTheRingTo2047) {
     serialport_t port("Sim", pty.SlavePath());
     ASSERT_TRUE(port.open());
