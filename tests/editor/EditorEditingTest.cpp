@@ -12,6 +12,7 @@
 #include "platform/MessageBox.h"
 
 #include <QAction>
+#include <QImage>
 #include <QTest>
 
 #include <cstring>
@@ -214,6 +215,7 @@ TEST_F(EditorEditing, QuickConfigWritesAPresetIntoTheDescriptor) {
   TxtField* hex = form->HexView();
   ASSERT_EQ(hex->BlockCount(), 1);
   const uint8_t* ref = ed.Collection()->GetBlock(0)->Reference();
+  ASSERT_NE(ref, nullptr);
   int changed = 0;
   for (int i = 0; i < 128; ++i) changed += ref[i] != Bytes(0)[i] ? 1 : 0;
   EXPECT_GT(changed, 0);
@@ -221,6 +223,19 @@ TEST_F(EditorEditing, QuickConfigWritesAPresetIntoTheDescriptor) {
     if (ref[i] != Bytes(0)[i]) {
       EXPECT_TRUE((i >= 72 && i < 90) || i == 127) << i;
     }
+  }
+  // What the view draws: exactly those bytes on the changed background.
+  QImage image(hex->size(), QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  hex->render(&image);
+  const QRgb mark = hex->ChangedBackgroundColor().rgb();
+  for (int i = 0; i < 128; ++i) {
+    const QRect cell = hex->ByteRect(0, i);
+    int marked = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+      for (int x = cell.left(); x <= cell.right(); ++x) marked += image.pixel(x, y) == mark ? 1 : 0;
+    }
+    EXPECT_EQ(marked * 3 > cell.width() * cell.height(), ref[i] != Bytes(0)[i]) << i;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -212,13 +213,32 @@ TEST_F(EditorWindow, TheRealOpenDialogAnswersWithItsFile) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(reinterpret_cast<const char*>(BaseBlock().data()), 128);
   }
+  {
+    QFile f(dir.filePath(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
   // No hook: the Qt dialog runs modally and is answered from a timer. A
   // lower-case name matches the "*.BIN" filter.
   bool answered = false;
+  bool binListed = false;
+  bool txtListed = true;
   QTimer::singleShot(100, [&] {
     auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
+    dialog->setDirectory(dir.path());
     dialog->selectNameFilter(dialog->nameFilters().at(1));
+    // What the dialog lists under "Binary EDID files (*.BIN)".
+    auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    auto listed = [view](const QString& file) {
+      if (!view || !view->model()) return false;
+      const QModelIndex root = view->rootIndex();
+      for (int r = 0; r < view->model()->rowCount(root); ++r) {
+        if (view->model()->index(r, 0, root).data().toString() == file) return true;
+      }
+      return false;
+    };
+    binListed = QTest::qWaitFor([&] { return listed(QStringLiteral("base.bin")); }, 10000);
+    txtListed = listed(QStringLiteral("notes.txt"));
     // Typed into the file name field, as the operator does.
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     if (!edit) return;
@@ -234,6 +254,8 @@ TEST_F(EditorWindow, TheRealOpenDialogAnswersWithItsFile) {
   guard.start(20000);
   QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
   EXPECT_TRUE(answered);
+  EXPECT_TRUE(binListed);
+  EXPECT_FALSE(txtListed);
   EXPECT_EQ(ed.Collection()->Count(), 1);
 }
 
@@ -359,6 +381,89 @@ TEST_F(EditorWindow, AFaultInsideTheHostsCallbackLeavesTheTreeWorking) {
   ECEntry* week = ed.Find(QStringLiteral(":/0/Version/Vendor & Product ID/Week of manufacture"));
   Select(form, week);
   EXPECT_EQ(form->ShownEntry(), week);
+}
+
+TEST_F(EditorWindow, AHostThatReplacesTheBlocksFromAMessageLeavesNoDanglingEntry) {
+  ASSERT_EQ(ed.Add(BaseBlock()), 0);
+  ASSERT_EQ(ed.Add(BaseBlock()), 1);
+  form->show();
+  ECEntry* week = ed.Find(QStringLiteral(":/1/Version/Vendor & Product ID/Week of manufacture"));
+  Select(form, week);
+  ASSERT_EQ(form->ShownEntry(), week);
+  // The refused value's error reaches the host, which reads the device
+  // again from inside the callback: the entry being set is deleted.
+  int replaced = 0;
+  host.during = [&](uint32_t code) {
+    if (code != EC_HOST_MESSAGE || replaced++ > 0) return;
+    ECClearBlocks(ed.Handle());
+    Block b = BaseBlock();
+    b[16] = 3;
+    FixChecksum(b);
+    ECAddBlock(ed.Handle(), b.data(), 128);
+  };
+  form->ED_Numeric->setText(QStringLiteral("99"));
+  form->BTN_SetValueClick();
+  ASSERT_EQ(replaced, 1);
+  ASSERT_EQ(ed.Collection()->Count(), 1);
+  EXPECT_EQ(ed.Collection()->GetBlock(0)->Bytes()[16], 3);
+  ECEntry* shown = form->ShownEntry();
+  EXPECT_EQ(shown, form->SelectedEntry());
+  if (shown) {
+    bool alive = false;
+    ForEachEntry(ed.Collection()->Root(), [&](ECEntry* e) { alive = alive || e == shown; });
+    EXPECT_TRUE(alive);
+  }
+  EXPECT_TRUE(form->LV_EDID_tree->updatesEnabled());
+  EXPECT_EQ(form->HexView()->BlockCount(), 1);
+  // The window goes on working on the new block.
+  Select(form, ed.Find(QStringLiteral(":/0/Version/Vendor & Product ID/Week of manufacture")));
+  form->ED_Numeric->setText(QStringLiteral("9"));
+  form->BTN_SetValueClick();
+  EXPECT_EQ(ed.Collection()->GetBlock(0)->Bytes()[16], 9);
+}
+
+TEST_F(EditorWindow, AHostThatClearsTheBlocksWhileOneIsAddedLeavesNoDanglingEntry) {
+  ASSERT_EQ(ed.Add(BaseBlock()), 0);
+  form->show();
+  Select(form, ed.Find(QStringLiteral(":/0/Version/Vendor & Product ID/Week of manufacture")));
+  // A base block at index 1 is decoded with a warning; the host answers it
+  // by clearing the collection while the block is being added.
+  int cleared = 0;
+  host.during = [&](uint32_t code) {
+    if (code != EC_HOST_MESSAGE || cleared++ > 0) return;
+    ECClearBlocks(ed.Handle());
+  };
+  ed.Add(BaseBlock());
+  ASSERT_EQ(cleared, 1);
+  ECEntry* shown = form->ShownEntry();
+  EXPECT_EQ(shown, form->SelectedEntry());
+  if (shown) {
+    bool alive = false;
+    ForEachEntry(ed.Collection()->Root(), [&](ECEntry* e) { alive = alive || e == shown; });
+    EXPECT_TRUE(alive);
+  }
+  EXPECT_TRUE(form->LV_EDID_tree->updatesEnabled());
+  EXPECT_EQ(form->HexView()->BlockCount(), ed.Collection()->Count());
+}
+
+TEST_F(EditorWindow, ShowingAnEntryServesNoPendingEvents) {
+  platform::MessageBoxInterceptor boxes;
+  ASSERT_EQ(ed.Add(BaseBlock()), 0);
+  form->show();
+  // An event that is already queued (a host timer, a second click) must not
+  // run in the middle of showing an entry: it could free that entry.
+  int served = 0;
+  QObject receiver;
+  QTimer::singleShot(0, &receiver, [&] { ++served; });
+  Select(form, ed.Find(QStringLiteral(":/0/Version/Vendor & Product ID/Week of manufacture")));
+  form->ED_Numeric->setText(QStringLiteral("11"));
+  form->BTN_SetValueClick();
+  form->QuickConfigPick(ed.Find(QStringLiteral(":/0/Version/18-Byte data blocks/Descriptor 2")));
+  EXPECT_EQ(served, 0);
+  EXPECT_TRUE(boxes.Texts().empty());
+  QCoreApplication::sendPostedEvents();
+  QTest::qWait(1);
+  EXPECT_EQ(served, 1);
 }
 
 TEST_F(EditorWindow, SelectionSurvivesTheDeletionOfItsEntry) {
