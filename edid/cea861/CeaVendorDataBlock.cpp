@@ -224,8 +224,10 @@ void CEA861::SetExtensionFields(int32_t, uint8_t* block, EntryInfo*, ECVariant v
   const int length = Length(block);
   if (value.IsTrue()) {
     if (length >= 8) return;
+    // Bytes 6 and 7 of a partial block keep their fields; only the bytes that
+    // were outside the block start as zero.
+    for (int i = std::max(length + 1, 6); i <= 8; ++i) block[i] = 0;
     SetLength(block, 8);
-    block[6] = block[7] = block[8] = 0;
   } else if (length > 5) {
     SetLength(block, 5);  // the extension bytes stay in the copy beyond L
   }
@@ -439,11 +441,13 @@ void CEA861::Set3DMulti(int32_t, uint8_t* block, EntryInfo*, ECVariant value) {
   const int wanted = MultiBytes(value.Integer);
   if (present != wanted) {
     const int length = Length(block);
-    const int newLength = length + wanted - present;
-    if (!RoomFor(newLength)) return;
     const int s = Hdmi3DAllOffset(block);
+    // Only the bytes inside the block move; HDMI_3D_LEN follows the fields.
+    const int inside = std::clamp(length - s + 1, 0, present);
+    const int newLength = length + wanted - inside;
+    if (!RoomFor(newLength)) return;
     // 3D_MASK goes before 3D_Structure_ALL when shrinking.
-    Shift(block, s + present, length, wanted - present);
+    Shift(block, s + inside, length, wanted - inside);
     SetLength(block, newLength);
     Put3DLength(block, p, Hdmi3DLength(block, p) + wanted - present);
     block[p] = static_cast<uint8_t>((block[p] & 0x9F) | (value.Integer << 5));
@@ -608,9 +612,11 @@ void CEA861::SetVicLength(int32_t, uint8_t* block, EntryInfo*, ECVariant value) 
   const int old = VicLength(block, p);
   if (v != old) {
     const int length = Length(block);
-    const int newLength = length + v - old;
+    // Only the VICs inside the block move (HDMI_VIC_LEN may claim more).
+    const int present = std::clamp(length - (p + 1), 0, old);
+    const int newLength = length + v - present;
     if (!RoomFor(newLength)) return;
-    Shift(block, p + 2 + old, length, v - old);  // new VICs are 0; shrinking drops the last ones
+    Shift(block, p + 2 + present, length, v - present);  // new VICs are 0; shrinking drops the last ones
     SetLength(block, newLength);
     block[p + 1] = static_cast<uint8_t>((block[p + 1] & 0x1F) | (v << 5));
   }

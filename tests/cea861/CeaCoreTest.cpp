@@ -131,6 +131,7 @@ TEST_F(CeaCore, GrowthThatPushesDescriptorsPastTheBlockIsRefused) {
   ASSERT_EQ(b[2], 91);
   Load(b);
   EXPECT_EQ(Copy(), b);
+  EXPECT_EQ(E("18-Byte Descriptors in this block")->GetRangeHint(), "0 - 2");  // (127 - 91) / 18
   SetInt(D(2, "Short video descriptor count"), 23);
   EXPECT_EQ(Errors(), QStringList{"CEA-861 codec internal error triggered with message:\r\n"
                                   "'SaveBlock() Failed - Target space overrun'."});
@@ -257,6 +258,27 @@ TEST_F(CeaCore, DescriptorCountWritesTemplatesIntoFreeSlots) {
   EXPECT_EQ(Slice(Bytes(), 26, 44), ByteList(18, 0));
   EXPECT_EQ(ChildNames(count), QStringList{"Descriptor 0"});
   EXPECT_TRUE(edid_test::ChecksumGood(Bytes()));
+}
+
+TEST_F(CeaCore, LastDescriptorMayEndAtByte126) {
+  // 105 bytes of data blocks: d = 109, room for exactly one descriptor.
+  ByteList big(32, 0x01);
+  big[0] = 0x5F;
+  ByteList rest(9, 0x02);
+  rest[0] = 0x48;
+  Load(MakeCea({big, big, big, rest}));
+  ASSERT_EQ(Bytes()[2], 109);
+  ECEntry* count = E("18-Byte Descriptors in this block");
+  EXPECT_EQ(count->GetRangeHint(), "0 - 1");
+  SetInt(count, 1);
+  EXPECT_TRUE(Errors().isEmpty());
+  EXPECT_EQ(Slice(Bytes(), 109, 127), kDtd1080p);
+  EXPECT_EQ(ChildNames(count), QStringList{"Descriptor 0"});
+  EXPECT_TRUE(edid_test::ChecksumGood(Bytes()));
+  const Block before = Copy();
+  SetInt(count, 2);
+  EXPECT_EQ(Errors(), QStringList{"Range error - Too many 18 byte descriptors."});
+  EXPECT_EQ(Copy(), before);
 }
 
 TEST_F(CeaCore, DescriptorsCanBeAddedToAnEmptyBlock) {

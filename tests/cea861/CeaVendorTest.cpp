@@ -166,6 +166,43 @@ TEST_F(CeaVendor, GrowthPast31BytesIsRefused) {
   ExpectRefused("Insufficient space - VSDB max. length (31 bytes) Exceeded by 2 bytes", before);
 }
 
+TEST_F(CeaVendor, FlagBitsReservedActionsAndFourLatencies) {
+  // Reserved bits set in bytes 6, 8 and p; four latencies; the section at 13.
+  LoadVsdb({0x6E, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x86, 0x44, 0xF0, 0x10, 0x20, 0x30, 0x40, 0x87, 0x00});
+  EXPECT_EQ(ChildNames(X("Latency fields")), (QStringList{"Video Latency", "Audio Latency", "Interlaced Video Latency",
+                                                          "Interlaced Audio Latency"}));
+  EXPECT_EQ(Text(X("Latency fields/Interlaced Audio Latency")), "126");
+  struct Step {
+    const char* entry;  // below "Extension fields"
+    int value;
+    int byte;  // in the VSDB
+    const char* before;
+    uint8_t after;
+  } steps[] = {
+      {"Reserved bits, offset 6", 0, 6, "Bad", 0x80},
+      {"Reserved bits, offset 8", 0, 8, "Bad", 0xE0},
+      {"DVI_Dual", 1, 6, "No", 0x81},
+      {"Content type 'Game'", 1, 8, "No", 0xE8},
+      {"HDMI Video present/3D_present", 0, 13, "Yes", 0x07},
+      {"HDMI Video present/Reserved bits, (HDMI_video_present)", 0, 13, "Bad", 0x00},
+  };
+  for (const Step& s : steps) {
+    ECEntry* e = Must(X(s.entry), s.entry);
+    EXPECT_EQ(Text(e), s.before) << s.entry;
+    Set(e, (e->GetFlags() & ECT_TYPE_MASK) == ECT_BOOL ? ECVariant::OfBool(s.value) : ECVariant::OfInt(s.value));
+    EXPECT_TRUE(Errors().isEmpty()) << s.entry;
+    EXPECT_EQ(Bytes()[4 + s.byte], s.after) << s.entry;
+  }
+  EXPECT_EQ(Text(X("Reserved bits, offset 6")), "Good");
+  // Down to two latencies: the first two stay, the section moves to byte 11.
+  SetInt(X("Latency fields"), 1);
+  EXPECT_EQ(Vsdb(), (ByteList{0x6C, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x81, 0x44, 0xA8, 0x10, 0x20, 0x00, 0x00}));
+  EXPECT_EQ(ChildNames(X("Latency fields")), (QStringList{"Any Video Latency", "Any Audio Latency"}));
+  EXPECT_EQ(Text(X("Latency fields/Any Audio Latency")), "62");
+  EXPECT_EQ(Text(Video("Reserved bits, (HDMI_video_present)")), "Good");
+  ExpectVideoBlockFollows();
+}
+
 TEST_F(CeaVendor, InvalidLatencySettingPutsTheSectionAtByte11) {
   LoadVsdb({0x6C, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x00, 0x60, 0x05, 0x06, 0x18, 0x00});
   EXPECT_EQ(Text(X("Latency fields")), "Invalid setting");
@@ -299,6 +336,60 @@ TEST_F(CeaVendor, ThreeDMultiPresentInsertsStructureAndMask) {
 
   SetInt(multi, 0);
   EXPECT_EQ(Vsdb(), With3DEntries(0x00, {0x10}));
+  ExpectVideoBlockFollows();
+}
+
+// Inner lengths that claim more than the block holds: a Set moves only the
+// bytes that are there and never touches the fields in front of the section.
+TEST_F(CeaVendor, InnerLengthsBeyondTheBlockNeverCutIntoEarlierFields) {
+  struct Case {
+    const char* what;
+    ByteList loaded;
+    const char* entry;
+    int value;
+    ByteList expected;
+  } cases[] = {
+      // HDMI_VIC_LEN 7 at byte 10, but the block ends there.
+      {"VICs",
+       {0x6A, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x00, 0xE0},
+       "HDMI_VIC_LEN",
+       0,
+       {0x6A, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x00, 0x00}},
+      {"VICs grow",
+       {0x6B, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x00, 0x60, 0x10},
+       "HDMI_VIC_LEN",
+       4,
+       {0x6E, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x00, 0x80, 0x10, 0x00, 0x00, 0x00}},
+      // 3D_Structure_ALL and 3D_MASK announced, none of their bytes present.
+      {"3D_Multi_present",
+       {0x6A, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x40, 0x04},
+       "3D_Multi_preset",
+       0,
+       {0x6A, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x00, 0x00}},
+      // Three of the four bytes present: one is dropped.
+      {"3D_Multi_present partly",
+       {0x6D, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x40, 0x04, 0x01, 0x40, 0x02},
+       "3D_Multi_preset",
+       1,
+       {0x6C, 0x03, 0x0C, 0x00, 0x12, 0x34, 0x00, 0x44, 0x20, 0x20, 0x02, 0x01, 0x40}},
+  };
+  for (const Case& c : cases) {
+    LoadVsdb(c.loaded);
+    SetInt(Must(Video(c.entry), c.what), c.value);
+    EXPECT_TRUE(Errors().isEmpty()) << c.what;
+    EXPECT_EQ(Vsdb(), c.expected) << c.what;
+    ExpectVideoBlockFollows();
+    collection.Clear();
+  }
+}
+
+TEST_F(CeaVendor, CompletingPartialExtensionFieldsKeepsTheirBytes) {
+  LoadVsdb({0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x44});
+  Set(V("Extension fields"), ECVariant::OfBool(1));
+  EXPECT_EQ(Vsdb(), (ByteList{0x68, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x44, 0x00}));
+  EXPECT_EQ(Text(V("Extension fields")), "Yes");
+  EXPECT_EQ(Text(X("_AI")), "Yes");
+  EXPECT_EQ(Text(X("Max TMDS Clock rate")), "340");
   ExpectVideoBlockFollows();
 }
 
