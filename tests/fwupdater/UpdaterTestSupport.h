@@ -67,8 +67,10 @@ inline std::string FirmwareText(const std::vector<std::pair<uint32_t, uint32_t>>
     return text;
 }
 
+// Each test case runs in a process of its own, several at once: the file
+// name carries the process id so that no two write the same file.
 inline std::string WriteFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "link/Crc16.h"
 #include "link/IntelHexDecoder.h"
@@ -173,7 +174,7 @@ TEST(IntelHexDecoder, LineOperations) {
 }
 
 TEST(IntelHexDecoder, ReadsFilesAndReportsOpenFailures) {
-    const std::string path = testing::TempDir() + "hex_decoder_test.hex";
+    const std::string path = testing::TempDir() + std::to_string(::getpid()) + "_hex_decoder_test.hex";
     {
         std::ofstream f(path, std::ios::binary);
         f << ":020000020050AC\r\n:0400000001020304F2\r\n:00000001FF\r\n";

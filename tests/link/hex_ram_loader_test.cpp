@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <unistd.h>
 
 #include "link/FirmwareUpdate.h"
 #include "link/IntelHexDecoder.h"
@@ -83,9 +84,9 @@ std::string ReadAll(const std::string& path) {
 
 // Runs the build's loader check on `text`; its exit status and messages.
 int CheckLoader(const std::string& text, std::string* source = nullptr, std::string* errors = nullptr) {
-    const std::string in = testing::TempDir() + "ram_loader_check.hex";
-    const std::string out = testing::TempDir() + "ram_loader_check.cpp";
-    const std::string err = testing::TempDir() + "ram_loader_check.err";
+    const std::string in = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.hex";
+    const std::string out = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.cpp";
+    const std::string err = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.err";
     std::ofstream(in, std::ios::binary) << text;
     std::remove(out.c_str());
     const std::string command = std::string(RAM_LOADER_EMBED) + " " + in + " " + out + " 2>" + err;
