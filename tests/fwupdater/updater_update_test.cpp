@@ -133,6 +133,22 @@ TEST_F(UpdaterRun, RefusedAndUnansweredSteps) {
     }
 }
 
+// A stray length byte on the line during the update announces more bytes
+// than ever come: once nothing more has arrived for the inter-byte gap it is
+// given up, and the answer behind it is taken within the step's 2 s.
+TEST_F(UpdaterRun, AStalledPartialFrameDoesNotBlockTheAnswers) {
+    std::atomic<bool> stop{false};
+    std::thread noise([&] {
+        while (!stop && sim.loader.Count(LoaderSim::Step::DebugOn) == 0) platform::SleepMs(1);
+        if (!stop) sim.instrument.SendRawBytes({0x20});  // a frame of 32 bytes, never completed
+    });
+    const int code = Run(Args());
+    stop = true;
+    noise.join();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(sim.loader.FlashImage(), ImageBytes(*firmware));
+}
+
 // A line that is gone after the port was opened: the first write fails
 // with its text and the update ends at once, without the reply time-out.
 TEST(UpdaterLink, AWriteFailureEndsTheStepAtOnce) {

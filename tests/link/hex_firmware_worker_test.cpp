@@ -189,6 +189,29 @@ TEST_F(UpdateFromFile, AFileThatDoesNotDecodeEndsAtOnceWithABox) {
     EXPECT_EQ(texts, std::vector<std::string>{"> RamWrite [internal], 5 Segments, 4296 Bytes"});
     EXPECT_TRUE(starts.empty());
     EXPECT_EQ(loaderSim.Count(sim::LoaderSim::Step::DebugOn), 0);
+
+    // A bad record: the box names the decoder's own text.
+    {
+        std::FILE* f = std::fopen(file().c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(":020000021000EC\n:0400000001020304F3\n:00000001FF\n", f);
+        std::fclose(f);
+    }
+    texts.clear();
+    EXPECT_EQ(UpdateFile(file()), LINK_RETRIES_EXCEEDED);
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_EQ(boxes.Texts()[1],
+              "Flash HEX File read failed with error message: 'Record checksum check failed on line #1'.");
+    EXPECT_EQ(boxes.Boxes()[1].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(texts, std::vector<std::string>{"> RamWrite [internal], 5 Segments, 4296 Bytes"});
+    EXPECT_TRUE(starts.empty());
+    EXPECT_TRUE(instrument.Received().empty()) << "no frame is sent";
+
+    // The link stays idle: the next request is served.
+    std::vector<LinkResult> next;
+    link->ClearLog([&](LinkResult r) { next.push_back(r); });
+    ASSERT_TRUE(platform::ServeGuiCallsUntil([&] { return !next.empty(); }, kGenerousMs));
+    EXPECT_EQ(next, std::vector<LinkResult>{LINK_OK});
 }
 
 TEST_F(UpdateFromFile, BusyWhileARequestIsPending) {

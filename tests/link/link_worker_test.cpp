@@ -131,6 +131,38 @@ TEST_F(LinkWorker, ALateReplyIsTakenByTheNextRequestOnlyAsAnInvalidResponse) {
     EXPECT_EQ(Run([&](auto d) { link->ReadDpcd(&dpcd, 0, d); }).results, std::vector<LinkResult>{LINK_INVALID_RESPONSE});
 }
 
+// The millisecond clock wraps 200 ms after the request goes out: its 0.5 s
+// time-out still ends the wait after more than 500 ms (not at once, not
+// never), and the link keeps working after the wrap.
+TEST(LinkReplyTimer, ATimeOutAcrossTheClockWrapEndsAfterItsTime) {
+    struct ClockReset {
+        ~ClockReset() { platform::SetTickOffsetForTest(0); }
+    } reset;
+    platform::SetTickOffsetForTest(0);
+    platform::SetTickOffsetForTest(0xFFFFFFFFu - 200u - platform::TickCountMs());
+    platform::SetGuiThreadToCurrent();
+    sim::InstrumentSim sim;
+    ASSERT_TRUE(sim.Start());
+    sim.SetFault(0x1C, {sim::Fault::Silent, 0, 1});
+    MV_Comm link(MV_Comm::kModeSerial, 0, sim.SlavePath());
+    std::vector<LinkResult> results;
+    const auto t0 = Clock::now();
+    long elapsed = -1;
+    link.QueryFirmwareVersion(nullptr, [&](LinkResult r) {
+        results.push_back(r);
+        elapsed = MsSince(t0);
+    });
+    platform::ServeGuiCallsUntil([&] { return !results.empty(); }, kGenerousMs);
+    ASSERT_EQ(results, std::vector<LinkResult>{LINK_NO_RESPONSE});
+    EXPECT_LT(platform::TickCountMs(), 0x80000000u) << "the clock has wrapped";
+    EXPECT_GE(elapsed, 500);
+    EXPECT_LT(elapsed, 4000);
+    results.clear();
+    link.ClearLog([&](LinkResult r) { results.push_back(r); });
+    platform::ServeGuiCallsUntil([&] { return !results.empty(); }, kGenerousMs);
+    EXPECT_EQ(results, std::vector<LinkResult>{LINK_OK});
+}
+
 TEST_F(LinkWorker, TheStatusPollGoesOutAboutOnceASecondAndReportsTheStatusByte) {
     std::vector<bool> statuses;
     link->SetOnStatus([&](bool on) { statuses.push_back(on); });
