@@ -26,11 +26,17 @@ bool ReadSmallNumber(std::string_view f, size_t& i) {
 bool FormatOne(std::string_view f, size_t start, uint16_t arg, size_t& end, std::string& out) {
     size_t i = start + 1;
     while (i < f.size() && IsFlag(f[i])) ++i;
+    const std::string_view flags = f.substr(start + 1, i - start - 1);
+    const size_t widthAt = i;
     if (!ReadSmallNumber(f, i)) return false;
+    const std::string_view width = f.substr(widthAt, i - widthAt);
+    const size_t precisionAt = i;
     if (i < f.size() && f[i] == '.') {
         ++i;
         if (!ReadSmallNumber(f, i)) return false;
     }
+    const std::string_view precision = f.substr(precisionAt, i - precisionAt);
+    const size_t lengthAt = i;
     enum { kInt, kShort, kChar, kLong, kLongLong } len = kInt;
     if (i < f.size() && f[i] == 'h') {
         ++i;
@@ -41,10 +47,25 @@ bool FormatOne(std::string_view f, size_t start, uint16_t arg, size_t& end, std:
         len = kLong;
         if (i < f.size() && f[i] == 'l') ++i, len = kLongLong;
     }
+    const std::string_view length = f.substr(lengthAt, i - lengthAt);
     if (i >= f.size() || !std::strchr("diuxXoc", f[i])) return false;
     const char conv = f[i];
     end = i + 1;
-    const std::string spec(f.substr(start, end - start));
+    // The conversion handed to snprintf keeps only what C defines for it: a
+    // character takes the '-' flag and a width, and no length modifier (the
+    // argument is passed as int); '#' is defined only for o, x and X.
+    std::string spec = "%";
+    for (char c : flags) {
+        if (conv == 'c' && c != '-') continue;
+        if (c == '#' && conv != 'o' && conv != 'x' && conv != 'X') continue;
+        spec += c;
+    }
+    spec += width;
+    if (conv != 'c') {
+        spec += precision;
+        spec += length;
+    }
+    spec += conv;
     char buf[600];
     const unsigned value = arg;  // zero-extended
     int n;
