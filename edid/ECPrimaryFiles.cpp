@@ -118,6 +118,10 @@ void ECPrimary::SaveFile(const QString& fileName) {
   QSaveFile file(fileName);
   bool ok = file.open(QIODevice::WriteOnly);
   if (ok) ok = file.write(content) == content.size();
+  // A write that fits the file's buffer reaches the disk only when the buffer
+  // is flushed, and commit() would rename a file that the flush left short
+  // (a full disk): flush first and fail the save when not everything is written.
+  if (ok) ok = file.flush();
   if (ok) {
     ok = file.commit();
   } else {

@@ -12,6 +12,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 using namespace edid_test;
 
 namespace {
@@ -273,4 +277,32 @@ TEST(Files, SaveReplacesAtomicallyAndReportsFailure) {
 
   in.p.SaveFile(in.dir.filePath(QStringLiteral("no-such-folder/x.ecd")));
   EXPECT_EQ(in.messages, (std::vector<Message>{{EC_MSG_FILE_ERROR, QStringLiteral("Unable to create save file")}}));
+}
+
+// A save whose writing fails half-way (here: the process may write no file
+// larger than 4 KiB, as on a full disk) reports the failure and leaves the
+// old file exactly as it was, with no temporary file beside it.
+TEST(Files, FailedWriteKeepsTheOldFile) {
+  Instance in;
+  for (int i = 0; i < 40; ++i) in.Add(Filler());  // 5,120 bytes as .BIN, about 21,800 as .ECD
+  const QByteArray old(100, '\x07');
+  in.Write("keep.ecd", old);
+  in.Write("keep.bin", old);
+
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not a signal
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  in.Save("keep.ecd");
+  in.Save("keep.bin");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  const Message failed{EC_MSG_FILE_ERROR, QStringLiteral("Unable to create save file")};
+  EXPECT_EQ(in.messages, (std::vector<Message>{failed, failed}));
+  EXPECT_EQ(in.ReadFile("keep.ecd"), old);
+  EXPECT_EQ(in.ReadFile("keep.bin"), old);
+  EXPECT_EQ(QDir(in.dir.path()).entryList(QDir::Files), (QStringList{"keep.bin", "keep.ecd"}));
 }

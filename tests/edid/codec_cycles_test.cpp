@@ -1,8 +1,9 @@
 // Every settable entry of every tree the base-block codecs build (both
 // structure versions, analog and digital input, every descriptor type in
-// every slot) is written once the way the editor writes it: no write may
-// raise the self-dependency exception, run into the engine's iteration limit
-// or leave the checksum or the extension count wrong.
+// every slot), and of the block maps beside them (at index 1 and at an index
+// that maps nothing), is written once the way the editor writes it: no write
+// may raise the self-dependency exception, run into the engine's iteration
+// limit or leave a checksum, the extension count or the block map wrong.
 
 #include "edid/CodecTestSupport.h"
 
@@ -79,7 +80,9 @@ class CodecCycles : public codec_test::CodecFixture {
   // Writes every settable entry below the block root once; returns how many.
   int WriteEverything(const std::string& label) {
     QStringList paths;
-    CollectPaths(collection_.Root()->FindEntry(QStringLiteral(":/0")), paths);
+    for (const char* root : {":/0", ":/1", ":/3"}) {
+      CollectPaths(collection_.Root()->FindEntry(QString::fromLatin1(root)), paths);
+    }
     paths << QStringLiteral(":/Blocks in collection");
     int written = 0;
     for (const QString& path : paths) {
@@ -95,13 +98,21 @@ class CodecCycles : public codec_test::CodecFixture {
       }
       EXPECT_FALSE(log_.Texts(EC_LEVEL_ERROR).contains(QString::fromLatin1(kIterationLimit)))
           << label << ": " << path.toStdString();
-      EXPECT_TRUE(edid_test::ChecksumGood(Bytes())) << label << ": " << path.toStdString();
-      if (collection_.Root()->FindEntry(QStringLiteral(":/0/Version/Extension flag"))) {
-        EXPECT_EQ(Byte(126), 1) << label << ": " << path.toStdString();
+      for (int block = 0; block < kBlocks; ++block) {
+        EXPECT_TRUE(edid_test::ChecksumGood(Bytes(block)))
+            << label << ": " << path.toStdString() << ", block " << block;
       }
+      if (collection_.Root()->FindEntry(QStringLiteral(":/0/Version/Extension flag"))) {
+        EXPECT_EQ(Byte(126), kBlocks - 1) << label << ": " << path.toStdString();
+      }
+      // The map at index 1 names blocks 2 and 3; the one at index 3 keeps its bytes.
+      EXPECT_EQ(Range(1, 3, 1), (std::vector<uint8_t>{0x00, 0xF0, 0x00})) << label << ": " << path.toStdString();
+      EXPECT_EQ(Range(1, 2, 3), (std::vector<uint8_t>{0x02, 0x40})) << label << ": " << path.toStdString();
     }
     return written;
   }
+
+  static constexpr int kBlocks = 4;
 };
 
 TEST_F(CodecCycles, NoWriteOfAnyTreeLoopsOrBreaksTheChecksum) {
@@ -110,7 +121,9 @@ TEST_F(CodecCycles, NoWriteOfAnyTreeLoopsOrBreaksTheChecksum) {
     collection_.Clear();
     ClearLog();
     ASSERT_EQ(Add(block), 0) << label;
-    ASSERT_EQ(Add(codec_test::EmptyBase()), 1) << label;
+    ASSERT_EQ(Add(edid_test::TaggedBlock(0xF0)), 1) << label;
+    ASSERT_EQ(Add(codec_test::EmptyBase()), 2) << label;
+    ASSERT_EQ(Add(edid_test::TaggedBlock(0xF0, {{1, 0x02}, {2, 0x40}})), 3) << label;
     total += WriteEverything(label);
   }
   // Each tree has tens of settable entries; the walk must really have written them.
