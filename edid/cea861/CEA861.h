@@ -225,6 +225,7 @@ class CEA861 final : public ECHelper {
   ECVariant Get3DPresent(int32_t, uint8_t* block, EntryInfo*);
   void Set3DPresent(int32_t, uint8_t* block, EntryInfo*, ECVariant value);
   ECVariant Get3DMulti(int32_t, uint8_t* block, EntryInfo*);
+  int Writable3DSection(uint8_t* block, const char* missing);
   void Set3DMulti(int32_t, uint8_t* block, EntryInfo*, ECVariant value);
   void Rethink3DMulti(ECEntry* entry);
   ECVariant GetImageSize(int32_t, uint8_t* block, EntryInfo*);

@@ -423,16 +423,25 @@ ECVariant CEA861::Get3DMulti(int32_t, uint8_t* block, EntryInfo*) {
   return ECVariant::OfText(kMultiNames[MultiBits(block, p)]);
 }
 
-void CEA861::Set3DMulti(int32_t, uint8_t* block, EntryInfo*, ECVariant value) {
+// The HDMI video section's offset when its 3D fields can be written; else
+// the refusal is reported (`missing` when the section lies outside the
+// block, the re-build text for a 3D_Multi code of 3) and -1 returned.
+int CEA861::Writable3DSection(uint8_t* block, const char* missing) {
   const int p = HdmiVideoOffset(block);
   if (p < 0 || p + 1 > Length(block)) {
-    Report("Error writing 3D_Multi_present field", EC_LEVEL_ERROR);
-    return;
+    Report(missing, EC_LEVEL_ERROR);
+    return -1;
   }
   if (MultiBits(block, p) == 3) {
     Report("Invalid encoding - Please re-build HDMI VSDB from scratch", EC_LEVEL_ERROR);
-    return;
+    return -1;
   }
+  return p;
+}
+
+void CEA861::Set3DMulti(int32_t, uint8_t* block, EntryInfo*, ECVariant value) {
+  const int p = Writable3DSection(block, "Error writing 3D_Multi_present field");
+  if (p < 0) return;
   if (value.Integer < 0 || value.Integer > 2) {
     Report("Please, select an option", EC_LEVEL_ERROR);
     return;
@@ -675,15 +684,8 @@ ECVariant CEA861::Get3DLength(int32_t, uint8_t* block, EntryInfo*) {
 }
 
 void CEA861::Set3DLength(int32_t, uint8_t* block, EntryInfo*, ECVariant value) {
-  const int p = HdmiVideoOffset(block);
-  if (p < 0 || p + 1 > Length(block)) {
-    Report("Error writing Additional 3D format info length field", EC_LEVEL_ERROR);
-    return;
-  }
-  if (MultiBits(block, p) == 3) {
-    Report("Invalid encoding - Please re-build HDMI VSDB from scratch", EC_LEVEL_ERROR);
-    return;
-  }
+  const int p = Writable3DSection(block, "Error writing Additional 3D format info length field");
+  if (p < 0) return;
   const int wanted = value.Integer;
   const int length = Length(block);
   const int delta = wanted - (Hdmi3DLength(block, p) - MultiBytes(MultiBits(block, p)));

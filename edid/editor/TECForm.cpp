@@ -1,5 +1,7 @@
 #include "edid/editor/TECForm.h"
 
+#include <functional>
+
 #include "edid/ECCollection.h"
 #include "edid/ECFormat.h"
 #include "edid/ECHelper.h"
@@ -606,13 +608,19 @@ void TECForm::BTN_SetValueClick() {
     default: return;  // never offered the button
   }
   collection_->SnapshotAll();  // the hex view marks what this write changes
+  EditAndShow(entry, [&](ECEntry::Watch& watch) {
+    entry->SetValue(value);
+    if (watch.Get() && (flags & ECT_RETHINK_ON_SET)) entry->CallRethinkFunction();
+  });
+}
+
+void TECForm::EditAndShow(ECEntry* entry, const std::function<void(ECEntry::Watch&)>& edit) {
   ECEntry::Watch watch(entry);
   std::string fault;
   {
     LibraryCall call(this);
     try {
-      entry->SetValue(value);
-      if (watch.Get() && (flags & ECT_RETHINK_ON_SET)) entry->CallRethinkFunction();
+      edit(watch);
     } catch (const std::exception& e) {
       fault = e.what();
     }
@@ -654,21 +662,10 @@ void TECForm::QuickSetupPopup() {
 
 void TECForm::QuickConfigPick(ECEntry* entry) {
   if (destroying_ || !collection_ || !entry || hostBusy_) return;
-  ECEntry::Watch watch(entry);
-  std::string fault;
-  {
-    LibraryCall call(this);
-    try {
-      entry->CallRethinkFunction();
-      if (watch.Get()) ECEntry::ReevaluateTree(watch.Get());
-    } catch (const std::exception& e) {
-      fault = e.what();
-    }
-  }
-  if (destroying_ || !collection_) return;
-  ShowEntry(watch.Get() ? watch.Get() : SelectedEntry());
-  RefreshHex();
-  if (!fault.empty()) ShowException(fault.c_str());
+  EditAndShow(entry, [&](ECEntry::Watch& watch) {
+    entry->CallRethinkFunction();
+    if (watch.Get()) ECEntry::ReevaluateTree(watch.Get());
+  });
 }
 
 void TECForm::LV_EDID_treeChange() {

@@ -148,6 +148,10 @@ class TECForm : public QWidget {
   void RunHostRequest(const std::function<void()>& request);
   void SetHostBusy(bool busy);
   void ShowException(const char* text);
+  // Runs an edit of the library under the host-call guard, catches its
+  // exception, then shows the watched entry (or the surviving node) and the
+  // hex view, and reports the exception.
+  void EditAndShow(ECEntry* entry, const std::function<void(ECEntry::Watch&)>& edit);
   void CloseTreeUpdatesAbove(int depth);
   void InvalidateQuickSetup();
 
