@@ -3,7 +3,7 @@
 // part of the library) implements this interface and registers a factory;
 // until one is registered, instances with an editor window cannot be created.
 
-#include "edid/ECViews.h"
+#include "edid/core/ECViews.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "edid/ECFiles.h"
 
-#include "edid/ECCollection.h"
-#include "edid/ECFormat.h"
+#include "edid/core/ECCollection.h"
+#include "edid/core/ECFormat.h"
 
 namespace ec_files {
 

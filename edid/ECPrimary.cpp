@@ -1,18 +1,13 @@
 #include "edid/ECPrimary.h"
 
-#include "edid/ECFormat.h"
+#include "edid/core/ECFormat.h"
 
-// Editor hook: the editor window's own factory (edid/editor/TECFormInstance.cpp)
-// is the one used until another is registered.
-#if __has_include("edid/editor/TECFormInstance.h")
-ECEditorWindow* ECCreateEditorWindow();
-#define EC_DEFAULT_EDITOR_FACTORY &ECCreateEditorWindow
-#else
-#define EC_DEFAULT_EDITOR_FACTORY nullptr
-#endif
-
+// Editor hook: a program that links the editor library registers the editor
+// window's factory before main() runs (edid/editor/RegisterEditor.cpp); a
+// headless program has none. Constant-initialised, so a registration made
+// during static initialisation is never overwritten.
 namespace {
-ECEditorFactory g_editorFactory = EC_DEFAULT_EDITOR_FACTORY;
+constinit ECEditorFactory g_editorFactory = nullptr;
 }  // namespace
 
 void ECSetEditorFactory(ECEditorFactory factory) { g_editorFactory = factory; }

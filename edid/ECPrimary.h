@@ -2,7 +2,7 @@
 // ECPrimary: one library instance (the object behind an ECHandle). Owns the
 // editor window (or none), the block collection and the host callback.
 
-#include "edid/ECCollection.h"
+#include "edid/core/ECCollection.h"
 #include "edid/ECEditorHost.h"
 #include "edid/ECLibrary.h"
 

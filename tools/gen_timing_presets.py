@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Generate the detailed timing presets of the EDID library's Quick Config menu.
 
-Writes edid/presets/{vesa,cea}_{cts,sink}.inc: one C++ initialiser line per
+Writes edid/vesa/presets/{vesa,cea}_{cts,sink}.inc: one C++ initialiser line per
 preset, {"name", {18 bytes of a detailed timing descriptor}}.
 
 Each row is computed from the mode's timing:
@@ -572,7 +572,7 @@ def main(argv):
     check = "--check" in argv
     args = [a for a in argv if a != "--check"]
     here = os.path.dirname(os.path.abspath(__file__))
-    folder = args[0] if args else os.path.join(here, "..", "edid", "presets")
+    folder = args[0] if args else os.path.join(here, "..", "edid", "vesa", "presets")
     tables = build_tables()
     status = 0
     if not check:

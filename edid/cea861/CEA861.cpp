@@ -3,8 +3,8 @@
 
 #include "edid/cea861/CEA861.h"
 
-#include "edid/DisplayDescriptor.h"
-#include "edid/ECFormat.h"
+#include "edid/vesa/DisplayDescriptor.h"
+#include "edid/core/ECFormat.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,16 +12,16 @@
 // anything is written: every Set closure of the codec runs as a transaction
 // (Guard) that puts the copies and the block back when the change is refused.
 //
-// The data block kinds live in their own files: CeaDataBlock.cpp (type entry,
-// shared field functions), CeaAudioVideo.cpp (audio, video, speaker allocation,
-// VESA DTC), CeaExtendedTag.cpp, CeaVddi.cpp (VESA video display device
-// information), CeaVendorDataBlock.cpp (HDMI VSDB and other vendors) and
-// CeaHfVsdb.cpp (HDMI Forum VSDB, sink monitor build only).
+// The data block kinds live in their own files: CEA861.DataBlock.cpp (type entry,
+// shared field functions), CEA861.AudioVideo.cpp (audio, video, speaker allocation,
+// VESA DTC), CEA861.ExtendedTag.cpp, CEA861.Vddi.cpp (VESA video display device
+// information), CEA861.VendorDataBlock.cpp (HDMI VSDB and other vendors) and
+// CEA861.HfVsdb.cpp (HDMI Forum VSDB, sink monitor build only).
 
-#include "edid/BlockDetectors.h"
+#include "edid/core/BlockDetectors.h"
 #include "edid/BuildOptions.h"
-#include "edid/ECEntry.h"
-#include "edid/ECHelper.h"
+#include "edid/core/ECEntry.h"
+#include "edid/core/ECHelper.h"
 
 #include <cstdint>
 #include <string>
@@ -126,7 +126,7 @@ class CEA861 final : public ECHelper {
   void CopyDescriptor(int n, const uint8_t* bytes);
   void CopyDataBlock(int n, const uint8_t* bytes, int length);
 
-  // Data block type entry and shared field functions (CeaDataBlock.cpp).
+  // Data block type entry and shared field functions (CEA861.DataBlock.cpp).
   void BuildDataBlockEntry(ECEntry* parent, int i);
   ECVariant GetDataBlockType(int32_t, uint8_t* data, EntryInfo*);
   void SetDataBlockType(int32_t, uint8_t* data, EntryInfo*, ECVariant value);
@@ -141,7 +141,7 @@ class CEA861 final : public ECHelper {
   void ClearBitsEncode(int32_t mask, uint8_t* data, EntryInfo* info, ECVariant value);
   void RethinkExtendedPayload(ECEntry* entry);
 
-  // Audio, video, speaker allocation, VESA DTC (CeaAudioVideo.cpp).
+  // Audio, video, speaker allocation, VESA DTC (CEA861.AudioVideo.cpp).
   void BuildAudioBlock(ECEntry* type, uint8_t* block);
   ECVariant GetSadCount(int32_t, uint8_t* data, EntryInfo*);
   void SetSadCount(int32_t, uint8_t* data, EntryInfo*, ECVariant value);
@@ -175,7 +175,7 @@ class CEA861 final : public ECHelper {
   void SetDtcCount(int32_t, uint8_t* data, EntryInfo*, ECVariant value);
   void RethinkDtcBlock(ECEntry* entry);
 
-  // Extended-tag data blocks (CeaExtendedTag.cpp).
+  // Extended-tag data blocks (CEA861.ExtendedTag.cpp).
   void RethinkExtendedTag(ECEntry* entry);
   void RethinkDataBytes(ECEntry* entry);
   ECVariant GetQuantization(int32_t bit, uint8_t* data, EntryInfo*);
@@ -187,7 +187,7 @@ class CEA861 final : public ECHelper {
   ECVariant GetColorimetryReserved(int32_t, uint8_t* data, EntryInfo*);
   void ClearColorimetryReserved(int32_t, uint8_t* data, EntryInfo* info, ECVariant value);
 
-  // VESA video display device information data block (CeaVddi.cpp).
+  // VESA video display device information data block (CEA861.Vddi.cpp).
   void BuildVddi(ECEntry* type, uint8_t* block);
   ECVariant GetVddiField(int32_t field, uint8_t* block, EntryInfo*);
   void SetVddiField(int32_t field, uint8_t* block, EntryInfo* info, ECVariant value);
@@ -202,7 +202,7 @@ class CEA861 final : public ECHelper {
   ECVariant GetPrimaryReserved(int32_t, uint8_t* block, EntryInfo*);
   void ClearPrimaryReserved(int32_t, uint8_t* block, EntryInfo* info, ECVariant value);
 
-  // Vendor-specific data blocks (CeaVendorDataBlock.cpp).
+  // Vendor-specific data blocks (CEA861.VendorDataBlock.cpp).
   ECVariant GetVendorKind(int32_t, uint8_t* block, EntryInfo* info);
   void SetVendorKind(int32_t, uint8_t* block, EntryInfo*, ECVariant value);
   void RethinkVendorSpecific(ECEntry* entry);
@@ -258,7 +258,7 @@ class CEA861 final : public ECHelper {
   // Reports the VSDB length refusal when a block would grow past 31 bytes.
   bool RoomFor(int newLength);
 
-  // HDMI Forum VSDB (CeaHfVsdb.cpp; its entries exist in the sink build only).
+  // HDMI Forum VSDB (CEA861.HfVsdb.cpp; its entries exist in the sink build only).
   void BuildHfVsdb(ECEntry* kind, uint8_t* block);
   ECVariant GetHfVsdbVersion(int32_t, uint8_t* data, EntryInfo*);
   void SetHfVsdbVersion(int32_t, uint8_t* data, EntryInfo* info, ECVariant value);

@@ -1,7 +1,7 @@
 #pragma once
 // The editor's log (LB_Log) as the collection sees it: one row per line.
 
-#include "edid/ECViews.h"
+#include "edid/core/ECViews.h"
 
 #include <QListWidget>
 #include <QPointer>

@@ -2,7 +2,7 @@
 // The Quick Config popup (QuickSetup) as the codecs fill it: a QMenu that
 // keeps one tag and holds submenus of preset items.
 
-#include "edid/ECViews.h"
+#include "edid/core/ECViews.h"
 
 #include <QMenu>
 #include <QPointer>

@@ -3,7 +3,7 @@
 // whose data points back to its entry. The adapter outlives nothing it
 // points to: once the tree widget is gone it adds and removes no items.
 
-#include "edid/ECViews.h"
+#include "edid/core/ECViews.h"
 
 #include <QPointer>
 #include <QTreeWidget>

@@ -1,7 +1,7 @@
 #include "edid/editor/TChangeCollectionDlg.h"
 
-#include "edid/ECCollection.h"
-#include "edid/ECFormat.h"
+#include "edid/core/ECCollection.h"
+#include "edid/core/ECFormat.h"
 #include "edid/editor/BlockTemplates.h"
 
 #include "platform/MessageBox.h"

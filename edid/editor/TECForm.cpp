@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "edid/ECCollection.h"
-#include "edid/ECFormat.h"
-#include "edid/ECHelper.h"
+#include "edid/core/ECCollection.h"
+#include "edid/core/ECFormat.h"
+#include "edid/core/ECHelper.h"
 #include "edid/ECLibrary.h"
 #include "edid/editor/ECTreeWidgetView.h"
 #include "edid/editor/EditorFileDialogs.h"

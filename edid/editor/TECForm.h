@@ -6,7 +6,7 @@
 // to write the E-EDID to the device or read it from there.
 
 #include "edid/BuildOptions.h"
-#include "edid/ECEntry.h"
+#include "edid/core/ECEntry.h"
 #include "edid/editor/ECQuickSetupMenu.h"
 
 #include <QCheckBox>

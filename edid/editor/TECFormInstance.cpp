@@ -54,5 +54,6 @@ TECForm* ECEditorFormOf(ECEditorWindow* window) {
   return instance ? instance->Form() : nullptr;
 }
 
-// The factory that ECPrimary uses for instances with the editor window.
+// The factory that ECPrimary uses for instances with the editor window
+// (registered by RegisterEditor.cpp).
 ECEditorWindow* ECCreateEditorWindow() { return TECFormInstance::Create(); }

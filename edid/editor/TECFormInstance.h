@@ -48,3 +48,7 @@ class TECFormInstance : public ECEditorWindow, public ECCollectionDialog {
 
 // The editor instance behind a library handle (null for none or headless).
 TECForm* ECEditorFormOf(ECEditorWindow* window);
+
+// The factory of editor windows that the library's handle interface calls
+// (registered by RegisterEditor.cpp).
+ECEditorWindow* ECCreateEditorWindow();

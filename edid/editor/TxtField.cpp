@@ -1,6 +1,6 @@
 #include "edid/editor/TxtField.h"
 
-#include "edid/ECFormat.h"
+#include "edid/core/ECFormat.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -4,9 +4,9 @@
 // that behaves like the editor (rethink after a write where the entry asks
 // for it).
 
-#include "edid/ECCollection.h"
-#include "edid/ECEntry.h"
-#include "edid/ECException.h"
+#include "edid/core/ECCollection.h"
+#include "edid/core/ECEntry.h"
+#include "edid/core/ECException.h"
 
 #include "edid/EdidTestSupport.h"
 

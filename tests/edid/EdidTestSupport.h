@@ -2,9 +2,9 @@
 // Helpers for the EDID library tests: message capture, fake editor views,
 // hand-made blocks.
 
-#include "edid/ECCollection.h"
-#include "edid/ECEntry.h"
-#include "edid/ECViews.h"
+#include "edid/core/ECCollection.h"
+#include "edid/core/ECEntry.h"
+#include "edid/core/ECViews.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,0 +1,176 @@
+#include "sinkmonitor/transport/serialport.h"
+
+#include <chrono>
+#include <system_error>
+
+serialport_t::serialport_t(const std::string& friendlyName, const std::string& devicePath)
+    : friendlyName_(friendlyName.substr(0, kMaxNameChars)), devicePath_(devicePath.substr(0, kMaxNameChars)) {}
+
+serialport_t::~serialport_t() {
+    if (state_.load() != kClosed) close();
+    // A reader that ended by itself (device removed) is still to be joined.
+    if (reader_.joinable()) reader_.join();
+}
+
+bool serialport_t::is_transient(int32_t code) {
+    return code == kErrAlreadyClosed || code == kErrNotClosed || code == kErrNotRunning ||
+           code == kErrWriteFailed || code == kErrShortRead;
+}
+
+// A new error replaces the latched one, except that a transient code never
+// hides a lasting one that another thread latched meanwhile.
+void serialport_t::latch(int32_t code) {
+    int32_t cur = error_.load();
+    for (;;) {
+        if (cur != kErrNone && !is_transient(cur) && is_transient(code)) return;
+        if (error_.compare_exchange_weak(cur, code)) return;
+    }
+}
+
+int32_t serialport_t::get_error() {
+    int32_t cur = error_.load();
+    for (;;) {
+        if (cur == kErrNone) return kErrNone;
+        if (!is_transient(cur)) return cur == kErrDeviceRemoved ? kErrNone : cur;
+        if (error_.compare_exchange_weak(cur, kErrNone)) return cur;
+    }
+}
+
+bool serialport_t::is_broken() const {
+    const int32_t cur = error_.load();
+    return cur != kErrNone && !is_transient(cur);
+}
+
+bool serialport_t::open() {
+    if (error_.load() != kErrNone) return false;
+    if (state_.load() != kClosed) {
+        latch(kErrNotClosed);
+        return false;
+    }
+    if (reader_.joinable()) reader_.join();  // a reader that ended by itself earlier
+    {
+        std::lock_guard lk(ioLock_);
+        int err = 0;
+        if (!port_.Open(devicePath_, &err)) {
+            latch(kErrOpenFailed);
+            return false;
+        }
+    }
+    stop_.Reset();
+    {
+        std::lock_guard lk(startLock_);
+        started_ = false;
+    }
+    try {
+        reader_ = std::thread(&serialport_t::reader_thread, this);
+    } catch (const std::system_error&) {
+        std::lock_guard lk(ioLock_);
+        port_.Close();
+        latch(kErrNoThread);
+        return false;
+    }
+    bool signalled;
+    {
+        std::unique_lock lk(startLock_);
+        signalled = startCv_.wait_for(lk, std::chrono::milliseconds(kStartTimeoutMs), [&] { return started_; });
+    }
+    if (!signalled) {
+        // The reader looks at the stop request before it touches the port,
+        // so joining it here is quick and it never sees a released descriptor.
+        stop_.Set();
+        reader_.join();
+        std::lock_guard lk(ioLock_);
+        port_.Close();
+        latch(kErrThreadSilent);
+        return false;
+    }
+    state_.store(kOpened);
+    state_.store(kRunning);
+    return true;
+}
+
+bool serialport_t::close() {
+    if (state_.load() == kClosed) {
+        latch(kErrAlreadyClosed);
+        return false;
+    }
+    state_.store(kStopping);
+    stop_.Set();
+    if (reader_.joinable()) reader_.join();
+    {
+        std::lock_guard lk(ioLock_);
+        port_.Close();
+    }
+    state_.store(kClosed);
+    return true;
+}
+
+bool serialport_t::write(const uint8_t* bytes, size_t length) {
+    // A short read is the receiving side's business: the receiver latches
+    // and clears it every silent cycle, and a command sent in that moment
+    // must not fail because of it.
+    const int32_t latched = error_.load();
+    if (latched != kErrNone && latched != kErrShortRead) return false;
+    if (!bytes || length == 0) {
+        latch(kErrNoBuffer);
+        return false;
+    }
+    if (state_.load() != kRunning) {
+        latch(kErrNotRunning);
+        return false;
+    }
+    size_t written;
+    {
+        std::lock_guard lk(ioLock_);
+        // At most 1 ms per byte plus 150 ms, then the write has failed.
+        written = port_.IsOpen() ? port_.Write(bytes, length) : 0;
+    }
+    if (written != length) {
+        latch(kErrWriteFailed);
+        return false;
+    }
+    return true;
+}
+
+bool serialport_t::read(uint8_t* destination, size_t count, unsigned msPerByte, size_t* taken) {
+    if (taken) *taken = 0;
+    if (error_.load() != kErrNone) return false;
+    if (!destination) {
+        latch(kErrNoBuffer);
+        return false;
+    }
+    const size_t got = ring_.get(destination, count, msPerByte);
+    if (taken) *taken = got;
+    if (got != count) {
+        latch(kErrShortRead);
+        return false;
+    }
+    return true;
+}
+
+void serialport_t::reader_thread() {
+    {
+        std::lock_guard lk(startLock_);
+        started_ = true;
+    }
+    startCv_.notify_all();
+    uint8_t chunk[kReadChunk];
+    // The stop request is looked at on every pass, the error path included.
+    while (!stop_.IsSet()) {
+        const auto w = port_.WaitReadable(-1, &stop_);
+        if (w == platform::SerialPort::Wait::Stopped) break;
+        if (w == platform::SerialPort::Wait::Timeout) continue;
+        if (w == platform::SerialPort::Wait::Error) {
+            // Hang-up or I/O error: the device is gone.
+            latch(kErrDeviceRemoved);
+            break;
+        }
+        const long n = port_.ReadNow(chunk, sizeof chunk);
+        if (n < 0) {
+            latch(kErrDeviceRemoved);
+            break;
+        }
+        if (n > 0) ring_.put(chunk, static_cast<size_t>(n));
+    }
+    state_.store(kStopping);
+}

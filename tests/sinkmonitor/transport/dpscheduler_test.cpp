@@ -1,0 +1,250 @@
+// The poller: cadence, enable rules, SDP draining, hand-over to the GUI
+// thread (this test's main thread), and stopping it in every state.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "platform/GuiCall.h"
+#include "platform/MessageBox.h"
+#include "sinkmonitor/transport/SinkLink.h"
+#include "sinkmonitor/transport/dpscheduler.h"
+
+namespace {
+
+using ms = std::chrono::milliseconds;
+using steady = std::chrono::steady_clock;
+using sim::SinkFault;
+using sim::SinkFaultPlan;
+
+// Serves hand-overs on this (the GUI) thread until pred() or timeoutMs.
+bool ServeUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+    return platform::ServeGuiCallsUntil(pred, timeoutMs);
+}
+
+void ServeFor(int msTotal) {
+    platform::ServeGuiCallsUntil([] { return false; }, msTotal);
+}
+
+class SinkPoller : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(link.Connect()); }
+    void TearDown() override { poller.reset(); }
+    void Create() { poller = std::make_unique<dpscheduler_t>(&link.protocol); }
+
+    SinkLink link;
+    std::unique_ptr<dpscheduler_t> poller;
+};
+
+TEST_F(SinkPoller, WithEverythingOffNoCommandIsSent) {
+    Create();
+    std::atomic<int> calls{0};
+    poller->set_on_hdcp([&](dpscheduler_t&) { ++calls; });
+    poller->set_on_msa([&](dpscheduler_t&) { ++calls; });
+    ServeFor(1300);
+    EXPECT_EQ(link.sim.CommandCount(), 0u);
+    EXPECT_EQ(calls.load(), 0);
+}
+
+TEST_F(SinkPoller, HdcpIsQueriedEveryCycleAndHandedOverOnTheGuiThread) {
+    Create();
+    std::vector<hdcpstatus_t> seen;
+    std::vector<steady::time_point> at;
+    bool onGui = true;
+    poller->set_on_hdcp([&](dpscheduler_t& p) {
+        onGui = onGui && platform::IsGuiThread();
+        seen.push_back(p.get_hdcp());
+        at.push_back(steady::now());
+    });
+    poller->set_hdcp_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 3; }));
+    EXPECT_TRUE(onGui);
+    for (const auto& s : seen) EXPECT_EQ(s, (hdcpstatus_t{1, 0}));
+    // Each cycle begins with its 500 ms sleep.
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], ms(450));
+    EXPECT_EQ(link.sim.CommandCount(0x27), 0u);  // MSA is off
+    EXPECT_EQ(link.sim.CommandCount(0x2E), 0u);
+}
+
+TEST_F(SinkPoller, ASilentInstrumentGivesAllZeroHdcpAndNoMessages) {
+    SinkFaultPlan silence = SinkFaultPlan::Of(SinkFault::Silence, 0x22);
+    silence.times = 100;
+    link.sim.InjectFault(silence);
+    Create();
+    std::vector<hdcpstatus_t> seen;
+    poller->set_on_hdcp([&](dpscheduler_t& p) { seen.push_back(p.get_hdcp()); });
+    const auto t0 = steady::now();
+    poller->set_hdcp_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return !seen.empty(); }));
+    EXPECT_GE(steady::now() - t0, ms(2400));  // 500 ms sleep plus the 2000 ms time-out
+    EXPECT_EQ(seen[0], (hdcpstatus_t{0, 0}));
+    EXPECT_TRUE(link.Messages().empty());  // the poller's queries are quiet
+}
+
+TEST_F(SinkPoller, SwitchingOffClearsAndHandsOverAtOnce) {
+    Create();
+    int msaCalls = 0, hdcpCalls = 0;
+    msarecord_t lastMsa{};
+    poller->set_on_msa([&](dpscheduler_t& p) {
+        ++msaCalls;
+        lastMsa = p.get_msa();
+    });
+    poller->set_on_hdcp([&](dpscheduler_t&) { ++hdcpCalls; });
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return msaCalls > 0; }));
+    EXPECT_EQ(lastMsa[0], 0x01);  // video valid
+    const int before = msaCalls;
+    poller->set_msa_polling(false);  // on this thread, before returning
+    EXPECT_EQ(msaCalls, before + 1);
+    EXPECT_EQ(lastMsa, msarecord_t{});
+    poller->set_hdcp_polling(false);
+    EXPECT_EQ(hdcpCalls, 1);
+    EXPECT_EQ(poller->get_hdcp(), hdcpstatus_t{});
+}
+
+TEST_F(SinkPoller, TwelveWaitingPacketsAreDrainedTenPerCycle) {
+    for (uint8_t i = 0; i < 12; ++i) link.sim.QueueSdp(0x83, i, 1, {i});
+    Create();
+    std::vector<sdprecord_t> seen;
+    poller->set_on_sdp([&](dpscheduler_t& p) { seen.push_back(p.get_sdp()); });
+    poller->set_sdp_polling(true);
+    ASSERT_EQ(seen.size(), 1u);  // at once, with the record as it stands
+    EXPECT_EQ(seen[0][0], 0);
+    ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 14; }));
+    ServeFor(1200);  // further cycles find nothing and hand nothing over
+    ASSERT_EQ(seen.size(), 14u);
+    for (size_t i = 1; i <= 10; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i][0], 2);  // more waiting
+        EXPECT_EQ(seen[i][2], i - 1);
+    }
+    EXPECT_EQ(seen[11][0], 0);  // the cap: the tenth record once more, status 0
+    EXPECT_EQ(seen[11][2], 9);
+    EXPECT_EQ(seen[12][0], 2);
+    EXPECT_EQ(seen[12][2], 10);
+    EXPECT_EQ(seen[13][0], 1);
+    EXPECT_EQ(seen[13][2], 11);
+    // Switching off hands over the last record again, not cleared.
+    poller->set_sdp_polling(false);
+    ASSERT_EQ(seen.size(), 15u);
+    EXPECT_EQ(seen[14], poller->get_sdp());
+    EXPECT_EQ(seen[14][0], 0);  // the last query found no packet
+}
+
+TEST_F(SinkPoller, ClosuresMayRunCommandsDuringTheHandOver) {
+    Create();
+    int ran = 0;
+    uint8_t dpcd = 0;
+    bool ok = false;
+    poller->set_on_msa([&](dpscheduler_t&) {
+        ok = link.protocol.dpcd_read(0x0000, dpcd);
+        ++ran;
+    });
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return ran >= 2; }));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(dpcd, 0x12);
+}
+
+TEST_F(SinkPoller, AGuiCommandStartsOnlyAfterThePollersQueryHasEnded) {
+    link.sim.InjectFault(SinkFaultPlan::Late(0x2E, 1000));
+    link.sim.QueueSdp(0x83, 1, 1, {9});
+    Create();
+    std::vector<sdprecord_t> seen;
+    poller->set_on_sdp([&](dpscheduler_t& p) { seen.push_back(p.get_sdp()); });
+    poller->set_sdp_polling(true);
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x2E) == 1; }));
+    uint8_t v = 0;
+    EXPECT_TRUE(link.protocol.dpcd_read(0x0000, v));  // waits for the command lock
+    EXPECT_EQ(v, 0x12);
+    const auto cmds = link.sim.Commands();
+    ASSERT_GE(cmds.size(), 2u);
+    EXPECT_EQ(cmds[0][0], 0x2E);
+    EXPECT_EQ(cmds[1][0], 0x1A);
+    ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 2; }));
+    EXPECT_EQ(seen[1][1], 0x83);  // the late SDP answer went to the query, not the GUI command
+}
+
+TEST(SinkPollerWithoutPort, TheMissingPortBoxIsShownOnTheGuiThread) {
+    std::atomic<bool> boxOnGui{false};
+    auto previous = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest&) {
+        boxOnGui = platform::IsGuiThread();
+        return platform::MsgResult::Ok;
+    });
+    dpprotocol_t unconnected;
+    std::vector<hdcpstatus_t> seen;
+    {
+        dpscheduler_t poller(&unconnected);
+        poller.set_on_hdcp([&](dpscheduler_t& p) { seen.push_back(p.get_hdcp()); });
+        poller.set_hdcp_polling(true);
+        ASSERT_TRUE(ServeUntil([&] { return !seen.empty(); }));
+    }
+    platform::SetMessageBoxHandler(previous);
+    EXPECT_TRUE(boxOnGui.load());
+    EXPECT_EQ(seen[0], hdcpstatus_t{});
+}
+
+TEST_F(SinkPoller, StopsWhileAHandOverWaitsForTheGuiThread) {
+    Create();
+    std::atomic<int> calls{0};
+    poller->set_on_hdcp([&](dpscheduler_t&) { ++calls; });
+    poller->set_hdcp_polling(true);
+    // Not serving: once its query is answered the poller is stuck in its hand-over.
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x22) >= 1; }));
+    std::this_thread::sleep_for(ms(300));
+    EXPECT_EQ(calls.load(), 0);
+    poller.reset();  // serves it while waiting for the end
+    EXPECT_LE(calls.load(), 1);
+}
+
+TEST_F(SinkPoller, StopsWhileTheGuiThreadHoldsTheCommandLock) {
+    Create();
+    poller->set_hdcp_polling(true);
+    poller->set_msa_polling(true);
+    {
+        mutexrequest_t held(link.protocol.command_lock());
+        std::this_thread::sleep_for(ms(800));  // the poller now waits for the lock
+        poller.reset();
+    }
+    EXPECT_EQ(link.sim.CommandCount(), 0u);
+}
+
+TEST_F(SinkPoller, StopsInEveryStateOfItsCycle) {
+    link.sim.InjectFault(SinkFaultPlan::Late(0x27, 700));
+    for (uint8_t i = 0; i < 30; ++i) link.sim.QueueSdp(0x84, i, 1, {});
+    for (int delay : {0, 20, 300, 520, 700, 1000, 1400}) {
+        SCOPED_TRACE(delay);
+        Create();
+        poller->set_on_hdcp([](dpscheduler_t&) {});
+        poller->set_on_sdp([](dpscheduler_t&) {});
+        poller->set_hdcp_polling(true);
+        poller->set_msa_polling(true);
+        poller->set_sdp_polling(true);
+        ServeFor(delay);
+        poller.reset();
+    }
+    // The link still works afterwards.
+    uint8_t v = 0;
+    EXPECT_TRUE(link.protocol.dpcd_read(0x0001, v));
+    EXPECT_EQ(v, 0x14);
+}
+
+TEST_F(SinkPoller, UnpluggedLineEndsInAllZeroResultsAndAPromptStop) {
+    Create();
+    std::vector<msarecord_t> seen;
+    poller->set_on_msa([&](dpscheduler_t& p) { seen.push_back(p.get_msa()); });
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return !seen.empty(); }));
+    link.sim.HangUp();
+    ASSERT_TRUE(ServeUntil([&] { return link.protocol.port_lost(); }));
+    const size_t before = seen.size();
+    ASSERT_TRUE(ServeUntil([&] { return seen.size() > before + 1; }));
+    EXPECT_EQ(seen.back(), msarecord_t{});
+    poller.reset();
+    EXPECT_TRUE(link.protocol.close());
+    EXPECT_TRUE(link.port->close());
+}
+
+}  // namespace

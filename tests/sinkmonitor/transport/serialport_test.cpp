@@ -1,0 +1,231 @@
+// The serial transport on a pseudo-terminal: error codes, the reader thread,
+// the ring limit, hang-up, and the port list.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/PseudoTerminal.h"
+#include "sinkmonitor/transport/serialport.h"
+#include "sinkmonitor/transport/serialportenum.h"
+
+namespace {
+
+using ms = std::chrono::milliseconds;
+using steady = std::chrono::steady_clock;
+
+class SinkSerialPort : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.Open()); }
+    // Reads from the master until n bytes came or 5 s passed.
+    std::vector<uint8_t> ReadMaster(size_t n) {
+        std::vector<uint8_t> got;
+        const auto end = steady::now() + ms(5000);
+        uint8_t buf[256];
+        while (got.size() < n && steady::now() < end) {
+            if (pty.WaitReadable(50) != platform::SerialPort::Wait::Readable) continue;
+            long r = pty.ReadNow(buf, sizeof buf);
+            if (r > 0) got.insert(got.end(), buf, buf + r);
+        }
+        return got;
+    }
+    platform::PseudoTerminal pty;
+};
+
+TEST_F(SinkSerialPort, BytesFlowBothWays) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    EXPECT_EQ(port.get_state(), serialport_t::kRunning);
+    const uint8_t out[] = {0x04, 0x71, 0x1C, 0x6F};
+    ASSERT_TRUE(port.write(out, sizeof out));
+    EXPECT_EQ(ReadMaster(4), std::vector<uint8_t>(out, out + 4));
+    const uint8_t in[] = {1, 2, 3, 4, 5};
+    pty.Write(in, sizeof in);
+    uint8_t got[5] = {};
+    size_t taken = 0;
+    ASSERT_TRUE(port.read(got, 5, 2000, &taken));
+    EXPECT_EQ(taken, 5u);
+    EXPECT_EQ(got[4], 5);
+    EXPECT_TRUE(port.close());
+    EXPECT_EQ(port.get_state(), serialport_t::kClosed);
+    EXPECT_EQ(port.get_error(), 0);
+}
+
+TEST_F(SinkSerialPort, OpeningAnOpenPortLatchesThreeOnceAndKeepsItWorking) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.get_error(), serialport_t::kErrNotClosed);
+    EXPECT_EQ(port.get_error(), 0);  // transient: cleared by reading
+    const uint8_t b = 0x55;
+    EXPECT_TRUE(port.write(&b, 1));
+    EXPECT_EQ(ReadMaster(1), std::vector<uint8_t>{0x55});
+}
+
+TEST_F(SinkSerialPort, AMissingDeviceLatchesFiveForGood) {
+    serialport_t port("Nothing", "/dev/no-such-serial-device");
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.get_error(), serialport_t::kErrOpenFailed);
+    EXPECT_EQ(port.get_error(), serialport_t::kErrOpenFailed);  // not transient
+    EXPECT_TRUE(port.is_broken());
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.get_state(), serialport_t::kClosed);
+}
+
+TEST_F(SinkSerialPort, ClosingAClosedPortAndWritingOnItAreTransientErrors) {
+    serialport_t port("Sim", pty.SlavePath());
+    EXPECT_FALSE(port.close());
+    EXPECT_EQ(port.get_error(), serialport_t::kErrAlreadyClosed);
+    const uint8_t b = 1;
+    EXPECT_FALSE(port.write(&b, 1));
+    EXPECT_EQ(port.get_error(), serialport_t::kErrNotRunning);
+    EXPECT_TRUE(port.open());  // nothing lasting was latched
+    EXPECT_TRUE(port.close());
+    // No buffer given is a lasting error: the object refuses further use.
+    EXPECT_FALSE(port.write(nullptr, 1));
+    EXPECT_EQ(port.get_error(), serialport_t::kErrNoBuffer);
+    EXPECT_EQ(port.get_error(), serialport_t::kErrNoBuffer);
+    EXPECT_FALSE(port.open());
+}
+
+TEST_F(SinkSerialPort, AShortReadLatchesFourteenAndBlocksReadsUntilCleared) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    uint8_t got[3];
+    size_t taken = 99;
+    const auto t0 = steady::now();
+    EXPECT_FALSE(port.read(got, 3, 100, &taken));
+    EXPECT_GE(steady::now() - t0, ms(90));
+    EXPECT_EQ(taken, 0u);
+    const uint8_t in = 7;
+    pty.Write(&in, 1);
+    std::this_thread::sleep_for(ms(100));
+    EXPECT_FALSE(port.read(got, 1, 100, &taken));  // latched: fails at once
+    // The receiving side's short read never makes a command's write fail.
+    const uint8_t cmd = 0x42;
+    EXPECT_TRUE(port.write(&cmd, 1));
+    EXPECT_EQ(ReadMaster(1), std::vector<uint8_t>{0x42});
+    EXPECT_EQ(port.get_error(), serialport_t::kErrShortRead);
+    EXPECT_TRUE(port.read(got, 1, 2000, &taken));
+    EXPECT_EQ(got[0], 7);
+}
+
+TEST_F(SinkSerialPort, AWriteThatCannotDrainGivesUpWithTwelveAndThePortRecovers) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    // Nobody reads the other side, so the line's buffers fill up and one
+    // write finds no room for the rest of its bytes.
+    const std::vector<uint8_t> block(1000, 0x5A);
+    bool failed = false;
+    steady::duration failedAfter{};
+    const auto end = steady::now() + ms(60000);
+    while (!failed && steady::now() < end) {
+        const auto t0 = steady::now();
+        if (!port.write(block.data(), block.size())) {
+            failed = true;
+            failedAfter = steady::now() - t0;
+        }
+    }
+    ASSERT_TRUE(failed);
+    // It waited for room (1 ms per byte plus 150 ms) and then gave up.
+    EXPECT_GE(failedAfter, ms(1000));
+    EXPECT_LT(failedAfter, ms(30000));
+    EXPECT_EQ(port.get_error(), serialport_t::kErrWriteFailed);
+    EXPECT_EQ(port.get_error(), 0);  // transient
+    EXPECT_FALSE(port.is_broken());
+    // Once the other side reads again, writing works again.
+    uint8_t buf[4096];
+    while (pty.WaitReadable(200) == platform::SerialPort::Wait::Readable && pty.ReadNow(buf, sizeof buf) > 0) {
+    }
+    const uint8_t b = 0x42;
+    EXPECT_TRUE(port.write(&b, 1));
+    EXPECT_TRUE(port.close());
+}
+
+TEST_F(SinkSerialPort, BytesNobodyReadsFillTheRingTo2047) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    std::vector<uint8_t> in(3000);
+    for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 7);
+    pty.Write(in.data(), in.size());
+    const auto end = steady::now() + ms(5000);
+    while (port.ring().held() < 2047 && steady::now() < end) std::this_thread::sleep_for(ms(10));
+    std::this_thread::sleep_for(ms(100));  // whatever else comes is dropped
+    std::vector<uint8_t> got(3000);
+    size_t taken = 0;
+    EXPECT_FALSE(port.read(got.data(), 3000, 50, &taken));
+    EXPECT_EQ(taken, 2047u);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 2047, in.begin()));
+}
+
+TEST_F(SinkSerialPort, HangUpEndsTheReaderWithSixteenReportedAsZero) {
+    serialport_t port("Sim", pty.SlavePath());
+    ASSERT_TRUE(port.open());
+    pty.Close();  // the cable is pulled
+    const auto end = steady::now() + ms(5000);
+    while (!port.is_broken() && steady::now() < end) std::this_thread::sleep_for(ms(5));
+    ASSERT_TRUE(port.is_broken());
+    EXPECT_EQ(port.get_error(), 0);
+    EXPECT_TRUE(port.is_broken());  // still latched after the read
+    EXPECT_EQ(port.get_state(), serialport_t::kStopping);
+    uint8_t b = 0;
+    size_t taken = 9;
+    EXPECT_FALSE(port.read(&b, 1, 1000, &taken));
+    EXPECT_EQ(taken, 0u);
+    EXPECT_FALSE(port.write(&b, 1));
+    EXPECT_TRUE(port.close());
+    EXPECT_FALSE(port.open());  // unusable: the owner makes a new one
+}
+
+TEST_F(SinkSerialPort, CanBeClosedAndOpenedAgain) {
+    serialport_t port("Sim", pty.SlavePath());
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(port.open()) << round;
+        const uint8_t b = static_cast<uint8_t>(round);
+        pty.Write(&b, 1);
+        uint8_t got = 0xFF;
+        ASSERT_TRUE(port.read(&got, 1, 2000));
+        EXPECT_EQ(got, round);
+        ASSERT_TRUE(port.close());
+    }
+}
+
+TEST_F(SinkSerialPort, CloseEndsAReaderWaitingOnASilentLine) {
+    // Many rounds: the stop request reaches the reader in every state.
+    for (int round = 0; round < 20; ++round) {
+        serialport_t port("Sim", pty.SlavePath());
+        ASSERT_TRUE(port.open());
+        if (round % 2) {
+            const uint8_t b[64] = {};
+            pty.Write(b, sizeof b);
+        }
+        EXPECT_TRUE(port.close());
+    }
+}
+
+TEST_F(SinkSerialPort, NamesAreCutTo259Characters) {
+    const std::string longName(400, 'n');
+    serialport_t port(longName, pty.SlavePath());
+    EXPECT_EQ(port.get_name().size(), 259u);
+    serialport_t unnamed("", pty.SlavePath());
+    EXPECT_EQ(unnamed.get_name(), "");
+}
+
+TEST_F(SinkSerialPort, PortListIncludesExtraPortsAndGivesNoneBeyondTheEnd) {
+    ::setenv("EXTRA_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+    serialportenum_t ports;
+    ::unsetenv("EXTRA_SERIAL_PORTS");
+    bool found = false;
+    for (size_t i = 0; i < ports.count(); ++i) {
+        ASSERT_NE(ports.at(i), nullptr);
+        EXPECT_NE(ports.at(i)->friendly_name[0], '\0');  // every port has a name to show
+        if (pty.SlavePath() == ports.at(i)->device_path) found = true;
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ports.at(ports.count()), nullptr);
+}
+
+}  // namespace
