@@ -2,7 +2,8 @@
 
 #include <exception>
 
-#include "fwupdater/UpdaterLink.h"
+#include "fwupdater/MV_Comm.h"
+#include "fwupdater/UpdaterNotice.h"
 
 namespace pallumo {
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "fwupdater/UpdaterNotice.h"
+
 namespace pallumo {
 namespace {
 

@@ -23,14 +23,6 @@ constexpr int kComNumberRange = -9;
 constexpr int kNotifyRegistration = -10;
 }  // namespace exit_code
 
-// UpdaterNotice kinds (wParam) and their values (lParam).
-namespace notice {
-constexpr uint32_t kPort = 0, kFile = 1, kUpdate = 2, kProgress = 3;
-constexpr uint32_t kPortOpened = 0, kPortFailed = 1, kPortAccessDenied = 2;
-constexpr uint32_t kFileParsed = 0, kFileNotFound = 1, kFileCannotOpen = 2, kFileNoRecords = 3, kFileCorrupted = 4;
-constexpr uint32_t kUpdateStarted = 0, kUpdateFailed = 2, kUpdateSucceeded = 3;
-}  // namespace notice
-
 struct UpdaterSettings {
     bool helpRequested = false;
     bool informativeOff = false;  // no banner, progress bar or success text

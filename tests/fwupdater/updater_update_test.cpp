@@ -7,7 +7,8 @@
 
 #include "fwupdater/ConsoleEnvironment.h"
 #include "fwupdater/Updater.h"
-#include "fwupdater/UpdaterLink.h"
+#include "fwupdater/MV_Comm.h"
+#include "fwupdater/USerIO.h"
 #include "platform/Clock.h"
 #include "platform/PseudoTerminal.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
