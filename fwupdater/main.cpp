@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
     using Handler = void (*)(int);
     Handler previous[std::size(kIgnoredSignals)];
     for (size_t i = 0; i < std::size(kIgnoredSignals); ++i) previous[i] = std::signal(kIgnoredSignals[i], SIG_IGN);
+    // Standard output may be a pipe whose reader has gone (`pallumo ... |
+    // head`): a console write then just fails, and the update goes on. It
+    // stays ignored up to the exit, whose flush of standard output may meet
+    // the same closed pipe after the update has finished.
+    std::signal(SIGPIPE, SIG_IGN);
 
     pallumo::ConsoleEnvironment env;
     pallumo::Updater updater(env, {PALLUMO_VERSION_MAJOR, PALLUMO_VERSION_MINOR, PALLUMO_VERSION_PATCH});

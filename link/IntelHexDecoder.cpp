@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -14,6 +14,8 @@ constexpr uint8_t kTypeEndOfFile = 1;
 constexpr uint8_t kTypeExtendedSegment = 2;
 constexpr uint8_t kTypeExtendedLinear = 4;
 constexpr uint8_t kTypeUnreadable = 255;
+
+constexpr const char* kNoRecordsText = "File does not contain IntelHex records";
 
 // Columns of a record line.
 constexpr size_t kColCount = 1;
@@ -68,28 +70,64 @@ uint32_t UpperAddress(std::string_view line) {
     return (uint32_t{b[0]} << 8) | b[1];
 }
 
+[[noreturn]] void CannotOpen(const std::string& path, const char* reason) {
+    Fail(IntelHexError::Kind::FileOpen, "Cannot open file \"" + path + "\". " + reason);
+}
+
+[[noreturn]] void CannotRead(const std::string& path, int err) {
+    Fail(IntelHexError::Kind::FileOpen,
+         "Cannot read file \"" + path + "\". " + (err ? std::strerror(err) : "Unknown error"));
+}
+
+// Only a regular file is read: a device could deliver bytes without end, a
+// FIFO would block the open or the read. The type is looked at before the
+// open (a device is never opened) and again on the opened descriptor, which
+// is opened without blocking, so a file swapped in between cannot block
+// either. A file larger than kMaxFileBytes is refused before it is read.
+std::string ReadHexFile(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) CannotOpen(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) CannotOpen(path, std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
+
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) CannotOpen(path, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0) CannotOpen(path, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) CannotOpen(path, std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
+    if (st.st_size > static_cast<off_t>(IntelHexDecoder::kMaxFileBytes)) CannotOpen(path, std::strerror(EFBIG));
+
+    // Read at most one byte more than the limit: a file that grew after the
+    // size was looked at is refused all the same.
+    std::string text;
+    text.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    for (;;) {
+        if (got == text.size()) {
+            if (text.size() > IntelHexDecoder::kMaxFileBytes) CannotOpen(path, std::strerror(EFBIG));
+            text.resize(std::min(text.size() * 2, IntelHexDecoder::kMaxFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            CannotRead(path, errno);
+        }
+        got += static_cast<size_t>(n);
+    }
+    text.resize(got);
+    return text;
+}
+
 }  // namespace
 
 IntelHexDecoder::IntelHexDecoder(std::string_view text) { Parse(SplitLines(text)); }
 
-IntelHexDecoder::IntelHexDecoder(const HexFile& file) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file.path, ec))
-        Fail(IntelHexError::Kind::FileOpen, "Cannot open file \"" + file.path + "\". " + std::strerror(EISDIR));
-    std::ifstream in(file.path, std::ios::binary);
-    if (!in) {
-        const int err = errno;
-        Fail(IntelHexError::Kind::FileOpen,
-             "Cannot open file \"" + file.path + "\". " + (err ? std::strerror(err) : "Unknown error"));
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        const int err = errno;
-        Fail(IntelHexError::Kind::FileOpen,
-             "Cannot read file \"" + file.path + "\". " + (err ? std::strerror(err) : "Unknown error"));
-    }
-    Parse(SplitLines(text));
-}
+IntelHexDecoder::IntelHexDecoder(const HexFile& file) { Parse(SplitLines(ReadHexFile(file.path))); }
 
 uint32_t IntelHexDecoder::SegmentAddress(size_t i) const {
     return i < segments_.size() ? segments_[i].startAddress : 0;
@@ -161,7 +199,7 @@ void IntelHexDecoder::Parse(std::vector<std::string_view> lines) {
         records.push_back(line);
     }
     std::reverse(records.begin(), records.end());
-    if (records.empty()) Fail(IntelHexError::Kind::NoRecords, "File does not contain IntelHex records");
+    if (records.empty()) Fail(IntelHexError::Kind::NoRecords, kNoRecordsText);
 
     // Pass 2: segments. A segment holds data records that follow each other
     // in address (each one at the previous one's address plus its length,
@@ -233,5 +271,9 @@ void IntelHexDecoder::Parse(std::vector<std::string_view> lines) {
         expected = (address + n) & 0xFFFF;
     }
     closeSegment();
+    // Records that place no byte anywhere (only an end record, segment
+    // records without data) are refused like a text without records: an
+    // update with such an image would erase the flash and write nothing.
+    if (done.empty()) Fail(IntelHexError::Kind::NoRecords, kNoRecordsText);
     segments_ = std::move(done);
 }

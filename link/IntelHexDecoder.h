@@ -24,7 +24,7 @@ class IntelHexError : public std::runtime_error {
 public:
     enum class Kind {
         FileOpen,     // the file could not be opened or read
-        NoRecords,    // no line starting with ':'
+        NoRecords,    // no line starting with ':', or no data byte at all
         Corrupted,    // checksum, data before a segment, unreadable type
         ReadPastEnd,  // SegmentByte beyond the segment's end
     };
@@ -43,10 +43,17 @@ struct HexFile {
 class IntelHexDecoder {
 public:
     // Decodes the text (lines ended by CR, LF or CR LF; decoding stops at a
-    // zero byte). Throws IntelHexError.
+    // zero byte). Throws IntelHexError; a text whose records place no data
+    // byte (only an end record, say) fails like a text without records.
     explicit IntelHexDecoder(std::string_view text);
-    // Reads the file and decodes it. Throws IntelHexError.
+    // Reads the file and decodes it. Throws IntelHexError. Only a regular
+    // file of at most kMaxFileBytes is read; a folder, device, FIFO or
+    // socket, or a larger file, fails as a file that cannot be opened
+    // (Kind::FileOpen), without blocking and before anything is read.
     explicit IntelHexDecoder(const HexFile& file);
+
+    // More than five times the HEX text of the whole 20-bit address space.
+    static constexpr size_t kMaxFileBytes = size_t{16} << 20;
 
     size_t SegmentCount() const { return segments_.size(); }
     // 0 for an index outside the list.

@@ -14,15 +14,23 @@
 namespace platform {
 namespace {
 
-// Creates dir with mode 0700 when missing; true when it is a directory of
-// this user that nobody else can enter.
+// Creates dir with mode 0700 when missing; true when it is a folder of this
+// user that nobody else can enter. A folder that was already there is taken
+// only as it is: its mode is never changed, so one that others may enter is
+// refused.
 bool EnsurePrivateDir(const std::string& dir) {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st{};
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    if (st.st_uid != ::geteuid()) return false;
-    if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0) return false;
+    if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return false;
     return ::access(dir.c_str(), R_OK | W_OK | X_OK) == 0;
+}
+
+// A message name becomes one folder inside the root: it must be a plain
+// folder name, so that no name reaches the root itself or anything outside.
+bool IsFolderName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
 std::string RootDir() {
@@ -36,13 +44,7 @@ std::string RootDir() {
     return base;
 }
 
-std::string SafeName(const std::string& name) {
-    std::string s;
-    for (unsigned char c : name) s += (c == '/' || c == 0) ? '_' : static_cast<char>(c);
-    return s;
-}
-
-std::string NameDir(const std::string& name) { return RootDir() + "/" + SafeName(name); }
+std::string NameDir(const std::string& name) { return RootDir() + "/" + name; }
 
 std::string IdFile(uint32_t id) {
     char b[16];
@@ -68,7 +70,7 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 }  // namespace
 
 bool RegisterMessageName(const std::string& name) {
-    return EnsurePrivateDir(RootDir()) && EnsurePrivateDir(NameDir(name));
+    return IsFolderName(name) && EnsurePrivateDir(RootDir()) && EnsurePrivateDir(NameDir(name));
 }
 
 bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam) {

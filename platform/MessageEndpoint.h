@@ -19,7 +19,9 @@ struct EndpointMessage {
 };
 
 // Makes sure the folder for `name` exists and is usable (the registration
-// step). False only when it cannot be created or used.
+// step). False when the name is not a plain folder name (empty, ".", ".."
+// or holding a '/' or zero byte), or when a folder cannot be created or is
+// not private to this user (an existing folder's mode is never changed).
 bool RegisterMessageName(const std::string& name);
 
 // Posts to (name, id); to all endpoints of the name for kBroadcastId.

@@ -6,10 +6,13 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -25,21 +28,30 @@ namespace {
 
 struct Outcome {
     int status = -1000;  // exit status 0 to 255; -1000 when it did not exit
+    int signal = 0;      // the signal that ended it, if one did
     std::string out;
 };
 
 // Runs pallumo with args; `during` runs while it is running (with its pid).
+// Standard output goes to a file read back into Outcome::out, or to
+// `stdoutFd` when one is given.
 Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
-                   const std::function<void(pid_t)>& during = nullptr, int timeoutMs = 60000) {
+                   const std::function<void(pid_t)>& during = nullptr, int timeoutMs = 60000, int stdoutFd = -1) {
     const std::string outPath = ::testing::TempDir() + "pallumo_out_" + std::to_string(::getpid()) + ".txt";
     std::vector<std::string> argStore = {PALLUMO_BINARY};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
-    envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
+    // The extra variables replace those of the same name.
+    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
+    std::vector<std::string> envStore = extraEnv;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (std::none_of(extraEnv.begin(), extraEnv.end(),
+                         [&](const std::string& x) { return nameOf(x) == nameOf(entry); }))
+            envStore.push_back(entry);
+    }
     std::vector<char*> envp;
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -47,7 +59,11 @@ Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (stdoutFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     pid_t pid = -1;
     const int rc = posix_spawn(&pid, PALLUMO_BINARY, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -71,6 +87,7 @@ Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
     std::ifstream in(outPath, std::ios::binary);
     o.out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::remove(outPath.c_str());
@@ -128,6 +145,66 @@ TEST(PallumoProgram, UpdatesTheSimulatedInstrumentAndIgnoresSignals) {
     EXPECT_EQ(o.out, want);
     EXPECT_EQ(sim.loader.FlashImage(), ImageBytes(firmware));
     EXPECT_EQ(sim.loader.RamImage(), ImageBytes(*loader));
+}
+
+// Standard output a pipe whose reader has gone (as in `pallumo ... | head`):
+// the console writes fail, and the update runs to its end all the same.
+TEST(PallumoProgram, ARunWhoseOutputReaderHasGoneFinishesTheUpdate) {
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.started);
+    const std::string file = WriteFile("pallumo_program_fw3.hex", FirmwareText({{0x10000, 1500}}));
+    const IntelHexDecoder firmware{HexFile{file}};
+    int pipeFds[2];
+    ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+    ::close(pipeFds[0]);  // no reader from the first write on
+    const Outcome o = RunPallumo({"-d", sim.instrument.SlavePath(), "-f", file}, {}, nullptr, 60000, pipeFds[1]);
+    ::close(pipeFds[1]);
+    EXPECT_EQ(o.signal, 0) << "ended by signal " << o.signal;
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(sim.loader.FlashImage(), ImageBytes(firmware));
+}
+
+// A firmware "file" that is a FIFO or a device: refused at once as a file
+// that cannot be opened, without waiting for a writer or reading without end.
+TEST(PallumoProgram, OnlyARegularFileIsReadAsFirmware) {
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.started);
+    const std::string fifo = ::testing::TempDir() + std::to_string(::getpid()) + "_pallumo_fifo.hex";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        const Outcome o = RunPallumo({"-d", sim.instrument.SlavePath(), "-f", path}, {}, nullptr, 20000);
+        EXPECT_EQ(o.status, 255);
+        EXPECT_EQ(o.out, "\nMerovan Pallumo - V1.0.0\n*** Cannot open file \"" + path + "\". Not a regular file\n");
+    }
+    ::unlink(fifo.c_str());
+    EXPECT_TRUE(sim.loader.Log().empty());  // nothing was sent
+}
+
+// A message name is one folder inside the message root: a name that is the
+// root itself or its parent is not registered (exit -10), and the parent
+// keeps its mode. The runtime folder here stands in for /tmp, the parent of
+// the fallback root.
+TEST(PallumoProgram, MessageNamesMustBeAFolderName) {
+    std::string tmpl = ::testing::TempDir() + "pallumo_runtime_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    const std::string runtime = tmpl;
+    ASSERT_EQ(::chmod(runtime.c_str(), 0755), 0);
+    auto mode = [](const std::string& path) {
+        struct stat st{};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"..", 246}, {".", 246}, {"", 246}, {"../PALLUMO.X", 246}, {"PALLUMO/X", 246}, {"PALLUMO.X", 0}};
+    for (const auto& [name, status] : cases) {
+        SCOPED_TRACE("'" + name + "'");
+        EXPECT_EQ(RunPallumo({"-m", name, "00000001", "-?"}, {"XDG_RUNTIME_DIR=" + runtime}).status, status);
+        EXPECT_EQ(mode(runtime), 0755u);
+    }
+    EXPECT_EQ(mode(runtime + "/dpsuite-messages"), 0700u);
+    std::error_code ec;
+    std::filesystem::remove_all(runtime, ec);
 }
 
 }  // namespace

@@ -179,27 +179,35 @@ TEST(UpdaterLink, AWriteFailureEndsTheStepAtOnce) {
 
 TEST_F(UpdaterRun, UndecodableFilesAreReportedBeforeAnyUpdate) {
     struct Case {
-        std::string text;
+        std::string file;
         std::string error;
         uint32_t notice;
     };
+    auto text = [n = 0](const std::string& content) mutable {
+        return WriteFile("updater_bad" + std::to_string(++n) + ".hex", content);
+    };
     const std::vector<Case> cases = {
-        {":020000021000EC\n:0400000001020304F3\n", "Record checksum check failed on line #1", 4},
-        {"no records here\n", "File does not contain IntelHex records", 3},
-        {":0400000001020304F2\n", "Data record without segment", 4},
-        {":020000040001F9\n:0400000001020304F2\n", "Extended linear address records are not supported", 4},
+        {text(":020000021000EC\n:0400000001020304F3\n"), "Record checksum check failed on line #1", 4},
+        {text("no records here\n"), "File does not contain IntelHex records", 3},
+        // Records without any data: nothing to write, so nothing is erased.
+        {text(":00000001FF\n"), "File does not contain IntelHex records", 3},
+        {text(":020000021000EC\n:00000001FF\n"), "File does not contain IntelHex records", 3},
+        {text(":0400000001020304F2\n"), "Data record without segment", 4},
+        {text(":020000040001F9\n:0400000001020304F2\n"), "Extended linear address records are not supported", 4},
+        // Only a regular file is read: a device or a folder cannot be opened.
+        {"/dev/null", "Cannot open file \"/dev/null\". Not a regular file", 2},
+        {::testing::TempDir(), "Cannot open file \"" + ::testing::TempDir() + "\". Is a directory", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.error);
-        const std::string file = WriteFile("updater_bad.hex", c.text);
         env.out.clear();
-        EXPECT_EQ(Run({"-d", sim.instrument.SlavePath(), "-f", file}), -1);
+        EXPECT_EQ(Run({"-d", sim.instrument.SlavePath(), "-f", c.file}), -1);
         EXPECT_EQ(env.out, kBanner + "\n*** " + c.error + "\n");
 
         const std::string name = UniqueName("PALLUMO.TEST");
         NoticeCollector collector(name, 7);
         env.out.clear();
-        EXPECT_EQ(Run({"-m", name, "00000007", "-d", sim.instrument.SlavePath(), "-f", file}), -1);
+        EXPECT_EQ(Run({"-m", name, "00000007", "-d", sim.instrument.SlavePath(), "-f", c.file}), -1);
         EXPECT_EQ(env.out, "");
         EXPECT_EQ(collector.Stop(), (Notices{{0, 0}, {1, 0}, {1, c.notice}}));
     }

@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "link/Crc16.h"
 #include "link/IntelHexDecoder.h"
@@ -79,7 +88,6 @@ TEST(IntelHexDecoder, DecodesSegmentsAsTheRecordsPlaceThem) {
         {"no end-of-file record", Seg(0x0050) + Data(0, {1, 2}), {{0x500, {1, 2}}}},
         {"comments and blank lines dropped", "; comment\n\n" + Seg(0x0050) + "x\n" + Data(0, {7}) + kEof, {{0x500, {7}}}},
         {"characters after the checksum ignored", ":020000020050ACzz\n:0100000007F8 trailing\n", {{0x500, {7}}}},
-        {"only an end record", kEof, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,6 +115,14 @@ TEST(IntelHexDecoder, RefusesBadTextsWithTheirMessages) {
     const std::vector<Case> cases = {
         {"empty text", "", K::NoRecords, "File does not contain IntelHex records"},
         {"no record lines", "hello\n\nworld\n", K::NoRecords, "File does not contain IntelHex records"},
+        // Records that place no byte: an update would erase and write nothing.
+        {"only an end record", kEof, K::NoRecords, "File does not contain IntelHex records"},
+        {"segment records without data", Seg(0x50) + Seg(0x60) + kEof, K::NoRecords,
+         "File does not contain IntelHex records"},
+        {"only empty data records", Seg(0x50) + Data(0, {}) + Data(0x10, {}) + Rec(3, 0, {0, 0x51, 0, 0}) + kEof,
+         K::NoRecords, "File does not contain IntelHex records"},
+        {"data only after the end record", Seg(0x50) + kEof + Data(0, {1}), K::NoRecords,
+         "File does not contain IntelHex records"},
         {"bad checksum after a comment", "; comment\n" + Seg(0x50) + ":0400000001020304F3\n" + kEof, K::Corrupted,
          "Record checksum check failed on line #2"},
         {"blank lines count in the index", "\n\n" + Seg(0x50) + "\n:04000000010203\n", K::Corrupted,
@@ -196,6 +212,103 @@ TEST(IntelHexDecoder, ReadsFilesAndReportsOpenFailures) {
     } catch (const IntelHexError& e) {
         EXPECT_EQ(e.kind(), IntelHexError::Kind::FileOpen) << e.what();
     }
+}
+
+namespace {
+
+// A folder of its own under the test temp folder, removed with everything in it.
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        std::string tmpl = testing::TempDir() + "hex_decoder_XXXXXX";
+        path = ::mkdtemp(tmpl.data()) ? tmpl : "";
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+// A valid image at the start of a file of `size` bytes (the rest zero bytes,
+// where the decoding stops).
+bool WriteImageOfSize(const std::string& path, off_t size) {
+    const std::string text = ":020000020050AC\n:0400000001020304F2\n:00000001FF\n";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return false;
+    const bool ok =
+        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::ftruncate(fd, size) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+// Only a regular file of at most 16 MiB is read; everything else is refused
+// as a file that cannot be opened, at once. Each case is decoded on a thread
+// of its own with a deadline, so a decoder that blocks fails instead of
+// hanging the test.
+TEST(IntelHexDecoder, ReadsOnlyRegularFilesUpToTheLimit) {
+    TempFolder dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string fifo = dir.path + "/fifo.hex";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A writer holds the FIFO open: an open that waits for one returns, and
+    // only a read that waits for the end of its data would block.
+    int fifoWriter = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fifoWriter, 0);
+
+    const std::string socketPath = dir.path + "/socket.hex";
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+    const std::string deviceLink = dir.path + "/null.hex";
+    ASSERT_EQ(::symlink("/dev/null", deviceLink.c_str()), 0);
+    const std::string atLimit = dir.path + "/at-limit.hex";
+    ASSERT_TRUE(WriteImageOfSize(atLimit, static_cast<off_t>(IntelHexDecoder::kMaxFileBytes)));
+    const std::string overLimit = dir.path + "/over-limit.hex";
+    ASSERT_TRUE(WriteImageOfSize(overLimit, static_cast<off_t>(IntelHexDecoder::kMaxFileBytes) + 1));
+
+    struct Case {
+        const char* name;
+        std::string path;
+        std::string outcome;  // "decoded" or the error text after the path
+    };
+    const std::vector<Case> cases = {
+        {"folder", dir.path, "Is a directory"},
+        {"character device", "/dev/null", "Not a regular file"},
+        {"link to a device", deviceLink, "Not a regular file"},
+        {"FIFO", fifo, "Not a regular file"},
+        {"socket", socketPath, "Not a regular file"},
+        {"one byte over 16 MiB", overLimit, "File too large"},
+        {"exactly 16 MiB", atLimit, "decoded"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto decoding = std::async(std::launch::async, [path = c.path]() -> std::string {
+            try {
+                IntelHexDecoder d{HexFile{path}};
+                return d.TotalBytes() == 4 ? "decoded" : "decoded wrongly";
+            } catch (const IntelHexError& e) {
+                const std::string kind = e.kind() == IntelHexError::Kind::FileOpen ? "" : "(not a file-open error) ";
+                return kind + e.what();
+            }
+        });
+        if (decoding.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "the decoder blocked";
+            ::close(fifoWriter);  // ends a read that waits on the FIFO
+            fifoWriter = -1;
+        }
+        const std::string want =
+            c.outcome == "decoded" ? c.outcome : "Cannot open file \"" + c.path + "\". " + c.outcome;
+        EXPECT_EQ(decoding.get(), want);
+    }
+    if (fifoWriter >= 0) ::close(fifoWriter);
+    ::close(sock);
 }
 
 TEST(Crc16, CheckValues) {

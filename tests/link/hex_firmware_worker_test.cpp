@@ -207,6 +207,23 @@ TEST_F(UpdateFromFile, AFileThatDoesNotDecodeEndsAtOnceWithABox) {
     EXPECT_TRUE(starts.empty());
     EXPECT_TRUE(instrument.Received().empty()) << "no frame is sent";
 
+    // Records without a data byte: refused like a text without records,
+    // before the flash would be erased.
+    {
+        std::FILE* f = std::fopen(file().c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(":020000021000EC\n:00000001FF\n", f);
+        std::fclose(f);
+    }
+    texts.clear();
+    EXPECT_EQ(UpdateFile(file()), LINK_RETRIES_EXCEEDED);
+    ASSERT_EQ(boxes.Texts().size(), 3u);
+    EXPECT_EQ(boxes.Texts()[2],
+              "Flash HEX File read failed with error message: 'File does not contain IntelHex records'.");
+    EXPECT_EQ(texts, std::vector<std::string>{"> RamWrite [internal], 5 Segments, 4296 Bytes"});
+    EXPECT_TRUE(starts.empty());
+    EXPECT_TRUE(instrument.Received().empty()) << "no frame is sent";
+
     // The link stays idle: the next request is served.
     std::vector<LinkResult> next;
     link->ClearLog([&](LinkResult r) { next.push_back(r); });

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
+#include <string>
+#include <vector>
 
 #include "platform/MessageEndpoint.h"
 
 namespace {
+mode_t ModeOf(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 struct RuntimeDir : ::testing::Test {
     std::string dir;
     void SetUp() override {
@@ -52,4 +61,52 @@ TEST(MessageEndpointFolder, RegistrationFailsWhenTheFolderCannotBeMade) {
     setenv("XDG_RUNTIME_DIR", "/proc/self/no-such-place", 1);
     EXPECT_FALSE(platform::RegisterMessageName("X"));
     unsetenv("XDG_RUNTIME_DIR");
+}
+
+// A message name is one folder inside the message root. Names that would be
+// the root itself or reach beyond it are refused, and the folder above the
+// root (the runtime folder, or /tmp for the fallback) keeps its mode.
+TEST_F(RuntimeDir, NamesThatAreNotAFolderNameAreRefused) {
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
+    ASSERT_TRUE(platform::RegisterMessageName("GOOD"));
+    const std::vector<std::string> names = {"", ".", "..", "a/b", "../x", "x/..", std::string("a\0b", 3)};
+    for (const auto& name : names) {
+        SCOPED_TRACE("'" + name + "'");
+        EXPECT_FALSE(platform::RegisterMessageName(name));
+        EXPECT_EQ(platform::MessageEndpoint::Create(name, 1), nullptr);
+        EXPECT_FALSE(platform::PostEndpointMessage(name, platform::kBroadcastId, 1, 2));
+    }
+    EXPECT_EQ(ModeOf(dir), 0755u);
+    EXPECT_EQ(ModeOf(dir + "/dpsuite-messages"), 0700u);
+    EXPECT_EQ(ModeOf(dir + "/dpsuite-messages/GOOD"), 0700u);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/dpsuite-messages/a_b"));
+}
+
+// Folders that were already there are used only when they are private; one
+// that others may enter is refused and left as it is.
+TEST_F(RuntimeDir, FoldersItDidNotCreateKeepTheirMode) {
+    const std::string root = dir + "/dpsuite-messages";
+    const std::string named = root + "/N";
+    ASSERT_EQ(::mkdir(root.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(named.c_str(), 0700), 0);
+    struct Case {
+        const char* name;
+        mode_t rootMode, namedMode;
+        bool registers;
+    };
+    const std::vector<Case> cases = {
+        {"root open to the group", 0750, 0700, false},
+        {"root open to everyone", 0777, 0700, false},
+        {"name folder open to others", 0700, 0705, false},
+        {"both private", 0700, 0700, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(::chmod(root.c_str(), c.rootMode), 0);
+        ASSERT_EQ(::chmod(named.c_str(), c.namedMode), 0);
+        EXPECT_EQ(platform::RegisterMessageName("N"), c.registers);
+        EXPECT_EQ(platform::MessageEndpoint::Create("N", 5) != nullptr, c.registers);
+        EXPECT_EQ(ModeOf(root), c.rootMode);
+        EXPECT_EQ(ModeOf(named), c.namedMode);
+    }
 }
