@@ -77,4 +77,17 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     return ports;
 }
 
+std::vector<std::string> PortDisplayNames(const std::vector<SerialPortInfo>& ports) {
+    std::vector<std::string> shown;
+    shown.reserve(ports.size());
+    for (const auto& port : ports) {
+        const auto sameName = [&](const SerialPortInfo& p) { return p.friendlyName == port.friendlyName; };
+        if (std::count_if(ports.begin(), ports.end(), sameName) > 1)
+            shown.push_back(port.friendlyName + " (" + port.devicePath + ")");
+        else
+            shown.push_back(port.friendlyName);
+    }
+    return shown;
+}
+
 }  // namespace platform
