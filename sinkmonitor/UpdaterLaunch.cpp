@@ -4,7 +4,7 @@
 #include <QFileInfo>
 
 // The updater's notice kinds and values.
-#include "fwupdater/UpdaterOptions.h"
+#include "fwupdater/UpdaterNotice.h"
 
 namespace selvitra {
 
