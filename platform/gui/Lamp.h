@@ -1,0 +1,33 @@
+#pragma once
+// Lamp: an indicator light, a filled circle with a dark outline. It shows one
+// of the three states the windows use (on, off, fault) or any colour a
+// window computes itself. A new lamp is off.
+
+#include <QColor>
+#include <QWidget>
+
+namespace platform {
+
+class Lamp : public QWidget {
+public:
+    enum class State { Off, On, Fault };
+
+    explicit Lamp(QWidget* parent = nullptr);
+
+    // Green RGB(0, 255, 0) on, grey RGB(128, 128, 128) off, red RGB(255, 0, 0) fault.
+    static QColor ColorOf(State state);
+
+    void SetState(State state) { SetColor(ColorOf(state)); }
+    void SetColor(const QColor& color);
+    QColor Color() const { return color_; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor color_;
+};
+
+}  // namespace platform
