@@ -5,15 +5,18 @@
 #include "edid/editor/BlockTemplates.h"
 
 #include "platform/MessageBox.h"
+#include "platform/gui/FormKit.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
+
+using platform::Button;
+using platform::Named;
 
 namespace {
 
@@ -33,13 +36,6 @@ const BlockType kBlockTypes[] = {
     {"CEA 861-E", &block_templates::Cea861},
 };
 
-QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
-  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
-
 }  // namespace
 
 TChangeCollectionDlg::TChangeCollectionDlg(QWidget* parent) : QDialog(parent) {
@@ -47,23 +43,20 @@ TChangeCollectionDlg::TChangeCollectionDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Change block collection"));
   setModal(true);
 
-  auto* heading = new QLabel(QStringLiteral("Current Collection"), this);
-  LBOX_Blocks = new QListWidget(this);
-  LBOX_Blocks->setObjectName(QStringLiteral("LBOX_Blocks"));
+  auto* heading = platform::PlainLabel(this, "LB_Heading", QStringLiteral("Current Collection"));
+  LBOX_Blocks = Named<QListWidget>(this, "LBOX_Blocks");
   LBOX_Blocks->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-  BTN_MoveDown = Button("BTN_MoveDown", "Down", this);
-  BTN_MoveUp = Button("BTN_MoveUp", "Up", this);
-  BTN_Delete = Button("BTN_Delete", "Del", this);
-  CB_BlockType = new QComboBox(this);
-  CB_BlockType->setObjectName(QStringLiteral("CB_BlockType"));
+  BTN_MoveDown = Button(this, "BTN_MoveDown", QStringLiteral("Down"));
+  BTN_MoveUp = Button(this, "BTN_MoveUp", QStringLiteral("Up"));
+  BTN_Delete = Button(this, "BTN_Delete", QStringLiteral("Del"));
+  CB_BlockType = Named<QComboBox>(this, "CB_BlockType");
   for (const BlockType& type : kBlockTypes) CB_BlockType->addItem(QString::fromLatin1(type.name));
   CB_BlockType->setCurrentIndex(-1);
-  BTN_Add = Button("BTN_Add", "Add", this);
-  CB_UseBME = new QCheckBox(QStringLiteral("Use VESA Block Map Extension(s)"), this);
-  CB_UseBME->setObjectName(QStringLiteral("CB_UseBME"));
-  BTN_Cancel = Button("BTN_Cancel", "Cancel", this);
-  BTN_Apply = Button("BTN_Apply", "Apply", this);
+  BTN_Add = Button(this, "BTN_Add", QStringLiteral("Add"));
+  CB_UseBME = Named<QCheckBox>(this, "CB_UseBME", QStringLiteral("Use VESA Block Map Extension(s)"));
+  BTN_Cancel = Button(this, "BTN_Cancel", QStringLiteral("Cancel"));
+  BTN_Apply = Button(this, "BTN_Apply", QStringLiteral("Apply"));
   for (QPushButton* b : {BTN_MoveDown, BTN_MoveUp, BTN_Delete, BTN_Add}) b->setEnabled(false);
 
   auto* layout = new QVBoxLayout(this);
@@ -79,10 +72,7 @@ TChangeCollectionDlg::TChangeCollectionDlg(QWidget* parent) : QDialog(parent) {
   addRow->addWidget(BTN_Add);
   layout->addLayout(addRow);
   layout->addWidget(CB_UseBME);
-  auto* closeRow = new QHBoxLayout;
-  closeRow->addWidget(BTN_Cancel);
-  closeRow->addWidget(BTN_Apply);
-  layout->addLayout(closeRow);
+  layout->addLayout(platform::ButtonRow({BTN_Cancel, BTN_Apply}));
 
   resize(258, 289);
   // The window, frame included, is never smaller than 266 x 290.

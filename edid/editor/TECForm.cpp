@@ -13,6 +13,8 @@
 #include "edid/editor/TxtField.h"
 
 #include "platform/MessageBox.h"
+#include "platform/gui/FormKit.h"
+#include "platform/gui/MessageList.h"
 
 #include <QCursor>
 #include <QFileInfo>
@@ -25,6 +27,11 @@
 #include <exception>
 #include <string>
 
+using platform::Button;
+using platform::Named;
+using platform::Panel;
+using platform::PlainLabel;
+
 namespace {
 
 const char kCaption[] = "Merovan EDID Codec";
@@ -35,28 +42,10 @@ constexpr int kTreeMinWidth = 100;   // the tree side is never narrower
 constexpr int kBottomHeight = 35;    // the bottom panel without the log
 constexpr int kBottomMinHeight = 90; // the bottom panel with the log, at least
 
-template <typename T>
-T* Named(T* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-QFrame* Panel(const char* name, QWidget* parent) {
-  auto* frame = Named(new QFrame(parent), name);
-  frame->setFrameShape(QFrame::NoFrame);
-  return frame;
-}
-
-QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
-  auto* button = Named(new QPushButton(QString::fromLatin1(caption), parent), name);
-  button->setAutoDefault(false);
-  return button;
-}
-
-QLabel* PlainLabel(const char* name, QWidget* parent) {
-  auto* label = Named(new QLabel(parent), name);
-  label->setTextFormat(Qt::PlainText);
-  // The text never widens the panel; long path texts are shortened instead.
+// A label for a value's texts. The text never widens the panel; long path
+// texts are shortened instead.
+QLabel* ValueLabel(QWidget* parent, const char* name) {
+  QLabel* label = PlainLabel(parent, name);
   label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   label->setMinimumWidth(1);
   return label;
@@ -110,20 +99,20 @@ TECForm::~TECForm() {
 void TECForm::BuildUi() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  LB_Heading = Named(new QLabel(QStringLiteral("E-EDID Encoder / Decoder"), this), "LB_Heading");
+  LB_Heading = PlainLabel(this, "LB_Heading", QStringLiteral("E-EDID Encoder / Decoder"));
   QFont headingFont = LB_Heading->font();
   headingFont.setBold(true);
   headingFont.setPointSizeF(headingFont.pointSizeF() * 1.4);
   LB_Heading->setFont(headingFont);
   layout->addWidget(LB_Heading);
 
-  Splitter2 = Named(new QSplitter(Qt::Vertical, this), "Splitter2");
+  Splitter2 = Named<QSplitter>(this, "Splitter2", Qt::Vertical);
   Splitter2->setChildrenCollapsible(false);
   layout->addWidget(Splitter2, 1);
 
-  Splitter1 = Named(new QSplitter(Qt::Horizontal, Splitter2), "Splitter1");
+  Splitter1 = Named<QSplitter>(Splitter2, "Splitter1", Qt::Horizontal);
   Splitter1->setChildrenCollapsible(false);
-  LV_EDID_tree = Named(new QTreeWidget(Splitter1), "LV_EDID_tree");
+  LV_EDID_tree = Named<QTreeWidget>(Splitter1, "LV_EDID_tree");
   LV_EDID_tree->setHeaderHidden(true);
   LV_EDID_tree->setIndentation(kTreeIndent);
   LV_EDID_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -139,7 +128,7 @@ void TECForm::BuildUi() {
   }
   LV_EDID_tree->setPalette(treePalette);
 
-  PNL_Right = Named(new QWidget(Splitter1), "PNL_Right");
+  PNL_Right = Named<QWidget>(Splitter1, "PNL_Right");
   BuildRightSide(PNL_Right);
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
@@ -149,7 +138,7 @@ void TECForm::BuildUi() {
   Splitter2->setStretchFactor(0, 1);
   Splitter2->setStretchFactor(1, 0);
 
-  QuickSetup = Named(new QMenu(this), "QuickSetup");
+  QuickSetup = Named<QMenu>(this, "QuickSetup");
   quickMenu_.SetMenu(QuickSetup);
 }
 
@@ -157,26 +146,26 @@ void TECForm::BuildRightSide(QWidget* right) {
   auto* layout = new QVBoxLayout(right);
   layout->setContentsMargins(4, 0, 0, 0);
 
-  PNL_RW_Access = Panel("PNL_RW_Access", right);
+  PNL_RW_Access = Panel(right, "PNL_RW_Access");
   auto* rw = new QVBoxLayout(PNL_RW_Access);
   rw->setContentsMargins(0, 0, 0, 0);
-  LB_ValueName = PlainLabel("LB_ValueName", PNL_RW_Access);
-  LB_CurrentVal = PlainLabel("LB_CurrentVal", PNL_RW_Access);
+  LB_ValueName = ValueLabel(PNL_RW_Access, "LB_ValueName");
+  LB_CurrentVal = ValueLabel(PNL_RW_Access, "LB_CurrentVal");
   rw->addWidget(LB_ValueName);
   rw->addWidget(LB_CurrentVal);
 
-  PNL_Editors = Panel("PNL_Editors", PNL_RW_Access);
+  PNL_Editors = Panel(PNL_RW_Access, "PNL_Editors");
   auto* editors = new QVBoxLayout(PNL_Editors);
   editors->setContentsMargins(0, 0, 0, 0);
-  LB_NewValueDetails = PlainLabel("LB_NewValueDetails", PNL_Editors);
-  PNL_NumericValue = Panel("PNL_NumericValue", PNL_Editors);
+  LB_NewValueDetails = ValueLabel(PNL_Editors, "LB_NewValueDetails");
+  PNL_NumericValue = Panel(PNL_Editors, "PNL_NumericValue");
   auto* numeric = new QHBoxLayout(PNL_NumericValue);
   numeric->setContentsMargins(0, 0, 0, 0);
-  ED_Numeric = Named(new QLineEdit(QStringLiteral("0"), PNL_NumericValue), "ED_Numeric");
+  ED_Numeric = Named<QLineEdit>(PNL_NumericValue, "ED_Numeric", QStringLiteral("0"));
   numeric->addWidget(ED_Numeric);
-  CB_Selection = Named(new QComboBox(PNL_Editors), "CB_Selection");
-  CH_Bit = Named(new QCheckBox(PNL_Editors), "CH_Bit");
-  ED_General = Named(new QLineEdit(PNL_Editors), "ED_General");
+  CB_Selection = Named<QComboBox>(PNL_Editors, "CB_Selection");
+  CH_Bit = Named<QCheckBox>(PNL_Editors, "CH_Bit");
+  ED_General = Named<QLineEdit>(PNL_Editors, "ED_General");
   for (QWidget* w : {static_cast<QWidget*>(LB_NewValueDetails), static_cast<QWidget*>(PNL_NumericValue),
                      static_cast<QWidget*>(CB_Selection), static_cast<QWidget*>(CH_Bit),
                      static_cast<QWidget*>(ED_General)}) {
@@ -184,22 +173,22 @@ void TECForm::BuildRightSide(QWidget* right) {
   }
   rw->addWidget(PNL_Editors);
 
-  PNL_SetPanel = Panel("PNL_SetPanel", PNL_RW_Access);
+  PNL_SetPanel = Panel(PNL_RW_Access, "PNL_SetPanel");
   auto* set = new QHBoxLayout(PNL_SetPanel);
   set->setContentsMargins(0, 0, 0, 0);
-  BTN_SetValue = Button("BTN_SetValue", "Set", PNL_SetPanel);
-  BTN_QuickSetup = Button("BTN_QuickSetup", "Quick Config", PNL_SetPanel);
+  BTN_SetValue = Button(PNL_SetPanel, "BTN_SetValue", QStringLiteral("Set"));
+  BTN_QuickSetup = Button(PNL_SetPanel, "BTN_QuickSetup", QStringLiteral("Quick Config"));
   set->addWidget(BTN_SetValue);
   set->addWidget(BTN_QuickSetup);
   set->addStretch(1);
   rw->addWidget(PNL_SetPanel);
   layout->addWidget(PNL_RW_Access);
 
-  PNL_R_Access = Panel("PNL_R_Access", right);
+  PNL_R_Access = Panel(right, "PNL_R_Access");
   auto* r = new QVBoxLayout(PNL_R_Access);
   r->setContentsMargins(0, 0, 0, 0);
-  LB_ValueDetails = PlainLabel("LB_ValueDetails", PNL_R_Access);
-  VLE_ValueList = Named(new QTableWidget(0, 2, PNL_R_Access), "VLE_ValueList");
+  LB_ValueDetails = ValueLabel(PNL_R_Access, "LB_ValueDetails");
+  VLE_ValueList = Named<QTableWidget>(PNL_R_Access, "VLE_ValueList", 0, 2);
   VLE_ValueList->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
   VLE_ValueList->verticalHeader()->hide();
   VLE_ValueList->horizontalHeader()->setStretchLastSection(true);
@@ -209,10 +198,10 @@ void TECForm::BuildRightSide(QWidget* right) {
   r->addWidget(VLE_ValueList, 1);
   layout->addWidget(PNL_R_Access, 1);
 
-  PNL_Hex = Panel("PNL_Hex", right);
+  PNL_Hex = Panel(right, "PNL_Hex");
   auto* hex = new QVBoxLayout(PNL_Hex);
   hex->setContentsMargins(0, 0, 0, 0);
-  SB_Container = Named(new QScrollArea(PNL_Hex), "SB_Container");
+  SB_Container = Named<QScrollArea>(PNL_Hex, "SB_Container");
   SB_Container->setWidgetResizable(false);
   SB_Container->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   hexView_ = new TxtField;
@@ -232,22 +221,22 @@ void TECForm::BuildRightSide(QWidget* right) {
 }
 
 void TECForm::BuildBottom() {
-  PNL_Bottom = Panel("PNL_Bottom", Splitter2);
+  PNL_Bottom = Panel(Splitter2, "PNL_Bottom");
   auto* bottom = new QVBoxLayout(PNL_Bottom);
   bottom->setContentsMargins(0, 2, 0, 0);
   auto* row = new QHBoxLayout;
-  BTN_ShowLog = Button("BTN_ShowLog", "Show Log", PNL_Bottom);
+  BTN_ShowLog = Button(PNL_Bottom, "BTN_ShowLog", QStringLiteral("Show Log"));
   BTN_ShowLog->setCheckable(true);
-  BTN_ShowHex = Button("BTN_ShowHex", "Show Hex", PNL_Bottom);
+  BTN_ShowHex = Button(PNL_Bottom, "BTN_ShowHex", QStringLiteral("Show Hex"));
   BTN_ShowHex->setCheckable(true);
-  Bevel1 = Named(new QFrame(PNL_Bottom), "Bevel1");
+  Bevel1 = Named<QFrame>(PNL_Bottom, "Bevel1");
   Bevel1->setFrameShape(QFrame::VLine);
   Bevel1->setFrameShadow(QFrame::Sunken);
-  BTN_SaveBlocks = Button("BTN_SaveBlocks", "Save", PNL_Bottom);
-  BTN_LoadBlocks = Button("BTN_LoadBlocks", "Load", PNL_Bottom);
-  BTN_WriteEDID = Button("BTN_WriteEDID", "Write EDID", PNL_Bottom);
-  BTN_ReadEDID = Button("BTN_ReadEDID", "Read EDID", PNL_Bottom);
-  BTN_Close = Button("BTN_Close", "Close", PNL_Bottom);
+  BTN_SaveBlocks = Button(PNL_Bottom, "BTN_SaveBlocks", QStringLiteral("Save"));
+  BTN_LoadBlocks = Button(PNL_Bottom, "BTN_LoadBlocks", QStringLiteral("Load"));
+  BTN_WriteEDID = Button(PNL_Bottom, "BTN_WriteEDID", QStringLiteral("Write EDID"));
+  BTN_ReadEDID = Button(PNL_Bottom, "BTN_ReadEDID", QStringLiteral("Read EDID"));
+  BTN_Close = Button(PNL_Bottom, "BTN_Close", QStringLiteral("Close"));
   for (QWidget* w : {static_cast<QWidget*>(BTN_ShowLog), static_cast<QWidget*>(BTN_ShowHex),
                      static_cast<QWidget*>(Bevel1), static_cast<QWidget*>(BTN_SaveBlocks),
                      static_cast<QWidget*>(BTN_LoadBlocks), static_cast<QWidget*>(BTN_WriteEDID),
@@ -257,8 +246,7 @@ void TECForm::BuildBottom() {
   row->addStretch(1);
   row->addWidget(BTN_Close);
   bottom->addLayout(row);
-  LB_Log = Named(new QListWidget(PNL_Bottom), "LB_Log");
-  LB_Log->setUniformItemSizes(true);
+  LB_Log = Named<platform::MessageList>(PNL_Bottom, "LB_Log");
   bottom->addWidget(LB_Log, 1);
 
   Bevel1->hide();

@@ -8,13 +8,13 @@
 #include "edid/BuildOptions.h"
 #include "edid/core/ECEntry.h"
 #include "edid/editor/ECQuickSetupMenu.h"
+#include "platform/gui/MessageList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -126,7 +126,7 @@ class TECForm : public QWidget {
   QPushButton* BTN_WriteEDID;
   QPushButton* BTN_ReadEDID;
   QPushButton* BTN_Close;
-  QListWidget* LB_Log;
+  platform::MessageList* LB_Log;
   QMenu* QuickSetup;
 
  protected:
