@@ -1,0 +1,294 @@
+#include "platform/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+bool IsStorableName(std::string_view name) { return !name.empty() && Trim(name) == name && !HasLineBreak(name); }
+
+bool IsStorableKey(std::string_view key) {
+    return IsStorableName(key) && key.find('=') == std::string_view::npos && key.front() != '[' && key.front() != ';' &&
+           key.front() != '#';
+}
+
+// Parses [-+]digits, or hexadecimal after "0x" or "$"; the whole text must be
+// the number and it must fit in 32 bits (a hexadecimal one as its bit
+// pattern, so "0xFFFFFFFF" is -1).
+bool ParseInteger(std::string_view text, int32_t& out) {
+    text = Trim(text);
+    if (text.empty()) return false;
+    int base = 10;
+    bool negative = false;
+    if (text.front() == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.front() == '-' || text.front() == '+') {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size()) return false;
+    if (base == 16) {
+        if (value > 0xFFFFFFFFull) return false;
+        out = static_cast<int32_t>(static_cast<uint32_t>(value));
+        return true;
+    }
+    if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return false;
+    out = negative ? static_cast<int32_t>(-static_cast<int64_t>(value)) : static_cast<int32_t>(value);
+    return true;
+}
+
+// Writes all bytes; false on any failure (EINTR is retried).
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A new, exclusive file beside `target`; -1 when none can be created.
+int CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& tempPath) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = target;
+        tempPath.replace_filename("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(counter.fetch_add(1)));
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);  // the rename is made; this only hastens it to disk
+    ::close(fd);
+}
+
+}  // namespace
+
+bool IniFile::Load(const std::filesystem::path& path) {
+    sections_.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::string text;
+    char buffer[4096];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;  // also a folder given as the file
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (!ok) return false;
+    Parse(text);
+    return true;
+}
+
+void IniFile::Parse(std::string_view text) {
+    sections_.clear();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 byte order mark
+    Section* current = nullptr;
+    while (!text.empty()) {
+        const size_t eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        line = Trim(line);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[') {
+            current = nullptr;  // a broken section line owns the keys below it
+            if (line.size() < 2 || line.back() != ']') continue;
+            const std::string_view name = Trim(line.substr(1, line.size() - 2));
+            if (name.empty()) continue;
+            current = FindSection(name);
+            if (!current) current = &sections_.emplace_back(Section{std::string(name), {}});
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (!current || eq == std::string_view::npos) continue;
+        const std::string_view key = Trim(line.substr(0, eq));
+        if (key.empty() || FindEntry(*current, key)) continue;
+        current->entries.push_back(Entry{std::string(key), std::string(Trim(line.substr(eq + 1)))});
+    }
+}
+
+std::string IniFile::Text() const {
+    std::string text;
+    for (const Section& section : sections_) {
+        if (!text.empty()) text += '\n';
+        text += '[' + section.name + "]\n";
+        for (const Entry& entry : section.entries) text += entry.key + '=' + entry.value + '\n';
+    }
+    return text;
+}
+
+bool IniFile::Save(const std::filesystem::path& path, std::string* error) const {
+    const std::string text = Text();
+    auto fail = [&](const char* what, const std::filesystem::path& file, int err) {
+        if (error) *error = std::string(what) + ' ' + file.string() + ": " + std::generic_category().message(err);
+        return false;
+    };
+    std::filesystem::path tempPath;
+    const int fd = CreateTemporaryBeside(path, tempPath);
+    if (fd < 0) return fail("Cannot create", tempPath, errno);
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);  // keep the file's permissions
+    int err = 0;
+    if (!WriteAll(fd, text.data(), text.size()) || ::fsync(fd) != 0) err = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && err == 0) err = errno != 0 ? errno : EIO;
+    if (err != 0) {
+        ::unlink(tempPath.c_str());
+        return fail("Cannot write", path, err);
+    }
+    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+        err = errno;
+        ::unlink(tempPath.c_str());
+        return fail("Cannot replace", path, err);
+    }
+    SyncFolder(path.parent_path());
+    return true;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const {
+    const Section* s = FindSection(section);
+    const Entry* e = s ? FindEntry(*s, key) : nullptr;
+    return e ? e->value : std::string(defaultValue);
+}
+
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {
+    const Section* s = FindSection(section);
+    const Entry* e = s ? FindEntry(*s, key) : nullptr;
+    int32_t value = 0;
+    return (e && ParseInteger(e->value, value)) ? value : defaultValue;
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
+    const Section* s = FindSection(section);
+    const Entry* e = s ? FindEntry(*s, key) : nullptr;
+    if (!e) return defaultValue;
+    int32_t value = 0;
+    if (ParseInteger(e->value, value)) return value != 0;
+    if (EqualNoCase(e->value, "true")) return true;
+    if (EqualNoCase(e->value, "false")) return false;
+    return defaultValue;
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!IsStorableName(section) || !IsStorableKey(key) || HasLineBreak(value)) return false;
+    Section* s = FindSection(section);
+    if (!s) s = &sections_.emplace_back(Section{std::string(section), {}});
+    for (Entry& entry : s->entries) {
+        if (EqualNoCase(entry.key, key)) {
+            entry.value = std::string(Trim(value));
+            return true;
+        }
+    }
+    s->entries.push_back(Entry{std::string(key), std::string(Trim(value))});
+    return true;
+}
+
+bool IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
+    return WriteString(section, key, std::to_string(value));
+}
+
+bool IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    return WriteString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
+    const Section* s = FindSection(section);
+    return s && FindEntry(*s, key);
+}
+
+std::vector<std::string> IniFile::Sections() const {
+    std::vector<std::string> names;
+    for (const Section& section : sections_) names.push_back(section.name);
+    return names;
+}
+
+std::vector<std::string> IniFile::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    if (const Section* s = FindSection(section)) {
+        for (const Entry& entry : s->entries) keys.push_back(entry.key);
+    }
+    return keys;
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    std::erase_if(sections_, [&](const Section& s) { return EqualNoCase(s.name, section); });
+}
+
+void IniFile::DeleteKey(std::string_view section, std::string_view key) {
+    if (Section* s = FindSection(section)) {
+        std::erase_if(s->entries, [&](const Entry& e) { return EqualNoCase(e.key, key); });
+    }
+}
+
+const IniFile::Section* IniFile::FindSection(std::string_view name) const {
+    for (const Section& section : sections_) {
+        if (EqualNoCase(section.name, name)) return &section;
+    }
+    return nullptr;
+}
+
+IniFile::Section* IniFile::FindSection(std::string_view name) {
+    return const_cast<Section*>(static_cast<const IniFile*>(this)->FindSection(name));
+}
+
+const IniFile::Entry* IniFile::FindEntry(const Section& section, std::string_view key) {
+    for (const Entry& entry : section.entries) {
+        if (EqualNoCase(entry.key, key)) return &entry;
+    }
+    return nullptr;
+}
+
+}  // namespace platform
