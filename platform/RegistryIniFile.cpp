@@ -84,7 +84,9 @@ bool RegistryIniFile::Store(Change change) {
     // A file that is there but cannot be read is not replaced by one that
     // holds only the new value.
     if (!ini.Load(path) && std::filesystem::exists(path, ec)) return false;
+    const std::string before = ini.Text();
     if (!change(ini)) return false;
+    if (ini.Text() == before) return true;  // nothing to store (a missing key deleted, a value written again)
     std::filesystem::create_directories(path.parent_path(), ec);
     return ini.Save(path);
 }

@@ -42,7 +42,8 @@ public:
     std::vector<std::string> Sections() const;
     std::vector<std::string> Keys(std::string_view section) const;
 
-    // Each write stores the file; false when it could not be stored (the
+    // Each write stores the file (unless it changes nothing, which leaves
+    // the file as it is); false when it could not be stored (the
     // file then stays as it was), when the file is there but cannot be read,
     // or when the value cannot be held (IniFile).
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);

@@ -120,6 +120,19 @@ TEST_F(ConfigHomeFixture, BadFilesGiveDefaults) {
     EXPECT_FALSE(reg.WriteString("CTS", "Vardeko_COM_Device", "/dev/ttyS0"));
 }
 
+TEST_F(ConfigHomeFixture, ChangesThatChangeNothingLeaveTheFileAlone) {
+    RegistryIniFile reg("software\\Merovan\\Vardeko");
+    ASSERT_TRUE(reg.DeleteKey("CTS", "Vardeko_Left"));
+    ASSERT_TRUE(reg.EraseSection("CTS"));
+    EXPECT_TRUE(fs::is_empty(home_)) << "no file and no folder for nothing";
+    // A hand-edited file keeps its comments until a value really changes.
+    WriteFile(home_ / "Merovan/Vardeko.ini", "; mine\n[CTS]\nVardeko_Left=5\n");
+    ASSERT_TRUE(reg.WriteInteger("CTS", "Vardeko_Left", 5));
+    EXPECT_EQ(ReadFile(home_ / "Merovan/Vardeko.ini"), "; mine\n[CTS]\nVardeko_Left=5\n");
+    ASSERT_TRUE(reg.WriteInteger("CTS", "Vardeko_Left", 6));
+    EXPECT_EQ(ReadFile(home_ / "Merovan/Vardeko.ini"), "[CTS]\nVardeko_Left=6\n");
+}
+
 TEST_F(ConfigHomeFixture, KeysThatNameNoFileReadDefaultsAndRefuseWrites) {
     RegistryIniFile reg("SOFTWARE");
     EXPECT_EQ(reg.ReadString("S", "k", "d"), "d");
