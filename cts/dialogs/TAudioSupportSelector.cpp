@@ -15,19 +15,6 @@ using platform::PlainLabel;
 
 namespace {
 
-constexpr std::array<const char*, 7> kSampleRates = {"32 kHz", "44.1 kHz",  "48 kHz", "88.2 kHz",
-                                                     "96 kHz", "176.4 kHz", "192 kHz"};
-constexpr std::array<const char*, 3> kSampleSizes = {"16 bps", "20 bps", "24 bps"};
-constexpr int kMinChannels = 2;
-constexpr int kMaxChannels = 8;
-// The sample rates of which one must be supported: 32, 44.1 and 48 kHz.
-constexpr uint8_t kBaseRates = 0x07;
-// 16 bps, which must be supported.
-constexpr uint8_t kSize16 = 0x01;
-
-const char kNoBaseRate[] = "You must select at least one of samplerates 32 kHz, 44.1 kHz or 48 kHz";
-const char kNo16Bit[] = "The sample size '16 bps' is required";
-
 void FillList(QListWidget* list, const auto& captions) {
     for (const char* caption : captions) {
         auto* item = new QListWidgetItem(QString::fromLatin1(caption), list);
@@ -36,30 +23,18 @@ void FillList(QListWidget* list, const auto& captions) {
     }
 }
 
-// Bit i set for every checked row i.
-uint8_t CheckedBits(const QListWidget* list) {
-    uint8_t bits = 0;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->checkState() == Qt::Checked) bits |= static_cast<uint8_t>(1u << i);
-    return bits;
+template <size_t N>
+std::array<bool, N> CheckMarks(const QListWidget* list) {
+    std::array<bool, N> checks{};
+    for (size_t i = 0; i < N; ++i) checks[i] = list->item(static_cast<int>(i))->checkState() == Qt::Checked;
+    return checks;
 }
 
-void SetCheckedBits(QListWidget* list, uint8_t bits) {
-    for (int i = 0; i < list->count(); ++i) list->item(i)->setCheckState((bits >> i) & 1 ? Qt::Checked : Qt::Unchecked);
+template <size_t N>
+void ShowCheckMarks(QListWidget* list, const std::array<bool, N>& checks) {
+    for (size_t i = 0; i < N; ++i)
+        list->item(static_cast<int>(i))->setCheckState(checks[i] ? Qt::Checked : Qt::Unchecked);
 }
-
-QString JoinedNames(const auto& captions, uint8_t bits) {
-    QString text;
-    for (size_t i = 0; i < captions.size(); ++i) {
-        if (!((bits >> i) & 1)) continue;
-        if (!text.isEmpty()) text += QStringLiteral(", ");
-        text += QString::fromLatin1(captions[i]);
-    }
-    return text;
-}
-
-uint8_t RateBits(const TAudioSupportSelector::Bytes& caps) { return caps[0] & 0x7F; }
-uint8_t SizeBits(const TAudioSupportSelector::Bytes& caps) { return caps[1] & 0x07; }
 
 // Fits a list to its rows, so that every row shows without scrolling.
 void FitToRows(QListWidget* list) {
@@ -79,10 +54,10 @@ TAudioSupportSelector::TAudioSupportSelector(QWidget* parent) : QDialog(parent) 
 
     LBL_SampleRates = PlainLabel(this, "LBL_SampleRates", QStringLiteral("Sampling rates:"));
     LV_SampleRates = Named<QListWidget>(this, "LV_SampleRates");
-    FillList(LV_SampleRates, kSampleRates);
+    FillList(LV_SampleRates, ::AudioCaps::kSampleRateCaptions);
     LBL_SampleSize = PlainLabel(this, "LBL_SampleSize", QStringLiteral("Sample Sizes:"));
     LV_SampleSize = Named<QListWidget>(this, "LV_SampleSize");
-    FillList(LV_SampleSize, kSampleSizes);
+    FillList(LV_SampleSize, ::AudioCaps::kSampleSizeCaptions);
     FitToRows(LV_SampleRates);
     FitToRows(LV_SampleSize);
 
@@ -90,8 +65,8 @@ TAudioSupportSelector::TAudioSupportSelector(QWidget* parent) : QDialog(parent) 
     channels->setFrameShape(QFrame::StyledPanel);
     LBL_LPCMChannels = PlainLabel(channels, "LBL_LPCMChannels", QStringLiteral("LPCM channels: (2- 8)"));
     UD_LPCMChannels = Named<QSpinBox>(channels, "UD_LPCMChannels");
-    UD_LPCMChannels->setRange(kMinChannels, kMaxChannels);
-    UD_LPCMChannels->setValue(kMinChannels);
+    UD_LPCMChannels->setRange(::AudioCaps::kMinChannels, ::AudioCaps::kMaxChannels);
+    UD_LPCMChannels->setValue(::AudioCaps::kMinChannels);
     Edit1 = UD_LPCMChannels->findChild<QLineEdit*>();
     Edit1->setObjectName(QStringLiteral("Edit1"));
     auto* channelRow = new QHBoxLayout(channels);
@@ -130,26 +105,38 @@ TAudioSupportSelector::TAudioSupportSelector(QWidget* parent) : QDialog(parent) 
     FormShow();
 }
 
-void TAudioSupportSelector::SetAudioCaps(const Bytes& caps) {
-    const int channels = std::clamp(caps[1] >> 4, kMinChannels, kMaxChannels);
-    caps_ = {RateBits(caps), static_cast<uint8_t>(SizeBits(caps) | channels << 4),
-             static_cast<uint8_t>(caps[2] & 0x07)};
+void TAudioSupportSelector::SetAudioCaps(const Bytes& caps) { caps_ = ::AudioCaps::Encode(::AudioCaps::Decode(caps)); }
+
+QString TAudioSupportSelector::SampleRatesText() const {
+    return QString::fromStdString(::AudioCaps::SampleRatesText(caps_));
+}
+QString TAudioSupportSelector::SampleSizesText() const {
+    return QString::fromStdString(::AudioCaps::SampleSizesText(caps_));
+}
+int TAudioSupportSelector::Channels() const { return ::AudioCaps::Channels(caps_); }
+int TAudioSupportSelector::InfoFrame() const { return ::AudioCaps::InfoFrame(caps_); }
+int TAudioSupportSelector::AudioWithoutVideo() const { return ::AudioCaps::AudioWithoutVideo(caps_); }
+int TAudioSupportSelector::SawtoothPattern() const { return ::AudioCaps::SawtoothPattern(caps_); }
+
+AudioSupportChoice TAudioSupportSelector::ShownChoice() const {
+    AudioSupportChoice choice;
+    choice.sampleRates = CheckMarks<7>(LV_SampleRates);
+    choice.sampleSizes = CheckMarks<3>(LV_SampleSize);
+    choice.lpcmChannels = UD_LPCMChannels->value();
+    choice.infoFrame = CB_AIF->isChecked();
+    choice.audioWithoutVideo = CB_AudioWithoutVideo->isChecked();
+    choice.sawtoothPattern = CB_SawtoothPattern->isChecked();
+    return choice;
 }
 
-QString TAudioSupportSelector::SampleRatesText() const { return JoinedNames(kSampleRates, RateBits(caps_)); }
-QString TAudioSupportSelector::SampleSizesText() const { return JoinedNames(kSampleSizes, SizeBits(caps_)); }
-int TAudioSupportSelector::Channels() const { return caps_[1] >> 4; }
-int TAudioSupportSelector::InfoFrame() const { return caps_[2] & 1; }
-int TAudioSupportSelector::AudioWithoutVideo() const { return (caps_[2] >> 1) & 1; }
-int TAudioSupportSelector::SawtoothPattern() const { return (caps_[2] >> 2) & 1; }
-
 void TAudioSupportSelector::FormShow() {
-    SetCheckedBits(LV_SampleRates, RateBits(caps_));
-    SetCheckedBits(LV_SampleSize, SizeBits(caps_));
-    UD_LPCMChannels->setValue(Channels());
-    CB_AIF->setChecked(InfoFrame() != 0);
-    CB_AudioWithoutVideo->setChecked(AudioWithoutVideo() != 0);
-    CB_SawtoothPattern->setChecked(SawtoothPattern() != 0);
+    const AudioSupportChoice choice = ::AudioCaps::Decode(caps_);
+    ShowCheckMarks(LV_SampleRates, choice.sampleRates);
+    ShowCheckMarks(LV_SampleSize, choice.sampleSizes);
+    UD_LPCMChannels->setValue(choice.lpcmChannels);
+    CB_AIF->setChecked(choice.infoFrame);
+    CB_AudioWithoutVideo->setChecked(choice.audioWithoutVideo);
+    CB_SawtoothPattern->setChecked(choice.sawtoothPattern);
 }
 
 void TAudioSupportSelector::showEvent(QShowEvent* event) {
@@ -158,20 +145,13 @@ void TAudioSupportSelector::showEvent(QShowEvent* event) {
 }
 
 void TAudioSupportSelector::BTN_AcceptClick() {
-    const uint8_t rates = CheckedBits(LV_SampleRates);
-    const uint8_t sizes = CheckedBits(LV_SampleSize);
-    const char* refusal = nullptr;
-    if (!(rates & kBaseRates)) refusal = kNoBaseRate;
-    else if (!(sizes & kSize16)) refusal = kNo16Bit;
-    if (refusal) {
+    const AudioSupportChoice choice = ShownChoice();
+    if (const char* refusal = ::AudioCaps::Refusal(choice)) {
         platform::ShowMessageBox(refusal, windowTitle().toStdString(), platform::MsgIcon::Error,
                                  platform::MsgButtons::Ok, this);
         return;
     }
-    const int channels = std::clamp(UD_LPCMChannels->value(), kMinChannels, kMaxChannels);
-    caps_ = {rates, static_cast<uint8_t>(sizes | channels << 4),
-             static_cast<uint8_t>((CB_AIF->isChecked() ? 1 : 0) | (CB_AudioWithoutVideo->isChecked() ? 2 : 0) |
-                                  (CB_SawtoothPattern->isChecked() ? 4 : 0))};
+    caps_ = ::AudioCaps::Encode(choice);
     accept();
 }
 

@@ -23,10 +23,11 @@
 #include <array>
 #include <cstdint>
 
+#include "cts/params/AudioCaps.h"
+
 class TAudioSupportSelector : public QDialog {
 public:
-    using Bytes = std::array<uint8_t, 3>;
-    static constexpr Bytes kStartCaps = {4, 33, 1};
+    using Bytes = ::AudioCaps::Bytes;
 
     explicit TAudioSupportSelector(QWidget* parent = nullptr);
 
@@ -70,5 +71,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    Bytes caps_ = kStartCaps;
+    // The choice the controls show.
+    AudioSupportChoice ShownChoice() const;
+
+    Bytes caps_ = ::AudioCaps::kStart;
 };

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "cts/params/MostPackedTimings.h"
 #include "platform/gui/FormKit.h"
 
 using platform::Button;
@@ -16,45 +17,7 @@ using platform::PlainLabel;
 
 namespace {
 
-struct MostPackedTiming {
-    const char* standard;
-    const char* hRes;
-    const char* vRes;
-    const char* refreshRate;
-    const char* scan;
-    const char* blanking;
-    const char* bpp;
-    const char* packingRatio;
-};
-
-// The instrument's most-packed timings, by table index.
-constexpr std::array<MostPackedTiming, TTimingSelection::kTableSize> kTimings = {{
-    {"CVT", "1280", "800", "60", "Progressive", "Reduced", "18", "99%"},
-    {"DMT", "1280", "768", "60", "Progressive", "Reduced", "18", "95%"},
-    {"DMT", "800", "600", "60.317", "Progressive", "Normal", "30", "93%"},
-    {"DMT", "1024", "768", "60", "Progressive", "Normal", "18", "90%"},
-    {"DMT", "1280", "1024", "60", "Progressive", "Normal", "24", "100%"},
-    {"DMT", "1280", "960", "60", "Progressive", "Normal", "24", "100%"},
-    {"DMT", "1360", "768", "60", "Progressive", "Normal", "30", "99%"},
-    {"CVT", "1280", "800", "60", "Progressive", "Normal", "30", "97%"},
-    {"DMT", "1400", "1050", "60", "Progressive", "Reduced", "24", "94%"},
-    {"DMT", "1280", "768", "60", "Progressive", "Normal", "30", "92%"},
-    {"CVT", "1600", "1200", "60", "Progressive", "Reduced", "18", "90%"},
-    {"CVT", "2048", "1536", "60", "Progressive", "Reduced", "24", "97%"},
-    {"DMT", "1792", "1344", "60", "Progressive", "Normal", "24", "95%"},
-    {"DMT", "1600", "1200", "60", "Progressive", "Normal", "30", "94%"},
-}};
-
-struct LaneList {
-    int32_t firstIndex;  // table index of row 0
-    int32_t rowCount;
-    int32_t startRow;
-};
-
-constexpr std::array<LaneList, 3> kLists = {{{0, 4, 2}, {4, 7, 0}, {11, 3, 1}}};
-
-const char* const kColumns[] = {"Standard",      "H-Res", "V-Res",        "Refresh rate", "Interlace/Progressive",
-                                "Blanking mode", "bpp",   "Packing ratio"};
+using LaneList = MostPackedTimings::LaneList;
 
 // A list that reports every click and double-click, on a row or where no row
 // is, after it has handled the click itself (which may toggle a check box).
@@ -87,10 +50,10 @@ TimingList* MakeList(QWidget* parent, const char* name, const LaneList& lanes) {
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QStringList headers;
-    for (const char* column : kColumns) headers << QString::fromLatin1(column);
+    for (const char* column : MostPackedTimings::ColumnCaptions()) headers << QString::fromLatin1(column);
     list->setHeaderLabels(headers);
     for (int32_t row = 0; row < lanes.rowCount; ++row) {
-        const MostPackedTiming& t = kTimings[static_cast<size_t>(lanes.firstIndex + row)];
+        const MostPackedTiming& t = MostPackedTimings::Table()[static_cast<size_t>(lanes.firstIndex + row)];
         auto* item = new QTreeWidgetItem(list);
         const char* cells[] = {t.standard, t.hRes, t.vRes, t.refreshRate, t.scan, t.blanking, t.bpp, t.packingRatio};
         for (int c = 0; c < 8; ++c) item->setText(c, QString::fromLatin1(cells[c]));
@@ -116,12 +79,12 @@ TTimingSelection::TTimingSelection(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Most Packed timing modes selection"));
     setModal(true);
 
-    LBL_Lane1 = PlainLabel(this, "LBL_Lane1", QStringLiteral("Most packed timing for 1 lane:"));
-    LV_Lane1 = MakeList(this, "LV_Lane1", kLists[kLane1]);
-    LBL_Lane2 = PlainLabel(this, "LBL_Lane2", QStringLiteral("Most packed timing for 2 lanes:"));
-    LV_Lane2 = MakeList(this, "LV_Lane2", kLists[kLane2]);
-    LBL_Lane4 = PlainLabel(this, "LBL_Lane4", QStringLiteral("Most packed timing for 4 lanes:"));
-    LV_Lane4 = MakeList(this, "LV_Lane4", kLists[kLane4]);
+    LBL_Lane1 = PlainLabel(this, "LBL_Lane1", QString::fromLatin1(MostPackedTimings::Lists()[kLane1].label));
+    LV_Lane1 = MakeList(this, "LV_Lane1", MostPackedTimings::Lists()[kLane1]);
+    LBL_Lane2 = PlainLabel(this, "LBL_Lane2", QString::fromLatin1(MostPackedTimings::Lists()[kLane2].label));
+    LV_Lane2 = MakeList(this, "LV_Lane2", MostPackedTimings::Lists()[kLane2]);
+    LBL_Lane4 = PlainLabel(this, "LBL_Lane4", QString::fromLatin1(MostPackedTimings::Lists()[kLane4].label));
+    LV_Lane4 = MakeList(this, "LV_Lane4", MostPackedTimings::Lists()[kLane4]);
     BTN_Accept = Button(this, "BTN_Accept", QStringLiteral("Accept"));
     BTN_Cancel = Button(this, "BTN_Cancel", QStringLiteral("Cancel"));
 
@@ -135,7 +98,7 @@ TTimingSelection::TTimingSelection(QWidget* parent) : QDialog(parent) {
 
     for (Lanes lanes : {kLane1, kLane2, kLane4}) {
         auto* list = static_cast<TimingList*>(ListOf(lanes));
-        chosen_[lanes] = kLists[lanes].startRow;
+        chosen_[lanes] = MostPackedTimings::Lists()[lanes].startIndex - MostPackedTimings::Lists()[lanes].firstIndex;
         // A click or double-click anywhere in the list, on a row or not.
         list->Clicked = [this, lanes](int row) {
             if (!busy_) SelectRow(lanes, row);
@@ -165,12 +128,13 @@ QTreeWidget* TTimingSelection::ListOf(Lanes list) const {
     return nullptr;
 }
 
-int32_t TTimingSelection::TableIndex(Lanes list) const { return chosen_[list] + kLists[list].firstIndex; }
+int32_t TTimingSelection::TableIndex(Lanes list) const {
+    return chosen_[list] + MostPackedTimings::Lists()[list].firstIndex;
+}
 
 bool TTimingSelection::SetTableIndex(Lanes list, int32_t tableIndex) {
-    const int32_t row = tableIndex - kLists[list].firstIndex;
-    if (row < 0 || row >= kLists[list].rowCount) return false;
-    chosen_[list] = row;
+    if (!MostPackedTimings::IsIndexOfList(list, tableIndex)) return false;
+    chosen_[list] = tableIndex - MostPackedTimings::Lists()[list].firstIndex;
     return true;
 }
 

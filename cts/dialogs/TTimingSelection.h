@@ -19,10 +19,14 @@
 #include <array>
 #include <cstdint>
 
+#include "cts/params/MostPackedTimings.h"
+
 class TTimingSelection : public QDialog {
 public:
-    static constexpr int kTableSize = 14;
-    enum Lanes { kLane1 = 0, kLane2 = 1, kLane4 = 2 };
+    using Lanes = MostPackedTimings::Lanes;
+    static constexpr Lanes kLane1 = MostPackedTimings::kOneLane;
+    static constexpr Lanes kLane2 = MostPackedTimings::kTwoLanes;
+    static constexpr Lanes kLane4 = MostPackedTimings::kFourLanes;
 
     explicit TTimingSelection(QWidget* parent = nullptr);
 
