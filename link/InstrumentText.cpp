@@ -48,7 +48,8 @@ bool FormatOne(std::string_view f, size_t start, uint16_t arg, size_t& end, std:
         if (i < f.size() && f[i] == 'l') ++i, len = kLongLong;
     }
     const std::string_view length = f.substr(lengthAt, i - lengthAt);
-    if (i >= f.size() || !std::strchr("diuxXoc", f[i])) return false;
+    // A format that ends before its conversion letter is incomplete.
+    if (i >= f.size() || std::string_view("diuxXoc").find(f[i]) == std::string_view::npos) return false;
     const char conv = f[i];
     end = i + 1;
     // The conversion handed to snprintf keeps only what C defines for it: a
@@ -88,6 +89,7 @@ bool FormatOne(std::string_view f, size_t start, uint16_t arg, size_t& end, std:
 }  // namespace
 
 std::string Format(std::string_view f, uint16_t arg, size_t maxChars) {
+    f = f.substr(0, f.find('\0'));  // a C string: the format ends at its zero byte
     std::string out;
     bool used = false;
     for (size_t i = 0; i < f.size() && out.size() < maxChars;) {

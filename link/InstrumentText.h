@@ -13,11 +13,12 @@ namespace instrument_text {
 constexpr size_t kPrintPacketMax = 255;  // print packets of the test link
 constexpr size_t kDebugTextMax = 199;    // debug texts of the sink monitor
 
-// Formats `format` with `arg`. The first conversion d i u x X o c (flags
-// - + space # 0, width and precision up to 255, length h hh l ll) takes the
-// argument, zero-extended; %% prints %. Any other conversion, a '*' width or
-// precision, a width or precision above 255, and every conversion after the
-// first are printed as they stand. The result is cut at maxChars.
+// Formats `format` with `arg`. The format ends at its first zero byte. The
+// first conversion d i u x X o c (flags - + space # 0, width and precision up
+// to 255, length h hh l ll) takes the argument, zero-extended; %% prints %.
+// Any other conversion, a '*' width or precision, a width or precision above
+// 255, a conversion the format ends in the middle of, and every conversion
+// after the first are printed as they stand. The result is cut at maxChars.
 std::string Format(std::string_view format, uint16_t arg, size_t maxChars);
 
 // A 0x0D packet's payload: the format from payload[1] up to its zero byte

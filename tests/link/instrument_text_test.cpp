@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
 #include <vector>
 
 #include "link/InstrumentText.h"
 
 using instrument_text::Format;
+using namespace std::string_view_literals;
 
 struct FormatCase {
-    const char* format;
+    std::string_view format;
     uint16_t arg;
     const char* want;
 };
@@ -49,13 +51,27 @@ TEST(InstrumentText, ServesOneIntegerConversionAndPrintsTheRestLiterally) {
         {"abc%", 1, "abc%"},
         {"%l", 1, "%l"},
         {"%lll d", 1, "%lll d"},
+        // A conversion the format ends in the middle of stays literal.
+        {"%5", 1, "%5"},
+        {"%-0", 1, "%-0"},
+        {"v=%5.2", 1, "v=%5.2"},
+        {"%hh", 1, "%hh"},
+        // The format ends at its zero byte, also inside a conversion.
+        {"%\0"sv, 1, "%"},
+        {"ab%-5\0"sv, 1, "ab%-5"},
+        {"%5.2\0d"sv, 1, "%5.2"},
+        {"%ll\0x"sv, 1, "%ll"},
+        {"%#\0o"sv, 8, "%#"},
+        {"x\0%d"sv, 7, "x"},
+        {"%d\0%d"sv, 3, "3"},
     };
     for (const auto& c : cases) {
         std::string got = Format(c.format, c.arg, 255);
+        const std::string shown = ::testing::PrintToString(std::string(c.format));
         if (c.want) {
-            EXPECT_EQ(got, c.want) << "format " << c.format;
+            EXPECT_EQ(got, c.want) << "format " << shown;
         } else {
-            EXPECT_EQ(got, std::string(254, ' ') + "1") << "format " << c.format;
+            EXPECT_EQ(got, std::string(254, ' ') + "1") << "format " << shown;
         }
     }
 }
