@@ -53,8 +53,8 @@ const char* CEA861::VicNameItems() { return kVicNames; }
 // Audio data block: short audio descriptors of three bytes
 
 void CEA861::BuildAudioBlock(ECEntry* type, uint8_t* block) {
-  AddRethink(type, 0xA001, "Audio Data Block count", Get(&CEA861::GetSadCount), Set(&CEA861::SetSadCount), "0-10", "",
-             block, 0, &CEA861::RethinkAudioBlock);
+  AddRethink(type, ECT_CEA_COUNT, "Audio Data Block count", Get(&CEA861::GetSadCount), Set(&CEA861::SetSadCount),
+             "0-10", "", block, 0, &CEA861::RethinkAudioBlock);
 }
 
 ECVariant CEA861::GetSadCount(int32_t, uint8_t* data, EntryInfo*) { return ECVariant::OfInt((data[0] & 0x1F) / 3); }
@@ -74,8 +74,9 @@ void CEA861::RethinkAudioBlock(ECEntry* entry) {
   uint8_t* block = entry->GetData();
   const int count = (block[0] & 0x1F) / 3;
   for (int i = 0; i < count; ++i) {
-    AddRethink(entry, 0x2005, "Audio Format", Get(&CEA861::GetAudioFormat), Set(&CEA861::SetAudioFormat), "",
-               kAudioFormatItems, block + 1 + 3 * i, 0, &CEA861::RethinkShortAudioDescriptor);
+    AddRethink(entry, ECT_LIST | ECT_RETHINK_ON_SET, "Audio Format", Get(&CEA861::GetAudioFormat),
+               Set(&CEA861::SetAudioFormat), "", kAudioFormatItems, block + 1 + 3 * i, 0,
+               &CEA861::RethinkShortAudioDescriptor);
   }
 }
 
@@ -199,8 +200,8 @@ void CEA861::ClearSadReserved(int32_t, uint8_t* data, EntryInfo*, ECVariant) {
 // Video data block: short video descriptors of one byte
 
 void CEA861::BuildVideoBlock(ECEntry* type, uint8_t* block) {
-  AddRethink(type, 0xA001, "Short video descriptor count", Get(&CEA861::GetSvdCount), Set(&CEA861::SetSvdCount), "0-31",
-             "", block, 0, &CEA861::RethinkVideoBlock);
+  AddRethink(type, ECT_CEA_COUNT, "Short video descriptor count", Get(&CEA861::GetSvdCount), Set(&CEA861::SetSvdCount),
+             "0-31", "", block, 0, &CEA861::RethinkVideoBlock);
 }
 
 ECVariant CEA861::GetSvdCount(int32_t, uint8_t* data, EntryInfo*) { return ECVariant::OfInt(data[0] & 0x1F); }
@@ -265,8 +266,8 @@ void CEA861::ClearSpeakerReserved(int32_t, uint8_t* data, EntryInfo*, ECVariant)
 // raw bytes; the count is the payload length L, one "Data Byte" per byte.
 
 void CEA861::BuildDtcBlock(ECEntry* type, uint8_t* block) {
-  AddRethink(type, 0xA001, "[Not supported] VESA DTC", Get(&CEA861::GetDtcCount), Set(&CEA861::SetDtcCount), "0-31", "",
-             block, 0, &CEA861::RethinkDtcBlock);
+  AddRethink(type, ECT_CEA_COUNT, "[Not supported] VESA DTC", Get(&CEA861::GetDtcCount), Set(&CEA861::SetDtcCount),
+             "0-31", "", block, 0, &CEA861::RethinkDtcBlock);
 }
 
 ECVariant CEA861::GetDtcCount(int32_t, uint8_t* data, EntryInfo*) { return ECVariant::OfInt(data[0] & 0x1F); }

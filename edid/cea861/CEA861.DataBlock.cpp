@@ -59,7 +59,7 @@ const char* ExtendedTypeName(uint8_t code) {
 
 void CEA861::BuildDataBlockEntry(ECEntry* parent, int i) {
   const std::string name = "Data block " + std::to_string(i) + " Type";
-  AddRethink(parent, 0xA005, name.c_str(), Get(&CEA861::GetDataBlockType), Set(&CEA861::SetDataBlockType), "",
+  AddRethink(parent, ECT_CEA_CHOICE, name.c_str(), Get(&CEA861::GetDataBlockType), Set(&CEA861::SetDataBlockType), "",
              kTypeItems, blocks_[i], 0, &CEA861::RethinkDataBlock);
 }
 
@@ -97,8 +97,8 @@ void CEA861::RethinkDataBlock(ECEntry* entry) {
 #else
       const char* items = "HDMI VSDB\r\nOther";
 #endif
-      AddRethink(entry, 0xA005, "Vendor specific data block", Get(&CEA861::GetVendorKind), Set(&CEA861::SetVendorKind),
-                 "", items, block, 0, &CEA861::RethinkVendorSpecific);
+      AddRethink(entry, ECT_CEA_CHOICE, "Vendor specific data block", Get(&CEA861::GetVendorKind),
+                 Set(&CEA861::SetVendorKind), "", items, block, 0, &CEA861::RethinkVendorSpecific);
       break;
     }
     case 4: BuildSpeakerBlock(entry, block); break;

@@ -49,7 +49,7 @@ void CEA861::RethinkExtendedTag(ECEntry* entry) {
     case 0x11:  // vendor-specific audio
       Add(entry, ECT_HEX, "IEEE Registration Identifier", Get(&CEA861::GetOui), Set(&CEA861::SetOui), "0-16777215",
           "%.6x", block + 2, 0);
-      AddRethink(entry, 0xA001, "Payload size", Get(&CEA861::GetPayloadSize), Set(&CEA861::SetPayloadSize),
+      AddRethink(entry, ECT_CEA_COUNT, "Payload size", Get(&CEA861::GetPayloadSize), Set(&CEA861::SetPayloadSize),
                  "0-27 bytes", "", block, 0, &CEA861::RethinkExtendedPayload);
       break;
     case 0x02:
@@ -70,8 +70,8 @@ void CEA861::RethinkExtendedTag(ECEntry* entry) {
       break;
     }
     default:
-      AddRethink(entry, 0xA001, UnsupportedName(code), Get(&CEA861::GetDataByteCount), Set(&CEA861::SetDataByteCount),
-                 "0-29", "", block, 0, &CEA861::RethinkDataBytes);
+      AddRethink(entry, ECT_CEA_COUNT, UnsupportedName(code), Get(&CEA861::GetDataByteCount),
+                 Set(&CEA861::SetDataByteCount), "0-29", "", block, 0, &CEA861::RethinkDataBytes);
       break;
   }
 }

@@ -70,7 +70,7 @@ constexpr const char* kSubpixelItems =
 // The entries in the order they are shown ("Misc. display caps." and "Audio
 // flags" are groups built between the pitches and the audio delay).
 const VddiField kFields[] = {
-    {"Interface Type", 0xA005,
+    {"Interface Type", ECT_CEA_CHOICE,
      "Analog\r\nLVDS\r\nRSDS\r\nDVI-D\r\nDVI-I (Analog)\r\nDVI-I (Digital)\r\nHDMI-A\r\nHDMI-B\r\nMDDI\r\n"
      "Display Port\r\nIEEE-1394\r\nM1 (Analog)\r\nM1 (Digital)",
      "", Kind::Interface, 2, 2, 0, 8, nullptr, 0, nullptr},
@@ -113,11 +113,12 @@ const VddiField kFields[] = {
      "Out of range - Possible range 0-15"},
     {"Display colordepth", ECT_INT, "", "0-15 bits per color", Kind::Number, 21, 21, 0, 4, nullptr, 0,
      "Out of range - Possible range 0-15"},
-    {"Number of additional primary colors", 0x2001, "", "0-3", Kind::Primaries, 22, 29, 0, 2, nullptr, 0,
-     "Out of range - Possible range 0-3"},
+    {"Number of additional primary colors", ECT_INT | ECT_RETHINK_ON_SET, "", "0-3", Kind::Primaries, 22, 29, 0, 2,
+     nullptr, 0, "Out of range - Possible range 0-3"},
     {"Response time direction", ECT_LIST, "Black to white\r\nWhite to black", "", Kind::List, 30, 30, 7, 1,
      NAMES(kResponseNames), nullptr},
-    {"Response time", ECT_INT, "", "ms", Kind::Number, 30, 30, 0, 7, nullptr, 0, "Out of range - Possible range 0-127ms"},
+    {"Response time", ECT_INT, "", "ms", Kind::Number, 30, 30, 0, 7, nullptr, 0,
+     "Out of range - Possible range 0-127ms"},
     {"Horizontal overscan", ECT_INT, "", "0-15%", Kind::Number, 31, 31, 4, 4, nullptr, 0,
      "Out of range - Possible range 0-15%"},
     {"Vertical overscan", ECT_INT, "", "0-15%", Kind::Number, 31, 31, 0, 4, nullptr, 0,

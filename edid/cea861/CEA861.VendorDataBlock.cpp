@@ -153,8 +153,8 @@ void CEA861::RethinkVendorSpecific(ECEntry* entry) {
   if (oui == kHdmiOui) {
     Add(entry, ECT_STRING, "Component physical address", Get(&CEA861::GetPhysicalAddress),
         Set(&CEA861::SetPhysicalAddress), "0.0.0.0 -> 15.15.15.15", "", block, 0);
-    AddRethink(entry, 0x2004, "Extension fields", Get(&CEA861::GetExtensionFields), Set(&CEA861::SetExtensionFields),
-               "", " present", block, 0, &CEA861::RethinkHdmiExtension);
+    AddRethink(entry, ECT_BOOL | ECT_RETHINK_ON_SET, "Extension fields", Get(&CEA861::GetExtensionFields),
+               Set(&CEA861::SetExtensionFields), "", " present", block, 0, &CEA861::RethinkHdmiExtension);
     return;
   }
   if (edid_build::kHasHdmiForumVsdb && oui == kHdmiForumOui) {
@@ -163,8 +163,8 @@ void CEA861::RethinkVendorSpecific(ECEntry* entry) {
   }
   Add(entry, ECT_HEX, "IEEE registration Identification", Get(&CEA861::GetOui), Set(&CEA861::SetOui), "0-16777215",
       "%.6x", block + 1, 0);
-  AddRethink(entry, 0xA001, "Payload size", Get(&CEA861::GetPayloadSize), Set(&CEA861::SetPayloadSize), "0-27 bytes", "",
-             block, 0, &CEA861::RethinkPayloadBytes);
+  AddRethink(entry, ECT_CEA_COUNT, "Payload size", Get(&CEA861::GetPayloadSize), Set(&CEA861::SetPayloadSize),
+             "0-27 bytes", "", block, 0, &CEA861::RethinkPayloadBytes);
 }
 
 void CEA861::RethinkPayloadBytes(ECEntry* entry) {
@@ -258,9 +258,9 @@ void CEA861::RethinkHdmiExtension(ECEntry* entry) {
     AddBit(entry, "Content type 'Photo'", " supported", block + 8, 1);
     AddBit(entry, "Content type 'Cinema'", " supported", block + 8, 2);
     AddBit(entry, "Content type 'Game'", " supported", block + 8, 3);
-    AddRethink(entry, 0xA005, "Latency fields", Get(&CEA861::GetLatencyFields), Set(&CEA861::SetLatencyFields), "",
-               kLatencyItems, block, 0, &CEA861::RethinkLatencyFields);
-    AddRethink(entry, 0x2004, "HDMI Video present", Get(&CEA861::GetHdmiVideoPresent),
+    AddRethink(entry, ECT_CEA_CHOICE, "Latency fields", Get(&CEA861::GetLatencyFields), Set(&CEA861::SetLatencyFields),
+               "", kLatencyItems, block, 0, &CEA861::RethinkLatencyFields);
+    AddRethink(entry, ECT_BOOL | ECT_RETHINK_ON_SET, "HDMI Video present", Get(&CEA861::GetHdmiVideoPresent),
                Set(&CEA861::SetHdmiVideoPresent), "", "", block, 0, &CEA861::RethinkHdmiVideo);
     Add(entry, ECT_ACTION, "Reserved bits, offset 8", ECBitsGoodBad, Set(&CEA861::ClearBitsEncode), "", "", block + 8,
         0x10);
@@ -383,14 +383,14 @@ void CEA861::RethinkHdmiVideo(ECEntry* entry) {
   const int p = HdmiVideoOffset(block);
   if (p < 0 || p + 1 > Length(block)) return;
   Add(entry, ECT_BOOL, "3D_present", Get(&CEA861::Get3DPresent), Set(&CEA861::Set3DPresent), "", " present", block, 0);
-  AddRethink(entry, 0x2005, "3D_Multi_preset", Get(&CEA861::Get3DMulti), Set(&CEA861::Set3DMulti), "", kMultiItems,
-             block, 0, &CEA861::Rethink3DMulti);
+  AddRethink(entry, ECT_LIST | ECT_RETHINK_ON_SET, "3D_Multi_preset", Get(&CEA861::Get3DMulti),
+             Set(&CEA861::Set3DMulti), "", kMultiItems, block, 0, &CEA861::Rethink3DMulti);
   Add(entry, ECT_LIST, "Image_size", Get(&CEA861::GetImageSize), Set(&CEA861::SetImageSize), "", kImageSizeItems, block,
       0);
-  AddRethink(entry, 0x2001, "HDMI_VIC_LEN", Get(&CEA861::GetVicLength), Set(&CEA861::SetVicLength), "0-7", "", block, 0,
-             &CEA861::RethinkHdmiVics);
-  AddRethink(entry, 0x2001, "Additional 3D format info", Get(&CEA861::Get3DLength), Set(&CEA861::Set3DLength),
-             "0-31 Entries", "", block, 0, &CEA861::Rethink3DEntries);
+  AddRethink(entry, ECT_INT | ECT_RETHINK_ON_SET, "HDMI_VIC_LEN", Get(&CEA861::GetVicLength),
+             Set(&CEA861::SetVicLength), "0-7", "", block, 0, &CEA861::RethinkHdmiVics);
+  AddRethink(entry, ECT_INT | ECT_RETHINK_ON_SET, "Additional 3D format info", Get(&CEA861::Get3DLength),
+             Set(&CEA861::Set3DLength), "0-31 Entries", "", block, 0, &CEA861::Rethink3DEntries);
   Add(entry, ECT_ACTION, "Reserved bits, (HDMI_video_present)", Get(&CEA861::GetVideoReserved),
       Set(&CEA861::ClearVideoReserved), "", "", block, 0);
 }
@@ -724,8 +724,9 @@ void CEA861::Rethink3DEntries(ECEntry* entry) {
     const std::string structure = "3D_Structure_" + std::to_string(k);
     Add(entry, ECT_INT, order.c_str(), Get(&CEA861::Get2DVicOrder), Set(&CEA861::Set2DVicOrder), "VIC Index 0 - 15", "",
         block, k - 1);
-    AddRethink(entry, 0x2005, structure.c_str(), Get(&CEA861::Get3DStructure), Set(&CEA861::Set3DStructure), "",
-               "Frame Packing\r\nTop-and-Bottom\r\nSide-by-Side (Half)", block, k - 1, &CEA861::Rethink3DDetail);
+    AddRethink(entry, ECT_LIST | ECT_RETHINK_ON_SET, structure.c_str(), Get(&CEA861::Get3DStructure),
+               Set(&CEA861::Set3DStructure), "", "Frame Packing\r\nTop-and-Bottom\r\nSide-by-Side (Half)", block, k - 1,
+               &CEA861::Rethink3DDetail);
   }
 }
 

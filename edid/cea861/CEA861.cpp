@@ -41,22 +41,26 @@ CEA861::CEA861(ECEntry* parent, int32_t index, int32_t /*length*/, uint8_t* byte
   const std::string indexText = std::to_string(index);
   const std::string name = "Block " + indexText + " [CEA 861]";
   root_ = new ECEntry(view_, parent,
-                      NewEntryInfo(0x1016, name.c_str(), Get(&CEA861::GetRootText), {}, {}, "", indexText.c_str()),
+                      NewEntryInfo(ECT_GROUP | ECT_PATH_BY_INDEX | ECT_READ_ONLY, name.c_str(),
+                                   Get(&CEA861::GetRootText), {}, {}, "", indexText.c_str()),
                       bytes_, 0, [this](ECEntry* e) { RethinkRoot(e); });
   if (index == 0) Report("CEA-861 block at index 0", EC_LEVEL_WARNING);
 
-  ECEntry* checksum = new ECEntry(view_, root_, NewEntryInfo(0x4207, "Checksum", ECChecksumText, ECSetChecksum, {}, "", ""),
+  ECEntry* checksum = new ECEntry(view_, root_,
+                                  NewEntryInfo(ECT_ACTION | ECT_REENCODE_ON_DEPEND | ECT_FLAG_4000, "Checksum",
+                                               ECChecksumText, ECSetChecksum, {}, "", ""),
                                   bytes_, 0);
   checksum->AddDependency("*" + root_->GetPath() + "/CEA Extensions Version*");
 
-  version_ = Add(root_, 0x8001, "CEA Extensions Version", Get(&CEA861::GetVersion), Set(&CEA861::SetVersion), "1-3", "",
-                 bytes_ + 1, 0);
+  version_ = Add(root_, ECT_INT | ECT_SHOW_DETAILS, "CEA Extensions Version", Get(&CEA861::GetVersion),
+                 Set(&CEA861::SetVersion), "1-3", "", bytes_ + 1, 0);
 
   // Hidden encoder: any change of a descriptor field re-encodes the block.
-  ECEntry* encoder = new ECEntry(
-      view_, version_,
-      NewEntryInfo(0x220, "", ECGetZero, [this](int32_t, uint8_t*, EntryInfo*, ECVariant) { Encode(); }, {}, "", ""),
-      bytes_, 0);
+  ECEntry* encoder = new ECEntry(view_, version_,
+                                 NewEntryInfo(
+                                     ECT_EVENT_ONLY | ECT_REENCODE_ON_DEPEND, "", ECGetZero,
+                                     [this](int32_t, uint8_t*, EntryInfo*, ECVariant) { Encode(); }, {}, "", ""),
+                                 bytes_, 0);
   encoder->AddDependency("*" + version_->GetPath() + "/18-Byte*/*");
 
   // Byte 3, edited in place.
@@ -68,11 +72,12 @@ CEA861::CEA861(ECEntry* parent, int32_t index, int32_t /*length*/, uint8_t* byte
   Add(version_, ECT_INT, "Native DTD's in entire E-EDID", Get(&CEA861::GetNativeCount), Set(&CEA861::SetNativeCount),
       "0 - 15", "", bytes_ + 3, 0);
 
-  descriptorCount_ = AddRethink(version_, 0xA001, "18-Byte Descriptors in this block", Get(&CEA861::GetDescriptorCount),
-                                Set(&CEA861::SetDescriptorCount), "", "", bytes_, 0, &CEA861::RethinkDescriptors, false);
+  descriptorCount_ =
+      AddRethink(version_, ECT_CEA_COUNT, "18-Byte Descriptors in this block", Get(&CEA861::GetDescriptorCount),
+                 Set(&CEA861::SetDescriptorCount), "", "", bytes_, 0, &CEA861::RethinkDescriptors, false);
   ScanDescriptors(descriptorCount_);
 
-  blockCountEntry_ = AddRethink(version_, 0xA001, "CEA Data block count", Get(&CEA861::GetDataBlockCount),
+  blockCountEntry_ = AddRethink(version_, ECT_CEA_COUNT, "CEA Data block count", Get(&CEA861::GetDataBlockCount),
                                 Set(&CEA861::SetDataBlockCount), "", "", bytes_, 1, &CEA861::RethinkDescriptors, false);
   ScanDataBlocks();
   for (int i = 0; i < blockCount_; ++i) BuildDataBlockEntry(blockCountEntry_, i);
@@ -188,7 +193,7 @@ ECEntry* CEA861::AddBit(ECEntry* parent, const char* name, const char* format, u
 }
 
 ECEntry* CEA861::AddGroup(ECEntry* parent, const char* name, uint8_t* data) {
-  return Add(parent, 0x1006, name, {}, {}, "", "", data, 0);
+  return Add(parent, ECT_GROUP | ECT_READ_ONLY, name, {}, {}, "", "", data, 0);
 }
 
 uint8_t* CEA861::BlockOf(uint8_t* data) {

@@ -28,6 +28,12 @@
 
 class DisplayDescriptor;
 
+// Flag words that recur among the codec's entries: a count or size, and a
+// choice from a list, whose write rebuilds the entries below it and whose
+// details show them.
+constexpr uint32_t ECT_CEA_COUNT = ECT_INT | ECT_RETHINK_ON_SET | ECT_SHOW_DETAILS;
+constexpr uint32_t ECT_CEA_CHOICE = ECT_LIST | ECT_RETHINK_ON_SET | ECT_SHOW_DETAILS;
+
 class CEA861 final : public ECHelper {
  public:
   static constexpr int kBlockLength = 128;
