@@ -5,6 +5,7 @@
 #include "edid/core/ECCollection.h"
 #include "edid/core/ECEntry.h"
 #include "edid/core/ECViews.h"
+#include "support/EdidFixtures.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,7 @@
 
 namespace edid_test {
 
-using Block = std::array<uint8_t, 128>;
+using Block = edid_fixtures::Block;
 
 // Messages with their levels, as a router or message closure receives them.
 struct MessageLog {
@@ -42,37 +43,11 @@ struct MessageLog {
   void Clear() { messages.clear(); }
 };
 
-// Makes byte 127 the block's checksum.
-inline void FixChecksum(Block& b) {
-  unsigned sum = 0;
-  for (int i = 0; i < 127; ++i) sum += b[i];
-  b[127] = static_cast<uint8_t>(0u - sum);
-}
-
-inline bool ChecksumGood(const uint8_t* b) {
-  unsigned sum = 0;
-  for (int i = 0; i < 128; ++i) sum += b[i];
-  return (sum & 0xFF) == 0;
-}
-
-// A block whose byte 0 is tag, the rest as given (zeros by default), checksum fixed.
-inline Block TaggedBlock(uint8_t tag, std::vector<std::pair<int, uint8_t>> bytes = {}) {
-  Block b{};
-  b[0] = tag;
-  for (auto [at, v] : bytes) b[static_cast<size_t>(at)] = v;
-  FixChecksum(b);
-  return b;
-}
-
-// A base EDID block (version 1.3) with a header, a name and a checksum.
-inline Block BaseBlock() {
-  Block b{};
-  const uint8_t head[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x10, 0xAC, 0x34, 0x12,
-                          0x01, 0x00, 0x00, 0x00, 0x0C, 0x1E, 0x01, 0x03, 0x80, 0x34, 0x20, 0x78};
-  std::copy(std::begin(head), std::end(head), b.begin());
-  FixChecksum(b);
-  return b;
-}
+// The shared hand-made blocks and the checksum helpers.
+using edid_fixtures::BaseBlock;
+using edid_fixtures::ChecksumGood;
+using edid_fixtures::FixChecksum;
+using edid_fixtures::TaggedBlock;
 
 inline ECVariant IntValue(int32_t n) { return ECVariant::OfInt(n); }
 

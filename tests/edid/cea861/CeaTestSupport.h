@@ -32,33 +32,14 @@ inline void PrintTo(const QStringList& l, std::ostream* os) {
 namespace cea_test {
 
 using edid_test::Block;
-using ByteList = std::vector<uint8_t>;
+using ByteList = edid_fixtures::ByteList;
+using edid_fixtures::MakeCea;
 
 // The 1920x1080p detailed timing that new descriptor slots receive.
-inline const ByteList kDtd1080p = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
-                                0x2C, 0x45, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E};
+inline const ByteList kDtd1080p = edid_fixtures::Dtd1080p(1600, 900);
 // 1280x720p at 74.25 MHz.
 inline const ByteList kDtd720p = {0x01, 0x1D, 0x00, 0x72, 0x51, 0xD0, 0x1E, 0x20, 0x6E,
                                0x28, 0x55, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E};
-
-// A CEA-861 block: revision, byte 3, the data blocks packed from byte 4,
-// byte 2 = their end (or 0 when there is nothing), the descriptors after
-// them, checksum fixed.
-inline Block MakeCea(const std::vector<ByteList>& dataBlocks, const std::vector<ByteList>& descriptors = {},
-                     uint8_t byte3 = 0x00, uint8_t revision = 3) {
-  Block b{};
-  b[0] = 0x02;
-  b[1] = revision;
-  b[3] = byte3;
-  size_t at = 4;
-  for (const ByteList& d : dataBlocks)
-    for (uint8_t v : d) b.at(at++) = v;
-  b[2] = (dataBlocks.empty() && descriptors.empty()) ? 0 : static_cast<uint8_t>(at);
-  for (const ByteList& d : descriptors)
-    for (uint8_t v : d) b.at(at++) = v;
-  edid_test::FixChecksum(b);
-  return b;
-}
 
 inline ByteList Slice(const uint8_t* bytes, int from, int to) { return ByteList(bytes + from, bytes + to); }
 

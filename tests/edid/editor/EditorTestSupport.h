@@ -10,6 +10,7 @@
 #include "edid/editor/ECTreeWidgetView.h"
 #include "edid/editor/TECForm.h"
 #include "edid/editor/TECFormInstance.h"
+#include "support/EdidFixtures.h"
 
 #include <QApplication>
 #include <QTreeWidgetItem>
@@ -23,13 +24,9 @@
 
 namespace editor_test {
 
-using Block = std::array<uint8_t, 128>;
-
-inline void FixChecksum(Block& b) {
-  unsigned sum = 0;
-  for (int i = 0; i < 127; ++i) sum += b[static_cast<size_t>(i)];
-  b[127] = static_cast<uint8_t>(0u - sum);
-}
+using Block = edid_fixtures::Block;
+using edid_fixtures::ChecksumGood;
+using edid_fixtures::FixChecksum;
 
 // The base block template of the collection dialog.
 inline Block BaseBlock() { return block_templates::BaseEdid(); }
@@ -38,21 +35,8 @@ inline Block BaseBlock() { return block_templates::BaseEdid(); }
 // block (2-channel LPCM, 32/44.1/48 kHz, 16/20/24 bit), a speaker allocation
 // data block and one detailed timing (1920 x 1080 at 148.5 MHz).
 inline Block CeaBlock() {
-  Block b{};
-  const uint8_t head[] = {0x02, 0x03, 0x00, 0xF1,
-                          // video data block
-                          0x43, 0x90, 0x04, 0x03,
-                          // audio data block
-                          0x23, 0x09, 0x07, 0x07,
-                          // speaker allocation data block
-                          0x83, 0x01, 0x00, 0x00};
-  for (size_t i = 0; i < sizeof head; ++i) b[i] = head[i];
-  b[2] = sizeof head;  // detailed timings start here
-  const uint8_t dtd[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
-                           0x2C, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1E};
-  for (size_t i = 0; i < sizeof dtd; ++i) b[sizeof head + i] = dtd[i];
-  FixChecksum(b);
-  return b;
+  return edid_fixtures::MakeCea({{0x43, 0x90, 0x04, 0x03}, {0x23, 0x09, 0x07, 0x07}, {0x83, 0x01, 0x00, 0x00}},
+                                {edid_fixtures::Dtd1080p()}, 0xF1);
 }
 
 // A library instance with its editor window, destroyed with the object.

@@ -27,7 +27,7 @@ QString Sub(const char* path) { return kDesc + QLatin1Char('/') + QString::fromL
 class DescriptorFixture : public CodecFixture {
  protected:
   // A base block of the given minor version with these 18 bytes at Descriptor 2.
-  void Load(std::initializer_list<uint8_t> bytes, uint8_t minor = 4) {
+  void Load(const std::vector<uint8_t>& bytes, uint8_t minor = 4) {
     Block b = codec_test::EmptyBase(1, minor);
     std::memset(b.data() + kAt, 0, 18);
     Put(b, kAt, bytes);
@@ -127,8 +127,7 @@ struct TemplateCase {
 TEST_F(DescriptorFixture, EveryTypeWritesItsTemplate) {
   Load({0, 0, 0, 0xFC, 0, 'X', 'Y', 0x0A, 0x20}, 3);
   const TemplateCase cases[] = {
-      {0, {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58, 0x2C, 0x45, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E},
-       false},
+      {0, edid_fixtures::Dtd1080p(1600, 900), false},
       {1, Bytes18({0, 0, 0, 0xFF}), false},
       {2, Bytes18({0, 0, 0, 0xFE}), false},
       {3, Bytes18({0, 0, 0, 0xFD}), false},
@@ -178,8 +177,7 @@ TEST_F(DescriptorFixture, ReservedByteEntry) {
 // ---------------------------------------------------------------------------
 // Detailed timing fields
 
-const std::initializer_list<uint8_t> k1080p = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
-                                               0x2C, 0x45, 0x00, 0x58, 0x54, 0x21, 0x00, 0x00, 0x1E};
+const std::vector<uint8_t> k1080p = edid_fixtures::Dtd1080p(600, 340);
 
 TEST_F(DescriptorFixture, DetailedTimingDecode) {
   Load(k1080p);
@@ -323,7 +321,7 @@ TEST_F(DescriptorFixture, SyncDefinitionSwitchKeepsBits3To1) {
 }
 
 TEST_F(DescriptorFixture, StereoModes) {
-  Load({0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58, 0x2C, 0x45, 0, 0, 0, 0, 0, 0, 0x1F});
+  Load(edid_fixtures::Dtd1080p(0, 0, 0x1F));
   const QString stereo = Sub("Stereo viewing support");
   EXPECT_EQ(Text(stereo), QStringLiteral("No Stereo"));  // 01h
   const char* texts[] = {"No Stereo",

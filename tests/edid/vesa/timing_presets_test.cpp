@@ -3,6 +3,7 @@
 
 #include "edid/BuildOptions.h"
 #include "edid/vesa/TimingPresets.h"
+#include "support/EdidFixtures.h"
 
 #include <QRegularExpression>
 #include <QString>
@@ -38,7 +39,7 @@ std::vector<Known> KnownRows() {
         {true, 72, "1920 x 1200p 60 Hz (CVT, RB)", Hex("28 3C 80 A0 70 B0 23 40 30 20 36 00 00 00 00 00 00 1A")},
         {false, 0, "640x480p 59.94 Hz", Hex("D5 09 80 A0 20 E0 2D 10 10 60 A2 00 00 00 00 00 00 18")},
         {false, 16, "1440x480i 59.94 Hz", Hex("8C 0A A0 14 51 F0 16 00 26 7C 43 00 00 00 00 00 00 98")},
-        {false, 40, "1920x1080p 60 Hz", Hex("02 3A 80 18 71 38 2D 40 58 2C 45 00 00 00 00 00 00 1E")},
+        {false, 40, "1920x1080p 60 Hz", edid_fixtures::Dtd1080p()},
         {false, 62, "3840x2160p 60 Hz", Hex("08 E8 00 30 F2 70 5A 80 B0 58 8A 00 00 00 00 00 00 1E")},
     };
   }
@@ -47,12 +48,12 @@ std::vector<Known> KnownRows() {
       {true, 4, "640x480 60Hz VESA", Hex("D5 09 80 A0 20 E0 2D 10 08 70 22 01 00 00 00 08 08 18")},
       {true, 13, "800x600 120Hz CVT RB", Hex("9D 1C 20 A0 30 58 24 20 30 20 34 00 00 00 00 00 00 1A")},
       {true, 15, "1024x768 43Hz LACED", Hex("8A 11 00 F0 40 00 31 30 08 B0 0D 01 00 00 00 00 00 9E")},
-      {true, 72, "1920x1080 60Hz", Hex("02 3A 80 18 71 38 2D 40 58 2C 45 00 00 00 00 00 00 1E")},
+      {true, 72, "1920x1080 60Hz", edid_fixtures::Dtd1080p()},
       {true, 86, "2560x1600 120Hz CVT RB", Hex("EB D7 00 A0 A0 40 5E 60 30 20 36 00 00 00 00 00 00 1A")},
       {false, 1, "720X480P 59.94HZ/60HZ", Hex("8C 0A D0 8A 20 E0 2D 10 10 3E 96 00 00 00 00 00 00 18")},
       {false, 16, "720(1440)X480I 59.94HZ/60HZ", Hex("8C 0A A0 14 51 F0 16 00 26 7C 43 00 00 00 00 00 00 98")},
       {false, 33, "1920X1080I (1250 TOTAL) 50HZ", Hex("20 1C 80 80 71 1C 55 20 20 A8 75 04 00 00 00 00 00 9A")},
-      {false, 35, "1920X1080P 59.94HZ/60HZ", Hex("02 3A 80 18 71 38 2D 40 58 2C 45 00 00 00 00 00 00 1E")},
+      {false, 35, "1920X1080P 59.94HZ/60HZ", edid_fixtures::Dtd1080p()},
   };
 }
 
