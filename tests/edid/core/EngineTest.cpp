@@ -245,13 +245,34 @@ TEST(Engine, MessagesForwardToTheTopRoot) {
   ASSERT_EQ(e.log.messages.size(), 1u);
   EXPECT_EQ(e.log.messages[0], std::make_pair(int32_t{EC_LEVEL_WARNING}, QStringLiteral("careful")));
 
-  // A root that keeps its default closure drops messages.
+  // A root that keeps its default closure drops messages: they go to the top
+  // root only, so an inner entry's own closure and another tree's log see
+  // nothing, and the change-list of a write below it goes nowhere either.
   ECEntry lone(nullptr, nullptr, ECHelper::NewEntryInfo(0x5016, "Lone", {}, {}, {}, "", "x"), nullptr, 0,
                ECRethinkClosure());
-  ECEntry* child = new ECEntry(nullptr, &lone, ECHelper::NewEntryInfo(0, "C", {}, {}, {}, "", ""), nullptr, 0);
+  MessageLog inner;
+  ECEntry* mid = new ECEntry(nullptr, &lone, ECHelper::NewEntryInfo(0, "Mid", {}, {}, {}, "", ""), nullptr, 0);
+  mid->SetOnMessage(inner.Closure());
+  ECEntry* child = new ECEntry(nullptr, mid, ECHelper::NewEntryInfo(0, "C", {}, {}, {}, "", ""), nullptr, 0);
+  ECEntry* field = e.Field(mid, "Field", 1);
+  e.Field(mid, "Dep", 2)->AddDependency(field->GetPath());  // two changed values make a change-list
   child->OnMessage(EC_LEVEL_ERROR, QStringLiteral("dropped"));
   lone.OnMessage(EC_LEVEL_ERROR, QStringLiteral("dropped"));
-  SUCCEED();
+  field->SetValue(IntValue(7));
+  EXPECT_EQ(e.bytes[1], 7);  // the write itself happened
+  EXPECT_TRUE(inner.messages.empty());
+  EXPECT_EQ(e.log.messages.size(), 1u);
+
+  // Once the root has a closure, the same messages reach it, and only it.
+  MessageLog top;
+  lone.SetOnMessage(top.Closure());
+  child->OnMessage(EC_LEVEL_ERROR, QStringLiteral("kept"));
+  field->SetValue(IntValue(8));
+  ASSERT_EQ(top.messages.size(), 2u);
+  EXPECT_EQ(top.messages[0], std::make_pair(int32_t{EC_LEVEL_ERROR}, QStringLiteral("kept")));
+  EXPECT_EQ(top.messages[1].first, int32_t{EC_LEVEL_CHANGED_VALUES});
+  EXPECT_TRUE(inner.messages.empty());
+  EXPECT_EQ(e.log.messages.size(), 1u);
 }
 
 // An event-only entry reacts to dependencies, but no pattern matches its own
