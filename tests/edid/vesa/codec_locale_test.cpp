@@ -2,12 +2,7 @@
 // decimal comma the fields still show and read "2.2", "0.640", "1.50:1".
 
 #include "edid/CodecTestSupport.h"
-
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <clocale>
-#include <cstdio>
+#include "support/DecimalCommaLocale.h"
 
 namespace {
 
@@ -16,23 +11,8 @@ using codec_test::Put;
 
 class CommaLocale : public codec_test::CodecFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    const int rc = QProcess::execute(QStringLiteral("localedef"),
-                                     {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
-                                      QStringLiteral("UTF-8"), dir_.filePath(QStringLiteral("de_DE.UTF-8"))});
-    if (rc != 0) GTEST_SKIP() << "localedef cannot build de_DE here";
-    qputenv("LOCPATH", dir_.path().toLocal8Bit());
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
-    char probe[16];
-    std::snprintf(probe, sizeof probe, "%g", 2.2);
-    ASSERT_STREQ(probe, "2,2") << "the locale did not take effect";
-  }
-  void TearDown() override {
-    std::setlocale(LC_ALL, "C");
-    qunsetenv("LOCPATH");
-  }
-  QTemporaryDir dir_;
+  void SetUp() override { ASSERT_EQ(locale_.Failure(), ""); }
+  DecimalCommaLocale locale_;
 };
 
 TEST_F(CommaLocale, FieldsShowAndReadPointDecimals) {
