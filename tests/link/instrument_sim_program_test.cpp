@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "link/USerIO.h"
-#include "platform/Clock.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -43,15 +43,10 @@ bool StartSim(Program& p) {
 
 // Waits up to 10 s for the program to end; its exit status, or -1.
 int WaitForEnd(Program& p) {
-    for (int i = 0; i < 1000; ++i) {
-        int status = 0;
-        if (::waitpid(p.pid, &status, WNOHANG) == p.pid) {
-            p.pid = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        platform::SleepMs(10);
-    }
-    return -1;
+    int status = 0;
+    if (!WaitUntil([&] { return ::waitpid(p.pid, &status, WNOHANG) == p.pid; }, 10000)) return -1;
+    p.pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(InstrumentSimProgram, ServesThePathItPrintsAndEndsCleanlyOnEachSignal) {
@@ -69,7 +64,7 @@ TEST(InstrumentSimProgram, ServesThePathItPrintsAndEndsCleanlyOnEachSignal) {
         ASSERT_TRUE(io.IsOpen());
         const uint8_t request[] = {0x04, 0x71, 0x1C, 0x6F};
         ASSERT_EQ(io.Write(request, sizeof request), sizeof request);
-        for (int i = 0; i < 5000 && io.Available() < 7; ++i) platform::SleepMs(1);
+        WaitUntil([&] { return io.Available() >= 7; }, 5000);
         uint8_t reply[7] = {};
         ASSERT_EQ(io.Read(reply, 7), 7u);
         EXPECT_EQ(reply[0], 0x07);

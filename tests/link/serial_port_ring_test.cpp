@@ -1,6 +1,9 @@
 // USerIO's receive ring and all-or-nothing reads over a pseudo-terminal, and
 // the port listing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -8,19 +11,43 @@
 
 #include "link/SystemSerPorts.h"
 #include "link/USerIO.h"
-#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/PseudoTerminal.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
+constexpr int kGenerousMs = 5000;  // the pty may be slow under load
+
 // Sends bytes from the instrument's side and polls the port until the ring
-// holds `expected` bytes (generous time-out: the pty may be slow under load).
+// holds `expected` bytes.
 bool FeedUntil(platform::PseudoTerminal& pty, USerIO& io, const std::vector<uint8_t>& bytes, size_t expected) {
     if (!bytes.empty() && pty.Write(bytes.data(), bytes.size()) != bytes.size()) return false;
-    for (int i = 0; i < 5000 && io.Available() < expected; ++i) platform::SleepMs(1);
+    WaitUntil([&] { return io.Available() >= expected; }, kGenerousMs);
     return io.Available() == expected;
 }
+
+// A second descriptor of the port's side of the line, opened before the port
+// (which then refuses further opens): it reads nothing, it only tells how
+// many bytes the line holds that the port has not read yet.
+class LineProbe {
+public:
+    explicit LineProbe(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~LineProbe() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    LineProbe(const LineProbe&) = delete;
+    LineProbe& operator=(const LineProbe&) = delete;
+    bool IsOpen() const { return fd_ >= 0; }
+    int Pending() const {
+        int n = -1;
+        return ::ioctl(fd_, FIONREAD, &n) == 0 ? n : -1;
+    }
+
+private:
+    int fd_;
+};
 
 std::vector<uint8_t> Pattern(size_t n, uint8_t start) {
     std::vector<uint8_t> v(n);
@@ -32,12 +59,15 @@ class SerialRing : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(pty.Open());
+        probe = std::make_unique<LineProbe>(pty.SlavePath());
+        ASSERT_TRUE(probe->IsOpen());
         io = std::make_unique<USerIO>(pty.SlavePath());
         ASSERT_TRUE(io->IsOpen());
         ASSERT_TRUE(boxes.Texts().empty());
     }
     platform::MessageBoxInterceptor boxes;
     platform::PseudoTerminal pty;
+    std::unique_ptr<LineProbe> probe;
     std::unique_ptr<USerIO> io;
 };
 
@@ -74,11 +104,13 @@ TEST_F(SerialRing, WritesReachTheOtherSide) {
     EXPECT_EQ(io->Write(frame, 4), 4u);
     uint8_t got[8] = {};
     long n = 0;
-    for (int i = 0; i < 5000 && n < 4; ++i) {
-        long r = pty.ReadNow(got + n, sizeof got - static_cast<size_t>(n));
-        if (r > 0) n += r;
-        else platform::SleepMs(1);
-    }
+    WaitUntil(
+        [&] {
+            const long r = pty.ReadNow(got + n, sizeof got - static_cast<size_t>(n));
+            if (r > 0) n += r;
+            return n >= 4;
+        },
+        kGenerousMs);
     EXPECT_EQ(std::vector<uint8_t>(got, got + n), std::vector<uint8_t>(frame, frame + 4));
 }
 
@@ -91,10 +123,14 @@ TEST_F(SerialRing, AFullRingDropsFurtherBytesUntilAReaderTakesSome) {
     }
     const uint8_t extra = 0xEE;
     ASSERT_EQ(pty.Write(&extra, 1), 1u);
-    for (int i = 0; i < 200; ++i) {  // let the driver hand the byte over; the ring drops it
-        EXPECT_EQ(io->Available(), USerIO::kRingSize);
-        platform::SleepMs(1);
-    }
+    // Once the line holds the byte, the port reads it and the full ring drops it.
+    ASSERT_TRUE(WaitUntil([&] { return probe->Pending() == 1; }, kGenerousMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            EXPECT_EQ(io->Available(), USerIO::kRingSize);
+            return probe->Pending() == 0;
+        },
+        kGenerousMs));
 
     uint8_t one = 0;
     ASSERT_EQ(io->Read(&one, 1), 1u);
@@ -131,13 +167,16 @@ uint32_t FakeClock() { return g_fakeNow.load(); }
 TEST(SerialPortPoll, ThePortIsReadAtMostOncePerClockTick) {
     platform::PseudoTerminal pty;
     ASSERT_TRUE(pty.Open());
+    LineProbe probe(pty.SlavePath());
+    ASSERT_TRUE(probe.IsOpen());
     USerIO io(pty.SlavePath(), &FakeClock);
     EXPECT_EQ(io.Available(), 0u);  // polls at tick 1000
     const uint8_t b[2] = {0x11, 0x22};
     ASSERT_EQ(pty.Write(b, 2), 2u);
-    platform::SleepMs(50);
+    ASSERT_TRUE(WaitUntil([&] { return probe.Pending() == 2; }, kGenerousMs));
     EXPECT_EQ(io.Available(), 0u);  // same tick: the port is not read again
     EXPECT_EQ(io.Peek(0), 0u);
+    EXPECT_EQ(probe.Pending(), 2);
     ++g_fakeNow;
     EXPECT_EQ(io.Available(), 2u);
     EXPECT_EQ(io.LastStoreTick(), 1001u);

@@ -470,8 +470,7 @@ TEST_F(EditorWindow, ShowingAnEntryServesNoPendingEvents) {
   form->QuickConfigPick(ed.Find(QStringLiteral(":/0/Version/18-Byte data blocks/Descriptor 2")));
   EXPECT_EQ(served, 0);
   EXPECT_TRUE(boxes.Texts().empty());
-  QCoreApplication::sendPostedEvents();
-  QTest::qWait(1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return served > 0; }, 5000));
   EXPECT_EQ(served, 1);
 }
 
