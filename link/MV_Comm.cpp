@@ -1,18 +1,17 @@
 #include "link/MV_Comm.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <system_error>
 
 #include "link/InstrumentFrame.h"
 #include "link/InstrumentText.h"
 #include "link/USerIO.h"
 #include "platform/Clock.h"
 #include "platform/GuiCall.h"
-#include "platform/StopSignal.h"
+#include "platform/WorkerThread.h"
 
 namespace {
 
@@ -97,9 +96,10 @@ constexpr uint32_t kMaxColorimetry = 128;
 
 }  // namespace
 
-// Everything the worker touches lives here, shared by the link object and
-// the worker thread: when the link is destroyed from inside one of its own
-// deliveries, the worker still finishes that delivery and ends on its own.
+// Everything the worker touches lives here, the worker thread included,
+// shared by the link object and the worker's body: when the link is
+// destroyed from inside one of its own deliveries, the worker still finishes
+// that delivery and ends on its own.
 struct MV_Comm::Core : LinkWorkerHooks {
     explicit Core(std::string path) : devicePath(std::move(path)) {}
 
@@ -139,18 +139,13 @@ struct MV_Comm::Core : LinkWorkerHooks {
     std::atomic<bool> messageSet{false}, statusSet{false}, updateStartSet{false}, progressSet{false};
     std::atomic<bool> showPrintPackets{false}, statusPollEnabled{false};
 
-    // ---- stopping
-    std::atomic<bool> stop{false};
-    std::atomic<bool> finished{false};
-    platform::StopSignal stopSignal;
-    std::mutex wakeMu;
-    std::condition_variable wakeCv;
-    int deliveryDepth = 0;  // GUI thread only: deliveries of this link under way
+    // ---- the worker thread (its stop request ends the link's worker)
+    platform::WorkerThread worker;
+    bool Stopping() const { return worker.StopRequested(); }
 
     // ---------------------------------------------------------------- worker
     void Run() {
-        while (!stop.load(std::memory_order_acquire)) Pass();
-        finished.store(true, std::memory_order_release);
+        while (!Stopping()) Pass();
     }
 
     void Pass();
@@ -364,7 +359,7 @@ void MV_Comm::Core::Complete(LinkResult result) {
 void MV_Comm::Core::RunSequence() {
     WorkerSequence run = std::move(sequence);
     const LinkResult result = run ? run(*this) : LINK_INTERNAL_ERROR;
-    if (stop.load()) return;  // being destroyed: no completion
+    if (Stopping()) return;  // being destroyed: no completion
     Complete(result);
 }
 
@@ -398,8 +393,8 @@ size_t MV_Comm::Core::ReceivePayloadNow(bool* progressed) {
 
 void MV_Comm::Core::WaitForLine(int ms) {
     std::lock_guard lk(portMu);
-    if (port) port->WaitForData(ms, &stopSignal);
-    else stopSignal.Wait(ms);
+    if (port) port->WaitForData(ms, &worker.Signal());
+    else worker.Signal().Wait(ms);
 }
 
 bool MV_Comm::Core::ReplyTimedOut() {
@@ -412,20 +407,16 @@ bool MV_Comm::Core::ReplyTimedOut() {
 }
 
 bool MV_Comm::Core::SleepFor(uint32_t ms, bool wakeOnRequest) {
-    std::unique_lock lk(wakeMu);
-    wakeCv.wait_for(lk, std::chrono::milliseconds(ms), [&] {
-        return stop.load() || (wakeOnRequest && state.load(std::memory_order_acquire) != kIdle);
-    });
-    return !stop.load();
+    const int t = static_cast<int>(ms);
+    if (!wakeOnRequest) return !worker.Sleep(t);
+    return !worker.Sleep(t, [this] { return state.load(std::memory_order_acquire) != kIdle; });
 }
 
 void MV_Comm::Core::OnGui(const std::function<void()>& fn) {
-    if (stop.load()) return;
+    if (Stopping()) return;
     platform::CallOnGuiThread([&] {
-        if (stop.load()) return;  // the link is being destroyed: no closure runs
-        ++deliveryDepth;
+        if (Stopping()) return;  // the link is being destroyed: no closure runs
         fn();
-        --deliveryDepth;
     });
 }
 
@@ -481,7 +472,7 @@ bool MV_Comm::Core::SendRaw(const uint8_t* bytes, size_t n) {
 
 LinkWorkerHooks::Receive MV_Comm::Core::ReceivePayload(uint8_t* out, size_t* n, uint32_t timeoutMs) {
     for (;;) {
-        if (stop.load()) return Receive::Stopped;
+        if (Stopping()) return Receive::Stopped;
         bool progressed = false;
         if (size_t got = ReceivePayloadNow(&progressed)) {
             std::memcpy(out, frameBuf, got);
@@ -520,28 +511,20 @@ MV_Comm::MV_Comm(int32_t mode, int32_t /*unused*/, const std::string& devicePath
         throw E_GenericError("Could not create serial communications object");
     }
     platform::BeginTimerResolution();
-    worker_ = std::thread([core = core_] { core->Run(); });
+    if (core_->worker.Start([core = core_] { core->Run(); }) != platform::WorkerThread::StartResult::Running) {
+        platform::EndTimerResolution();
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "link worker thread");
+    }
 }
 
 MV_Comm::~MV_Comm() {
-    Core& c = *core_;
-    c.stop.store(true);
-    c.stopSignal.Set();
-    {
-        std::lock_guard lk(c.wakeMu);
-    }
-    c.wakeCv.notify_all();
-    if (c.deliveryDepth > 0) {
-        // Destroyed from inside one of this link's deliveries: the worker
-        // waits for that delivery to return, so it cannot be joined here. It
-        // finishes its pass on its own and frees the shared state.
-        worker_.detach();
-    } else {
-        // Keep serving the worker's GUI-thread calls (they run no closure
-        // any more) so that it can always reach its end.
-        platform::ServeGuiCallsUntil([&c] { return c.finished.load(std::memory_order_acquire); }, -1);
-        worker_.join();
-    }
+    // The join serves the worker's GUI-thread calls (they run no closure any
+    // more) so that it can always reach its end. Destroyed from inside one of
+    // this link's deliveries, the worker waits for that delivery to return:
+    // the join lets it finish its pass on its own, and its body frees the
+    // shared state.
+    core_->worker.Join();
     platform::EndTimerResolution();
 }
 
@@ -581,10 +564,7 @@ void MV_Comm::Submit(int32_t sendState, uint32_t p1, uint32_t p2, uint32_t p3, u
     c.input = input;
     c.reply = reply;
     c.state.store(sendState, std::memory_order_release);  // the hand-off: last
-    {
-        std::lock_guard lk(c.wakeMu);
-    }
-    c.wakeCv.notify_all();
+    c.worker.Wake();
 }
 
 namespace {

@@ -16,7 +16,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "link/E_GenericError.h"
 
@@ -176,6 +175,5 @@ private:
     void Submit(int32_t sendState, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t count, const uint8_t* input,
                 void* reply, Completion onComplete);
 
-    std::shared_ptr<Core> core_;
-    std::thread worker_;
+    std::shared_ptr<Core> core_;  // also held by the worker's body
 };

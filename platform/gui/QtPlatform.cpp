@@ -43,6 +43,8 @@ MsgResult ShowQtBox(const MessageBoxRequest& r) {
 void InstallQtPlatform() {
     SetGuiThreadToCurrent();
     QPointer<QCoreApplication> app(QCoreApplication::instance());
+    // One queued serve per call or post; a serve that finds the queue
+    // already emptied by an earlier one does nothing.
     SetGuiWaker([app] {
         if (app) QMetaObject::invokeMethod(app.data(), [] { ServeGuiCalls(); }, Qt::QueuedConnection);
     });

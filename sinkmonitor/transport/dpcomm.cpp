@@ -1,9 +1,7 @@
 #include "sinkmonitor/transport/dpcomm.h"
 
-#include <chrono>
 #include <cstring>
 #include <string>
-#include <system_error>
 
 #include "link/InstrumentFrame.h"
 #include "link/InstrumentText.h"
@@ -35,29 +33,12 @@ dpcomm_t::~dpcomm_t() { stop(); }
 uint8_t dpcomm_t::checksum(const uint8_t* bytes, size_t n) { return frame::Checksum(bytes, n); }
 
 bool dpcomm_t::start() {
-    if (receiver_.joinable() || !port_) return false;
+    if (receiver_.Started() || !port_) return false;
     responses_ = std::make_unique<objectbuffer_t>();
     debugTexts_ = std::make_unique<objectbuffer_t>();
-    stop_.Reset();
-    {
-        std::lock_guard lk(startLock_);
-        started_ = false;
-    }
-    try {
-        receiver_ = std::thread(&dpcomm_t::receiver_thread, this);
-    } catch (const std::system_error&) {
-        responses_.reset();
-        debugTexts_.reset();
-        return false;
-    }
-    bool signalled;
-    {
-        std::unique_lock lk(startLock_);
-        signalled = startCv_.wait_for(lk, std::chrono::milliseconds(kStartTimeoutMs), [&] { return started_; });
-    }
-    if (!signalled) {
-        stop_.Set();
-        receiver_.join();
+    // A receiver that does not get going in time is stopped before it runs.
+    if (receiver_.Start([this] { receiver_thread(); }, static_cast<int>(kStartTimeoutMs)) !=
+        platform::WorkerThread::StartResult::Running) {
         responses_.reset();
         debugTexts_.reset();
         return false;
@@ -66,9 +47,8 @@ bool dpcomm_t::start() {
 }
 
 void dpcomm_t::stop() {
-    if (!receiver_.joinable()) return;
-    stop_.Set();
-    receiver_.join();
+    if (!receiver_.Started()) return;
+    receiver_.Join();
     responses_.reset();
     debugTexts_.reset();
 }
@@ -126,7 +106,7 @@ bool dpcomm_t::receive_frame(packet_t* packet) {
     int tries = 3;
     HeldBytes src{buffer_, held_};
     for (;;) {
-        if (stop_.IsSet()) return false;  // a stream of noise never holds up stop
+        if (receiver_.StopRequested()) return false;  // a stream of noise never holds up stop
         size_t want = 0;
         if (held_ < kMinFrame) {
             want = kMinFrame - held_;
@@ -174,15 +154,10 @@ void dpcomm_t::receive_packet() {
 }
 
 void dpcomm_t::receiver_thread() {
-    {
-        std::lock_guard lk(startLock_);
-        started_ = true;
-    }
-    startCv_.notify_all();
-    while (!stop_.IsSet()) {
+    while (!receiver_.StopRequested()) {
         if (port_->is_broken()) {
             // Every read would fail at once: wait for stop instead of spinning.
-            stop_.Wait(-1);
+            receiver_.Sleep(-1);
             break;
         }
         if (debugTexts_->count() > 0 && poster_) poster_();

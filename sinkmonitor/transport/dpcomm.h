@@ -5,16 +5,12 @@
 // While debug texts wait, the owner's poster is called once per receive
 // cycle (about every 100 ms on a silent line); it must only post, never
 // block.
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
-#include "platform/StopSignal.h"
+#include "platform/WorkerThread.h"
 #include "sinkmonitor/transport/objectbuffer.h"
 #include "sinkmonitor/transport/packet.h"
 #include "sinkmonitor/transport/serialport.h"
@@ -37,7 +33,7 @@ public:
 
     bool start();
     void stop();
-    bool running() const { return receiver_.joinable(); }
+    bool running() const { return receiver_.Started(); }
 
     // Builds [n + 3][0x71][payload][checksum] and writes it.
     bool send_frame(const uint8_t* payload, size_t n);
@@ -62,11 +58,7 @@ private:
     const poster_t poster_;
     serialport_t* const port_;
 
-    std::thread receiver_;
-    platform::StopSignal stop_;
-    std::mutex startLock_;
-    std::condition_variable startCv_;
-    bool started_ = false;
+    platform::WorkerThread receiver_;
 
     // Receiver thread only.
     uint8_t buffer_[packet_t::kDataBytes] = {};

@@ -1,29 +1,15 @@
 #include "sinkmonitor/transport/dpscheduler.h"
 
-#include <chrono>
-#include <system_error>
-
 #include "platform/GuiCall.h"
 
 dpscheduler_t::dpscheduler_t(dpprotocol_t* protocol) : protocol_(protocol) {
-    try {
-        thread_ = std::thread(&dpscheduler_t::execute, this);
-    } catch (const std::system_error&) {
-        ended_.store(true);  // no poller: nothing is ever handed over
-    }
+    // Without a thread there is no poller: nothing is ever handed over.
+    thread_.Start([this] { execute(); });
 }
 
-dpscheduler_t::~dpscheduler_t() {
-    {
-        std::lock_guard lk(sleepLock_);
-        terminate_.store(true);
-    }
-    wake_.notify_all();
-    if (!thread_.joinable()) return;
-    // The poller may be waiting in a hand-over to this (the GUI) thread.
-    if (platform::IsGuiThread()) platform::ServeGuiCallsUntil([this] { return ended_.load(); }, -1);
-    thread_.join();
-}
+// The poller may be waiting in a hand-over to this (the GUI) thread: the
+// join serves it.
+dpscheduler_t::~dpscheduler_t() { thread_.Join(); }
 
 void dpscheduler_t::set_on_hdcp(closure_t fn) {
     std::lock_guard lk(closureLock_);
@@ -84,20 +70,17 @@ sdprecord_t dpscheduler_t::get_sdp() {
 
 void dpscheduler_t::hand_over(closure_t dpscheduler_t::*which) {
     closure_t fn = closure(which);
-    if (!fn || terminate_.load()) return;
+    if (!fn || thread_.StopRequested()) return;
     platform::CallOnGuiThread([&] { fn(*this); });
 }
 
 // Sleeps one cycle; false when the poller is to end.
-bool dpscheduler_t::sleep_cycle() {
-    std::unique_lock lk(sleepLock_);
-    return !wake_.wait_for(lk, std::chrono::milliseconds(kCycleSleepMs), [&] { return terminate_.load(); });
-}
+bool dpscheduler_t::sleep_cycle() { return !thread_.Sleep(static_cast<int>(kCycleSleepMs)); }
 
 void dpscheduler_t::poll_hdcp() {
     if (!pollHdcp_.load()) return;
     hdcpstatus_t s{};
-    if (!protocol_->get_hdcp_status(s, &terminate_)) s.fill(0);
+    if (!protocol_->get_hdcp_status(s, &thread_.StopFlag())) s.fill(0);
     {
         std::lock_guard lk(resultLock_);
         hdcp_ = s;
@@ -108,7 +91,7 @@ void dpscheduler_t::poll_hdcp() {
 void dpscheduler_t::poll_msa() {
     if (!pollMsa_.load()) return;
     msarecord_t m{};
-    if (!protocol_->get_msa(m, &terminate_)) m.fill(0);
+    if (!protocol_->get_msa(m, &thread_.StopFlag())) m.fill(0);
     {
         std::lock_guard lk(resultLock_);
         msa_ = m;
@@ -123,9 +106,9 @@ void dpscheduler_t::poll_sdp() {
     int n = 0;
     uint8_t status;
     do {
-        if (terminate_.load()) return;
+        if (thread_.StopRequested()) return;
         sdprecord_t r;
-        if (!protocol_->get_sdp(r, &terminate_)) return;
+        if (!protocol_->get_sdp(r, &thread_.StopFlag())) return;
         {
             std::lock_guard lk(resultLock_);
             sdp_ = r;
@@ -144,10 +127,10 @@ void dpscheduler_t::poll_sdp() {
 }
 
 void dpscheduler_t::execute() {
-    while (!terminate_.load() && sleep_cycle()) {
+    while (!thread_.StopRequested() && sleep_cycle()) {
+        ++cycles_;
         poll_hdcp();
         poll_msa();
         poll_sdp();
     }
-    ended_.store(true);
 }

@@ -7,11 +7,10 @@
 // thread: the destructor keeps serving a pending hand-over while it waits
 // for the thread to end.
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 
+#include "platform/WorkerThread.h"
 #include "sinkmonitor/transport/dpprotocol.h"
 
 class dpscheduler_t {
@@ -39,6 +38,10 @@ public:
     msarecord_t get_msa();
     sdprecord_t get_sdp();
 
+    // How many poll cycles have begun (their sleep is over): a test sees
+    // from it that the poller went round.
+    unsigned cycles() const { return cycles_.load(); }
+
 private:
     void execute();
     void poll_hdcp();
@@ -52,8 +55,7 @@ private:
     std::atomic<bool> pollHdcp_{false};
     std::atomic<bool> pollMsa_{false};
     std::atomic<bool> pollSdp_{false};
-    std::atomic<bool> terminate_{false};
-    std::atomic<bool> ended_{false};
+    std::atomic<unsigned> cycles_{0};
 
     std::mutex resultLock_;  // the three results; never held across a wait
     hdcpstatus_t hdcp_{};
@@ -63,7 +65,5 @@ private:
     std::mutex closureLock_;
     closure_t onHdcp_, onMsa_, onSdp_;
 
-    std::mutex sleepLock_;
-    std::condition_variable wake_;
-    std::thread thread_;
+    platform::WorkerThread thread_;
 };

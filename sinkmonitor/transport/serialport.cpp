@@ -1,15 +1,12 @@
 #include "sinkmonitor/transport/serialport.h"
 
-#include <chrono>
-#include <system_error>
-
 serialport_t::serialport_t(const std::string& friendlyName, const std::string& devicePath)
     : friendlyName_(friendlyName.substr(0, kMaxNameChars)), devicePath_(devicePath.substr(0, kMaxNameChars)) {}
 
 serialport_t::~serialport_t() {
     if (state_.load() != kClosed) close();
     // A reader that ended by itself (device removed) is still to be joined.
-    if (reader_.joinable()) reader_.join();
+    reader_.Join();
 }
 
 bool serialport_t::is_transient(int32_t code) {
@@ -47,7 +44,7 @@ bool serialport_t::open() {
         latch(kErrNotClosed);
         return false;
     }
-    if (reader_.joinable()) reader_.join();  // a reader that ended by itself earlier
+    reader_.Join();  // a reader that ended by itself earlier
     {
         std::lock_guard lk(ioLock_);
         int err = 0;
@@ -56,32 +53,13 @@ bool serialport_t::open() {
             return false;
         }
     }
-    stop_.Reset();
-    {
-        std::lock_guard lk(startLock_);
-        started_ = false;
-    }
-    try {
-        reader_ = std::thread(&serialport_t::reader_thread, this);
-    } catch (const std::system_error&) {
+    // A reader that does not get going in time is stopped before it touches
+    // the port, so it never sees a released descriptor.
+    const auto started = reader_.Start([this] { reader_thread(); }, static_cast<int>(kStartTimeoutMs));
+    if (started != platform::WorkerThread::StartResult::Running) {
         std::lock_guard lk(ioLock_);
         port_.Close();
-        latch(kErrNoThread);
-        return false;
-    }
-    bool signalled;
-    {
-        std::unique_lock lk(startLock_);
-        signalled = startCv_.wait_for(lk, std::chrono::milliseconds(kStartTimeoutMs), [&] { return started_; });
-    }
-    if (!signalled) {
-        // The reader looks at the stop request before it touches the port,
-        // so joining it here is quick and it never sees a released descriptor.
-        stop_.Set();
-        reader_.join();
-        std::lock_guard lk(ioLock_);
-        port_.Close();
-        latch(kErrThreadSilent);
+        latch(started == platform::WorkerThread::StartResult::TimedOut ? kErrThreadSilent : kErrNoThread);
         return false;
     }
     state_.store(kOpened);
@@ -95,8 +73,7 @@ bool serialport_t::close() {
         return false;
     }
     state_.store(kStopping);
-    stop_.Set();
-    if (reader_.joinable()) reader_.join();
+    reader_.Join();
     {
         std::lock_guard lk(ioLock_);
         port_.Close();
@@ -149,15 +126,10 @@ bool serialport_t::read(uint8_t* destination, size_t count, unsigned msPerByte, 
 }
 
 void serialport_t::reader_thread() {
-    {
-        std::lock_guard lk(startLock_);
-        started_ = true;
-    }
-    startCv_.notify_all();
     uint8_t chunk[kReadChunk];
     // The stop request is looked at on every pass, the error path included.
-    while (!stop_.IsSet()) {
-        const auto w = port_.WaitReadable(-1, &stop_);
+    while (!reader_.StopRequested()) {
+        const auto w = port_.WaitReadable(-1, &reader_.Signal());
         if (w == platform::SerialPort::Wait::Stopped) break;
         if (w == platform::SerialPort::Wait::Timeout) continue;
         if (w == platform::SerialPort::Wait::Error) {

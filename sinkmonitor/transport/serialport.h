@@ -4,15 +4,13 @@
 // ringbuffer_t, synchronous writes, and one latched error code instead of
 // exceptions. Nothing here knows about frames or commands.
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/SerialPort.h"
-#include "platform/StopSignal.h"
+#include "platform/WorkerThread.h"
 #include "sinkmonitor/transport/ringbuffer.h"
 
 class serialport_t {
@@ -77,10 +75,5 @@ private:
 
     platform::SerialPort port_;
     std::mutex ioLock_;  // a write never overlaps the release of the descriptor
-    platform::StopSignal stop_;
-    std::thread reader_;
-
-    std::mutex startLock_;
-    std::condition_variable startCv_;
-    bool started_ = false;
+    platform::WorkerThread reader_;
 };

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <iterator>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/GuiCall.h"
 
@@ -45,4 +48,92 @@ TEST(GuiCall, AJoinThatServesCallsNeverDeadlocks) {
 TEST(GuiCall, UntilGivesUpAfterItsTimeOut) {
     platform::SetGuiThreadToCurrent();
     EXPECT_FALSE(platform::ServeGuiCallsUntil([] { return false; }, 20));
+}
+
+TEST(GuiPost, APostFromAWorkerRunsLaterOnTheGuiThread) {
+    platform::SetGuiThreadToCurrent();
+    bool ran = false;
+    std::thread::id where;
+    // Nobody serves while the worker posts: posting does not wait.
+    std::thread worker([&] {
+        platform::PostToGuiThread([&] {
+            where = std::this_thread::get_id();
+            ran = true;
+        });
+    });
+    worker.join();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(platform::GuiCallsWaiting(), 1u);
+    EXPECT_EQ(platform::ServeGuiCalls(), 1);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(where, std::this_thread::get_id());
+    EXPECT_EQ(platform::GuiCallsWaiting(), 0u);
+}
+
+TEST(GuiPost, CallsAndPostsFromOneThreadRunInTheOrderTheyWereMade) {
+    platform::SetGuiThreadToCurrent();
+    enum class Kind { Post, Call };
+    const Kind sequence[] = {Kind::Post, Kind::Post, Kind::Call, Kind::Post, Kind::Call,
+                             Kind::Call, Kind::Post, Kind::Post, Kind::Call, Kind::Post};
+    constexpr int n = static_cast<int>(std::size(sequence));
+    std::vector<int> order;  // touched on the GUI thread only
+    bool allOnGui = true;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        for (int i = 0; i < n; ++i) {
+            auto record = [&, i] {
+                allOnGui = allOnGui && platform::IsGuiThread();
+                order.push_back(i);
+            };
+            if (sequence[i] == Kind::Post) platform::PostToGuiThread(record);
+            else platform::CallOnGuiThread(record);
+        }
+        finished = true;
+    });
+    EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return finished.load() && order.size() == n; }, 10000));
+    worker.join();
+    std::vector<int> expected(n);
+    for (int i = 0; i < n; ++i) expected[i] = i;
+    EXPECT_EQ(order, expected);
+    EXPECT_TRUE(allOnGui);
+}
+
+TEST(GuiPost, APostFromTheGuiThreadNeverRunsInsideTheCodeThatPosted) {
+    platform::SetGuiThreadToCurrent();
+    std::vector<std::string> ran;
+    platform::PostToGuiThread([&] {
+        ran.push_back("first");
+        // Posted while a post runs: waits for the next serve.
+        platform::PostToGuiThread([&] { ran.push_back("nested"); });
+        EXPECT_EQ(ran.size(), 1u);
+    });
+    // A call on the GUI thread runs at once; a post inside it still waits.
+    platform::CallOnGuiThread([&] { platform::PostToGuiThread([&] { ran.push_back("from a call"); }); });
+    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(platform::ServeGuiCalls(), 2);
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "from a call"}));
+    EXPECT_EQ(platform::ServeGuiCalls(), 1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "from a call", "nested"}));
+    EXPECT_EQ(platform::ServeGuiCalls(), 0);
+}
+
+TEST(GuiCall, TheGuiThreadKnowsWhoseCallItIsRunning) {
+    platform::SetGuiThreadToCurrent();
+    std::thread::id workerId;  // set before anything is served
+    bool fromWorker = false, fromGui = true;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        platform::CallOnGuiThread([&] {
+            fromWorker = platform::IsRunningCallFrom(workerId);
+            fromGui = platform::IsRunningCallFrom(std::this_thread::get_id());
+        });
+        finished = true;
+    });
+    workerId = worker.get_id();
+    EXPECT_FALSE(platform::IsRunningCallFrom(workerId));
+    EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return finished.load(); }, 10000));
+    worker.join();
+    EXPECT_TRUE(fromWorker);
+    EXPECT_FALSE(fromGui);
+    EXPECT_FALSE(platform::IsRunningCallFrom(workerId)) << "the call has returned";
 }
