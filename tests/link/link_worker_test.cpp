@@ -5,11 +5,20 @@
 
 #include "link_support.h"
 #include "platform/Clock.h"
+#include "support/WaitUntil.h"
 
 namespace linktest {
 namespace {
 
-using LinkWorker = LinkFixture;
+class LinkWorker : public LinkFixture {
+protected:
+    // The worker takes the line and the requests in order: once one more
+    // request has completed, whatever came before it has been handled.
+    void Barrier() {
+        EXPECT_EQ(Run([&](auto d) { link->QueryFirmwareVersion(nullptr, d); }).results,
+                  std::vector<LinkResult>{LINK_OK});
+    }
+};
 
 TEST_F(LinkWorker, ARequestWhilePendingIsBusyAtOnceAndThePendingOneCompletes) {
     sim.AppendLog(Bytes(3, 0));
@@ -20,7 +29,7 @@ TEST_F(LinkWorker, ARequestWhilePendingIsBusyAtOnceAndThePendingOneCompletes) {
     link->ClearLog([&](LinkResult r) { clearResults.push_back(r); });
     EXPECT_EQ(clearResults, std::vector<LinkResult>{LINK_BUSY});
     platform::ServeGuiCallsUntil([&] { return !sizeResults.empty(); }, kGenerousMs);
-    ServeFor(20);
+    Barrier();
     EXPECT_EQ(sizeResults, std::vector<LinkResult>{LINK_OK});
     EXPECT_EQ(size, 3);
     EXPECT_EQ(sim.CountReceived(0x14), 0u);
@@ -71,7 +80,7 @@ TEST_F(LinkWorker, TestStatusRefusalsAreWaitedOutWithoutResending) {
 
 TEST_F(LinkWorker, PrintPacketsReachOnMessageOnlyWhenShown) {
     sim.SendPrintPacket("%d", 0x012A);
-    ServeFor(300);
+    Barrier();
     EXPECT_TRUE(messages.empty());
     link->SetShowPrintPackets(true);
     sim.SendPrintPacket("%d", 0x012A);
@@ -178,21 +187,26 @@ TEST_F(LinkWorker, TheStatusPollGoesOutAboutOnceASecondAndReportsTheStatusByte) 
     // A status reply that comes on its own is taken as well.
     link->SetStatusPollEnabled(false);
     sim.SendStatusReply(1);
-    ServeFor(300);
+    Barrier();
     EXPECT_EQ(statuses.size(), 3u) << "with the poll disabled no status is delivered";
 }
 
 TEST(LinkStatusPoll, NoPollGoesOutWithoutOnStatusOrWithThePollDisabled) {
     platform::SetGuiThreadToCurrent();
-    sim::InstrumentSim unsetSim, disabledSim;
+    sim::InstrumentSim unsetSim, disabledSim, controlSim;
     ASSERT_TRUE(unsetSim.Start());
     ASSERT_TRUE(disabledSim.Start());
+    ASSERT_TRUE(controlSim.Start());
     MV_Comm unset(MV_Comm::kModeSerial, 0, unsetSim.SlavePath());
     unset.SetStatusPollEnabled(true);
     MV_Comm disabled(MV_Comm::kModeSerial, 0, disabledSim.SlavePath());
     int calls = 0;
     disabled.SetOnStatus([&](bool) { ++calls; });
-    ServeFor(2500);
+    // A link with both, made last, polls twice in the time the others run.
+    MV_Comm control(MV_Comm::kModeSerial, 0, controlSim.SlavePath());
+    control.SetOnStatus([](bool) {});
+    control.SetStatusPollEnabled(true);
+    ASSERT_TRUE(platform::ServeGuiCallsUntil([&] { return controlSim.CountReceived(0x22) >= 2; }, kGenerousMs));
     EXPECT_EQ(unsetSim.CountReceived(0x22), 0u);
     EXPECT_EQ(disabledSim.CountReceived(0x22), 0u);
     EXPECT_EQ(calls, 0);
@@ -270,7 +284,7 @@ TEST(LinkDestruction, APendingRequestGetsNoCompletion) {
     const auto t0 = Clock::now();
     link.reset();
     EXPECT_LT(MsSince(t0), 3000) << "the worker stops without waiting out the 4 s";
-    ServeFor(50);
+    platform::ServeGuiCalls();  // the worker is gone: whatever it left waits now
     EXPECT_EQ(calls, 0);
 }
 
@@ -283,9 +297,9 @@ TEST(LinkDestruction, ADeliveryThatIsWaitingToBeServedNeitherBlocksNorRuns) {
     link->QueryFirmwareVersion(nullptr, [&](LinkResult) { ++calls; });
     // Do not serve: the worker gets the reply and waits on its delivery.
     ASSERT_TRUE(sim.WaitForReceived(0x1C, 1, kGenerousMs));
-    platform::SleepMs(200);
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, kGenerousMs));
     link.reset();
-    ServeFor(50);
+    platform::ServeGuiCalls();
     EXPECT_EQ(calls, 0);
 }
 
@@ -333,7 +347,7 @@ TEST(LinkDestruction, AnIdleLinkWithThePollRunningStopsPromptly) {
     ServeFor(30);
     link.reset();
     const int seen = calls;
-    ServeFor(100);
+    platform::ServeGuiCalls();  // the worker is gone: whatever it left waits now
     EXPECT_EQ(calls, seen) << "no closure runs once the link is gone";
 }
 

@@ -13,9 +13,11 @@
 #include "link/InstrumentFrame.h"
 #include "platform/PseudoTerminal.h"
 #include "sinkmonitor/transport/dpcomm.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
+constexpr int kWaitMs = 5000;  // a condition that does not come fails, never hangs
 using ms = std::chrono::milliseconds;
 using steady = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;
@@ -60,9 +62,7 @@ protected:
         return out;
     }
     bool WaitDebugTexts(size_t n) {
-        const auto end = steady::now() + ms(5000);
-        while (comm->debug_texts_waiting() < n && steady::now() < end) std::this_thread::sleep_for(ms(5));
-        return comm->debug_texts_waiting() >= n;
+        return WaitUntil([&] { return comm->debug_texts_waiting() >= n; }, kWaitMs);
     }
     std::string Format(const Bytes& frameBytes) {
         Send(frameBytes);
@@ -149,10 +149,10 @@ TEST_F(SinkFrameLayer, SendFrameWritesLengthTypePayloadAndChecksum) {
 TEST_F(SinkFrameLayer, FlushDropsWaitingResponses) {
     Send(kVersionReply);
     Send(kOther);
-    // Let both arrive, then drop them.
-    const auto end = steady::now() + ms(5000);
-    while (port->ring().held() > 0 && steady::now() < end) std::this_thread::sleep_for(ms(5));
-    std::this_thread::sleep_for(ms(100));
+    // Frames are sorted in the order they came: once the debug text after
+    // them waits, both responses wait too. Then drop them.
+    Send(DebugFrame("after both", {}));
+    ASSERT_TRUE(WaitDebugTexts(1));
     comm->flush_responses();
     uint8_t buf[256];
     EXPECT_FALSE(comm->wait_response(buf, 300));
@@ -192,17 +192,21 @@ TEST_F(SinkFrameLayer, WaitingDebugTextsArePostedAgainUntilTaken) {
     Send(DebugFrame("hello", {}));
     ASSERT_TRUE(WaitDebugTexts(1));
     const int before = posts.load();
-    const auto end = steady::now() + ms(5000);
-    while (posts.load() < before + 3 && steady::now() < end) std::this_thread::sleep_for(ms(10));
-    EXPECT_GE(posts.load(), before + 3);
+    EXPECT_TRUE(WaitUntil([&] { return posts.load() >= before + 3; }, kWaitMs));
     EXPECT_EQ(comm->debug_texts_waiting(), 1u);  // posting takes nothing
     char text[dpcomm_t::kDebugTextBytes];
     ASSERT_TRUE(comm->format_debug_text(text));
     EXPECT_STREQ(text, "hello");
-    // Once taken, the posts stop (one more may be under way).
-    std::this_thread::sleep_for(ms(150));
+    // Once taken, the posts stop. A cycle takes at most one frame and posts
+    // before it reads: when a response has come through, the cycle that was
+    // under way has posted if it was to; the cycle that takes the next
+    // response began after the text was taken.
+    uint8_t buf[256];
+    Send(kVersionReply);
+    ASSERT_TRUE(comm->wait_response(buf, 3000));
     const int after = posts.load();
-    std::this_thread::sleep_for(ms(400));
+    Send(kOther);
+    ASSERT_TRUE(comm->wait_response(buf, 3000));
     EXPECT_EQ(posts.load(), after);
 }
 
@@ -235,9 +239,7 @@ TEST_F(SinkFrameLayer, AfterHangUpTheReceiverWaitsForStopInsteadOfSpinning) {
     Send(DebugFrame("left behind", {}));
     ASSERT_TRUE(WaitDebugTexts(1));
     pty.Close();
-    const auto end = steady::now() + ms(5000);
-    while (!port->is_broken() && steady::now() < end) std::this_thread::sleep_for(ms(5));
-    ASSERT_TRUE(port->is_broken());
+    ASSERT_TRUE(WaitUntil([&] { return port->is_broken(); }, kWaitMs));
     std::this_thread::sleep_for(ms(600));  // a cycle under way ends
     const int before = posts.load();
     std::this_thread::sleep_for(ms(300));

@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
-#include <thread>
 
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
@@ -24,10 +24,6 @@ bool ServeUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
     return platform::ServeGuiCallsUntil(pred, timeoutMs);
 }
 
-void ServeFor(int msTotal) {
-    platform::ServeGuiCallsUntil([] { return false; }, msTotal);
-}
-
 class SinkPoller : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(link.Connect()); }
@@ -43,7 +39,7 @@ TEST_F(SinkPoller, WithEverythingOffNoCommandIsSent) {
     std::atomic<int> calls{0};
     poller->set_on_hdcp([&](dpscheduler_t&) { ++calls; });
     poller->set_on_msa([&](dpscheduler_t&) { ++calls; });
-    ServeFor(1300);
+    ASSERT_TRUE(ServeUntil([&] { return poller->cycles() >= 3; }));  // two whole cycles went by
     EXPECT_EQ(link.sim.CommandCount(), 0u);
     EXPECT_EQ(calls.load(), 0);
 }
@@ -80,7 +76,8 @@ TEST_F(SinkPoller, ASilentInstrumentGivesAllZeroHdcpAndNoMessages) {
     ASSERT_TRUE(ServeUntil([&] { return !seen.empty(); }));
     EXPECT_GE(steady::now() - t0, ms(2400));  // 500 ms sleep plus the 2000 ms time-out
     EXPECT_EQ(seen[0], (hdcpstatus_t{0, 0}));
-    EXPECT_TRUE(link.Messages().empty());  // the poller's queries are quiet
+    EXPECT_GE(link.sim.CommandCount(0x22), 1u);  // it did ask
+    EXPECT_TRUE(link.Messages().empty());        // the poller's queries are quiet
 }
 
 TEST_F(SinkPoller, SwitchingOffClearsAndHandsOverAtOnce) {
@@ -113,7 +110,9 @@ TEST_F(SinkPoller, TwelveWaitingPacketsAreDrainedTenPerCycle) {
     ASSERT_EQ(seen.size(), 1u);  // at once, with the record as it stands
     EXPECT_EQ(seen[0][0], 0);
     ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 14; }));
-    ServeFor(1200);  // further cycles find nothing and hand nothing over
+    // Two further cycles find nothing and hand nothing over: the fifteenth
+    // query goes out once they are over.
+    ASSERT_TRUE(ServeUntil([&] { return link.sim.CommandCount(0x2E) >= 15; }));
     ASSERT_EQ(seen.size(), 14u);
     for (size_t i = 1; i <= 10; ++i) {
         SCOPED_TRACE(i);
@@ -193,7 +192,7 @@ TEST_F(SinkPoller, StopsWhileAHandOverWaitsForTheGuiThread) {
     poller->set_hdcp_polling(true);
     // Not serving: once its query is answered the poller is stuck in its hand-over.
     ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x22) >= 1; }));
-    std::this_thread::sleep_for(ms(300));
+    ASSERT_TRUE(SinkLink::WaitFor([] { return platform::GuiCallsWaiting() > 0; }));
     EXPECT_EQ(calls.load(), 0);
     poller.reset();  // serves it while waiting for the end
     EXPECT_LE(calls.load(), 1);
@@ -205,25 +204,51 @@ TEST_F(SinkPoller, StopsWhileTheGuiThreadHoldsTheCommandLock) {
     poller->set_msa_polling(true);
     {
         mutexrequest_t held(link.protocol.command_lock());
-        std::this_thread::sleep_for(ms(800));  // the poller now waits for the lock
+        // Its first cycle has begun: the poller now waits for the lock.
+        ASSERT_TRUE(SinkLink::WaitFor([&] { return poller->cycles() >= 1; }));
         poller.reset();
     }
     EXPECT_EQ(link.sim.CommandCount(), 0u);
 }
 
+// Each state is reached by waiting for what shows it, then the poller is
+// destroyed (on this, the GUI thread).
 TEST_F(SinkPoller, StopsInEveryStateOfItsCycle) {
-    link.sim.InjectFault(SinkFaultPlan::Late(0x27, 700));
-    for (uint8_t i = 0; i < 30; ++i) link.sim.QueueSdp(0x84, i, 1, {});
-    for (int delay : {0, 20, 300, 520, 700, 1000, 1400}) {
-        SCOPED_TRACE(delay);
+    size_t sdpHandOvers = 0;
+    size_t hdcp0 = 0, msa0 = 0, sdp0 = 0;  // the commands before the case
+    auto sent = [&](uint8_t code, size_t before) { return link.sim.CommandCount(code) > before; };
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::function<bool()> reach;  // waits for what shows the state
+    } cases[] = {
+        {"in its first sleep", [] {}, [] { return true; }},
+        {"in its HDCP query", [] {}, [&] { return SinkLink::WaitFor([&] { return sent(0x22, hdcp0); }); }},
+        {"blocked in its HDCP hand-over (not served)", [] {},
+         [] { return SinkLink::WaitFor([] { return platform::GuiCallsWaiting() > 0; }); }},
+        {"waiting for a late MSA answer", [&] { link.sim.InjectFault(SinkFaultPlan::Late(0x27, 700)); },
+         [&] { return ServeUntil([&] { return sent(0x27, msa0); }); }},
+        {"draining captured packets", [] {}, [&] { return ServeUntil([&] { return sent(0x2E, sdp0); }); }},
+        {"sleeping after a whole cycle (ten packets and the cap handed over)", [] {},
+         [&] { return ServeUntil([&] { return sdpHandOvers >= 11; }); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (uint8_t i = 0; i < 12; ++i) link.sim.QueueSdp(0x84, i, 1, {});
+        c.prepare();
+        hdcp0 = link.sim.CommandCount(0x22);
+        msa0 = link.sim.CommandCount(0x27);
+        sdp0 = link.sim.CommandCount(0x2E);
         Create();
         poller->set_on_hdcp([](dpscheduler_t&) {});
-        poller->set_on_sdp([](dpscheduler_t&) {});
+        poller->set_on_sdp([&](dpscheduler_t&) { ++sdpHandOvers; });
         poller->set_hdcp_polling(true);
         poller->set_msa_polling(true);
         poller->set_sdp_polling(true);
-        ServeFor(delay);
+        sdpHandOvers = 0;  // the hand-over that switching on makes at once
+        EXPECT_TRUE(c.reach());
         poller.reset();
+        link.sim.ClearFaults();
     }
     // The link still works afterwards.
     uint8_t v = 0;

@@ -1,21 +1,47 @@
 // The serial transport on a pseudo-terminal: error codes, the reader thread,
 // the ring limit, hang-up, and the port list.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/PseudoTerminal.h"
 #include "sinkmonitor/transport/serialport.h"
 #include "sinkmonitor/transport/serialportenum.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
+constexpr int kWaitMs = 5000;  // a condition that does not come fails, never hangs
 using ms = std::chrono::milliseconds;
 using steady = std::chrono::steady_clock;
+
+// A second descriptor of the port's side of the line, opened before the port
+// (which then refuses further opens): it reads nothing, it only tells how
+// many bytes the line holds that the port's reader has not taken yet.
+class LineProbe {
+public:
+    explicit LineProbe(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~LineProbe() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    LineProbe(const LineProbe&) = delete;
+    LineProbe& operator=(const LineProbe&) = delete;
+    bool IsOpen() const { return fd_ >= 0; }
+    int Pending() const {
+        int n = -1;
+        return ::ioctl(fd_, FIONREAD, &n) == 0 ? n : -1;
+    }
+
+private:
+    int fd_;
+};
 
 class SinkSerialPort : public ::testing::Test {
 protected:
@@ -102,8 +128,8 @@ TEST_F(SinkSerialPort, AShortReadLatchesFourteenAndBlocksReadsUntilCleared) {
     EXPECT_EQ(taken, 0u);
     const uint8_t in = 7;
     pty.Write(&in, 1);
-    std::this_thread::sleep_for(ms(100));
-    EXPECT_FALSE(port.read(got, 1, 100, &taken));  // latched: fails at once
+    ASSERT_TRUE(WaitUntil([&] { return port.ring().held() == 1; }, kWaitMs));
+    EXPECT_FALSE(port.read(got, 1, 100, &taken));  // the byte is there, but latched: fails at once
     // The receiving side's short read never makes a command's write fail.
     const uint8_t cmd = 0x42;
     EXPECT_TRUE(port.write(&cmd, 1));
@@ -146,14 +172,16 @@ TEST_F(SinkSerialPort, AWriteThatCannotDrainGivesUpWithTwelveAndThePortRecovers)
 }
 
 TEST_F(SinkSerialPort, BytesNobodyReadsFillTheRingTo2047) {
+    LineProbe probe(pty.SlavePath());
+    ASSERT_TRUE(probe.IsOpen());
     serialport_t port("Sim", pty.SlavePath());
     ASSERT_TRUE(port.open());
     std::vector<uint8_t> in(3000);
     for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 7);
     pty.Write(in.data(), in.size());
-    const auto end = steady::now() + ms(5000);
-    while (port.ring().held() < 2047 && steady::now() < end) std::this_thread::sleep_for(ms(10));
-    std::this_thread::sleep_for(ms(100));  // whatever else comes is dropped
+    // The ring is full and the reader has taken the rest off the line (and
+    // dropped it).
+    ASSERT_TRUE(WaitUntil([&] { return port.ring().held() >= 2047 && probe.Pending() == 0; }, kWaitMs));
     std::vector<uint8_t> got(3000);
     size_t taken = 0;
     EXPECT_FALSE(port.read(got.data(), 3000, 50, &taken));
@@ -165,9 +193,7 @@ TEST_F(SinkSerialPort, HangUpEndsTheReaderWithSixteenReportedAsZero) {
     serialport_t port("Sim", pty.SlavePath());
     ASSERT_TRUE(port.open());
     pty.Close();  // the cable is pulled
-    const auto end = steady::now() + ms(5000);
-    while (!port.is_broken() && steady::now() < end) std::this_thread::sleep_for(ms(5));
-    ASSERT_TRUE(port.is_broken());
+    ASSERT_TRUE(WaitUntil([&] { return port.is_broken(); }, kWaitMs));
     EXPECT_EQ(port.get_error(), 0);
     EXPECT_TRUE(port.is_broken());  // still latched after the read
     EXPECT_EQ(port.get_state(), serialport_t::kStopping);
