@@ -1,7 +1,9 @@
 #include "sim/SinkSim.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "link/InstrumentFrame.h"
 
@@ -28,6 +30,11 @@ struct RxBytes {
 void PutLe16(std::vector<uint8_t>& out, uint16_t v) {
     out.push_back(static_cast<uint8_t>(v & 0xFF));
     out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+// Microseconds that n bytes take on the line.
+long long WireMicros(size_t n) {
+    return static_cast<long long>(n) * SinkSim::kBitsPerByte * 1000000LL / SinkSim::kBaud;
 }
 
 uint16_t Le16(const std::vector<uint8_t>& c, size_t at) {
@@ -113,6 +120,8 @@ uint8_t SinkSim::AuxOutputLevel() { SINKSIM_LOCKED; return auxLevel_; }
 std::vector<uint16_t> SinkSim::AuxSteps() { SINKSIM_LOCKED; return auxSteps_; }
 size_t SinkSim::SdpWaiting() { SINKSIM_LOCKED; return sdp_.size(); }
 void SinkSim::InjectFault(const SinkFaultPlan& fault) { SINKSIM_LOCKED; faults_.push_back(fault); }
+void SinkSim::SetPaced(bool paced) { SINKSIM_LOCKED; paced_ = paced; }
+void SinkSim::SetDebugFlood(unsigned intervalMs) { SINKSIM_LOCKED; floodMs_ = intervalMs; }
 void SinkSim::ClearFaults() { SINKSIM_LOCKED; faults_.clear(); }
 std::vector<std::vector<uint8_t>> SinkSim::Commands() { SINKSIM_LOCKED; return commands_; }
 size_t SinkSim::CommandCount() { SINKSIM_LOCKED; return commands_.size(); }
@@ -184,7 +193,7 @@ bool SinkSim::TakeFault(uint8_t code, SinkFaultPlan& out) {
 void SinkSim::WriteFrame(const std::vector<uint8_t>& payload) {
     uint8_t out[frame::kMaxFrame];
     const size_t n = frame::Build(payload.data(), payload.size(), out);
-    pty_.Write(out, n);
+    Transmit(out, n);
 }
 
 void SinkSim::FlushOutbound() {
@@ -193,7 +202,64 @@ void SinkSim::FlushOutbound() {
         std::lock_guard lk(mu_);
         pending.swap(outbound_);
     }
-    for (const auto& b : pending) pty_.Write(b.data(), b.size());
+    for (const auto& b : pending) Transmit(b.data(), b.size());
+}
+
+// On a paced line each byte reaches the program when its last bit has been
+// sent, after the bytes before it: the bytes go out in small groups, each
+// at the time its last byte would have arrived.
+void SinkSim::Transmit(const uint8_t* bytes, size_t n) {
+    bool paced;
+    {
+        std::lock_guard lk(mu_);
+        paced = paced_;
+    }
+    if (!paced) {
+        pty_.Write(bytes, n);
+        return;
+    }
+    constexpr size_t kGroup = 8;
+    for (size_t at = 0; at < n && !stop_.IsSet(); at += kGroup) {
+        const size_t count = std::min(kGroup, n - at);
+        lineFreeAt_ = std::max(lineFreeAt_, clock::now()) + std::chrono::microseconds(WireMicros(count));
+        std::this_thread::sleep_until(lineFreeAt_);
+        pty_.Write(bytes + at, count);
+    }
+}
+
+// A command's bytes come through the pseudo-terminal at once; on a paced
+// line the answer waits for the time they need on the wire.
+void SinkSim::WaitWireTime(size_t bytes) {
+    bool paced;
+    {
+        std::lock_guard lk(mu_);
+        paced = paced_;
+    }
+    if (paced) std::this_thread::sleep_for(std::chrono::microseconds(WireMicros(bytes)));
+}
+
+// Sends the debug texts that are due: on average one per interval, whatever
+// the pace of the sim's loop.
+void SinkSim::Flood() {
+    unsigned intervalMs;
+    {
+        std::lock_guard lk(mu_);
+        intervalMs = floodMs_;
+    }
+    if (intervalMs == 0) return;
+    const auto now = clock::now();
+    // Far behind (the flood was just switched on, or the line was busy):
+    // start again from now instead of catching up.
+    if (now - nextFlood_ > std::chrono::milliseconds(100)) nextFlood_ = now;
+    while (nextFlood_ <= now && !stop_.IsSet()) {
+        nextFlood_ += std::chrono::milliseconds(intervalMs);
+        std::vector<uint8_t> p{kTypeDebugText};
+        const std::string format = "Debug text %u";
+        p.insert(p.end(), format.begin(), format.end());
+        p.push_back(0);
+        PutLe16(p, floodCount_++);
+        WriteFrame(p);
+    }
 }
 
 // The answer of a healthy sink to one command payload (code, request).
@@ -283,6 +349,7 @@ void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
         std::lock_guard lk(mu_);
         commands_.push_back(cmd);
     }
+    WaitWireTime(length);
     Reply r = Answer(cmd);
     SinkFaultPlan fault;
     if (TakeFault(cmd[0], fault)) {
@@ -295,7 +362,7 @@ void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
             case SinkFault::ShortReply:
                 if (r.data.size() > fault.keepDataBytes) r.data.resize(fault.keepDataBytes);
                 break;
-            case SinkFault::Noise: pty_.Write(fault.noise.data(), fault.noise.size()); break;
+            case SinkFault::Noise: Transmit(fault.noise.data(), fault.noise.size()); break;
             case SinkFault::CloseLine: hangUp_.store(true); return;
         }
     }
@@ -312,6 +379,7 @@ void SinkSim::Run() {
     uint8_t frameOut[frame::kMaxFrame];
     while (!stop_.IsSet() && !hangUp_.load()) {
         FlushOutbound();
+        Flood();
         const auto w = pty_.WaitReadable(static_cast<int>(kPollMs), &stop_);
         if (w == platform::SerialPort::Wait::Stopped) break;
         if (w == platform::SerialPort::Wait::Readable) {

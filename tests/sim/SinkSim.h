@@ -5,6 +5,7 @@
 // blocks, device role, AUX sensitivity threshold) is set by the test, and
 // faults can be injected for the next matching commands.
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -113,6 +114,17 @@ public:
     void SendFrame(const std::vector<uint8_t>& payload);
     void SendRaw(const std::vector<uint8_t>& bytes);
 
+    // Paces the line at 115200 baud (10 bits per byte) in both directions:
+    // an answer waits the time its command needs on a real line, and every
+    // byte sent takes its time, one after the other (a pseudo-terminal
+    // carries them at once).
+    void SetPaced(bool paced);
+    static constexpr unsigned kBaud = 115200;
+    static constexpr unsigned kBitsPerByte = 10;
+    // Sends a debug text ("Debug text %u", a running number) every
+    // intervalMs ms from the sim's thread; 0 stops it.
+    void SetDebugFlood(unsigned intervalMs);
+
     void InjectFault(const SinkFaultPlan& fault);
     void ClearFaults();
 
@@ -136,6 +148,9 @@ private:
     bool TakeFault(uint8_t code, SinkFaultPlan& out);
     void WriteFrame(const std::vector<uint8_t>& payload);
     void FlushOutbound();
+    void Transmit(const uint8_t* bytes, size_t n);
+    void WaitWireTime(size_t bytes);
+    void Flood();
 
     platform::PseudoTerminal pty_;
     platform::StopSignal stop_;
@@ -163,6 +178,13 @@ private:
     std::deque<SinkFaultPlan> faults_;
     std::vector<std::vector<uint8_t>> commands_;
     std::deque<std::vector<uint8_t>> outbound_;
+    bool paced_ = false;
+    unsigned floodMs_ = 0;
+
+    // Sim thread only.
+    std::chrono::steady_clock::time_point lineFreeAt_{};  // the end of the last byte sent
+    std::chrono::steady_clock::time_point nextFlood_{};
+    uint16_t floodCount_ = 0;
 };
 
 }  // namespace sim

@@ -1,0 +1,218 @@
+// The sink monitor's transport against the simulated sink on a line paced
+// at 115200 baud, with a Qt event loop and a message list standing in for
+// the main window:
+//  1. the poller querying HDCP, MSA and SDP every 500 ms while the sink
+//     floods debug texts (debug switch on, every text shown in the list):
+//     the poller's cycle, and the longest time between two ticks of a 10 ms
+//     timer on the GUI thread (target: no stall over 50 ms);
+//  2. an E-EDID read of 4 blocks on the quiet line (poller stopped, no
+//     debug texts), beside the time its bytes need on the wire (target:
+//     within 1.2 x).
+//   sink_poll [seconds of polling] [ms between debug texts]   (default 10 and 4)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/GuiCall.h"
+#include "platform/gui/MessageList.h"
+#include "platform/gui/QtPlatform.h"
+#include "sim/SinkSim.h"
+#include "sinkmonitor/transport/dpprotocol.h"
+#include "sinkmonitor/transport/dpscheduler.h"
+#include "sinkmonitor/transport/serialport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTickMs = 10;
+constexpr double kStallTargetMs = 50;
+constexpr double kEdidTargetRatio = 1.2;
+constexpr unsigned kFloodIntervalMs = 4;  // 250 debug texts a second, about 40 % of the line
+constexpr int kDefaultSeconds = 10;
+constexpr int kSdpPerSecond = 3;  // captured packets queued in the sink each second
+constexpr int kEdidBlocks = 4;
+constexpr int kEdidRepetitions = 7;
+// A frame is [length][type][payload][checksum].
+constexpr size_t kFrameOverhead = 3;
+constexpr size_t kEdidCommandPayload = 4;  // code, segment, offset, count
+constexpr size_t kEdidResponsePayload = 1 + kEdidBlockBytes;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double WireMs(size_t bytes) { return bytes * 1000.0 * sim::SinkSim::kBitsPerByte / sim::SinkSim::kBaud; }
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+// Runs the event loop for ms milliseconds.
+void RunEventLoop(int ms) {
+    QTimer::singleShot(ms, qApp, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+}
+
+std::array<uint8_t, 128> Block(int n) {
+    std::array<uint8_t, 128> b = sim::SinkSim::DefaultEdidBlock();
+    if (n == 0) return b;
+    b.fill(static_cast<uint8_t>(n));
+    b[0] = 0x02;  // a CTA-861 extension tag
+    uint8_t sum = 0;
+    for (size_t i = 0; i < 127; ++i) sum = static_cast<uint8_t>(sum + b[i]);
+    b[127] = static_cast<uint8_t>(-sum);
+    return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultSeconds;
+    const unsigned floodMs = argc > 2 ? static_cast<unsigned>(std::max(1, std::atoi(argv[2]))) : kFloodIntervalMs;
+    QApplication app(argc, argv);
+    platform::InstallQtPlatform();
+
+    sim::SinkSim sink;
+    sink.SetPaced(true);
+    for (int n = 0; n < kEdidBlocks; ++n) sink.SetEdidBlock(static_cast<size_t>(n), Block(n));
+    if (!sink.Start()) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+    serialport_t port(sink.SlavePath(), sink.SlavePath());
+    if (!port.open()) {
+        std::fprintf(stderr, "cannot open %s\n", sink.SlavePath().c_str());
+        return 1;
+    }
+
+    // The window's message list: every line painted at once.
+    platform::MessageList list;
+    list.resize(600, 400);
+    list.show();
+    size_t lines = 0;
+    dpprotocol_t* protocol = nullptr;
+    dpprotocol_t proto(nullptr, [&] {
+        QMetaObject::invokeMethod(
+            &list, [&] { protocol->handle_debug_text(); }, Qt::QueuedConnection);
+    });
+    protocol = &proto;
+    proto.set_debug(true);
+    proto.set_message_callback([&](const std::string& text) {
+        platform::CallOnGuiThread([&] {
+            list.AddLine(QString::fromStdString(text));
+            list.scrollToBottom();
+            list.repaint();
+            ++lines;
+        });
+    });
+    if (!proto.open(&port)) {
+        std::fprintf(stderr, "the frame layer did not start\n");
+        return 1;
+    }
+
+    // ---- 1. polling under a debug-text flood
+    std::vector<Clock::time_point> cycles;  // each HDCP hand-over starts a cycle's results
+    size_t msaHandOvers = 0, sdpHandOvers = 0;
+    auto poller = std::make_unique<dpscheduler_t>(&proto);
+    poller->set_on_hdcp([&](dpscheduler_t&) { cycles.push_back(Clock::now()); });
+    poller->set_on_msa([&](dpscheduler_t&) { ++msaHandOvers; });
+    poller->set_on_sdp([&](dpscheduler_t&) { ++sdpHandOvers; });
+    poller->set_hdcp_polling(true);
+    poller->set_msa_polling(true);
+    poller->set_sdp_polling(true);
+    cycles.clear();  // switching on hands nothing over, but be sure
+
+    QTimer sdpSource;
+    QObject::connect(&sdpSource, &QTimer::timeout, [&] {
+        for (int i = 0; i < kSdpPerSecond; ++i) sink.QueueSdp(0x84, 0, 0x01, {0x01, 0x02, 0x0A});
+    });
+    sdpSource.start(1000);
+
+    std::vector<double> gaps;
+    QElapsedTimer sinceTick;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (sinceTick.isValid()) gaps.push_back(static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.restart();
+    });
+    sink.SetDebugFlood(floodMs);
+    tick.start(kTickMs);
+    RunEventLoop(seconds * 1000);
+    tick.stop();
+    sdpSource.stop();
+    sink.SetDebugFlood(0);
+    const auto stopStart = Clock::now();
+    poller.reset();
+    const double stopMs = Ms(Clock::now() - stopStart);
+    const size_t linesDuringPolling = lines;
+
+    std::vector<double> periods;
+    for (size_t i = 1; i < cycles.size(); ++i) periods.push_back(Ms(cycles[i] - cycles[i - 1]));
+    const double longestStall = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
+    const size_t overTarget =
+        static_cast<size_t>(std::count_if(gaps.begin(), gaps.end(), [](double g) { return g > kStallTargetMs; }));
+
+    std::printf("sink monitor transport, simulated sink paced at %u baud\n\n", sim::SinkSim::kBaud);
+    std::printf("polling HDCP, MSA and SDP for %d s, a debug text every %u ms shown in the list\n", seconds, floodMs);
+    std::printf("poller cycles                  %8zu  (MSA hand-overs %zu, SDP hand-overs %zu)\n", cycles.size(),
+                msaHandOvers, sdpHandOvers);
+    std::printf("cycle period median            %8.1f ms  (500 ms sleep + the queries)\n", Percentile(periods, 0.5));
+    std::printf("cycle period 95th percentile   %8.1f ms\n", Percentile(periods, 0.95));
+    std::printf("cycle period longest           %8.1f ms\n",
+                periods.empty() ? 0.0 : *std::max_element(periods.begin(), periods.end()));
+    std::printf("debug texts shown              %8zu\n", linesDuringPolling);
+    std::printf("GUI timer ticks (%d ms)        %8zu\n", kTickMs, gaps.size());
+    std::printf("tick gap median                %8.1f ms\n", Percentile(gaps, 0.5));
+    std::printf("tick gap 99th percentile       %8.1f ms\n", Percentile(gaps, 0.99));
+    std::printf("longest GUI stall              %8.1f ms  (%zu gaps over %.0f ms)\n", longestStall, overTarget,
+                kStallTargetMs);
+    std::printf("poller stop                    %8.1f ms\n", stopMs);
+    const bool stallMet = !gaps.empty() && longestStall <= kStallTargetMs && !cycles.empty();
+    std::printf("target: no GUI stall over %.0f ms: %s\n\n", kStallTargetMs, stallMet ? "met" : "NOT met");
+
+    // ---- 2. E-EDID read of 4 blocks on the quiet line
+    RunEventLoop(200);  // the last debug texts leave the line and are shown
+    std::vector<double> reads;
+    int failures = 0;
+    for (int r = 0; r < kEdidRepetitions; ++r) {
+        std::array<edidblock_t, kEdidBlocks> got{};
+        const auto t0 = Clock::now();
+        bool ok = true;
+        for (int n = 0; n < kEdidBlocks && ok; ++n)
+            ok = proto.edid_read_block(static_cast<uint8_t>(n / 2), static_cast<uint8_t>((n % 2) * 0x80), got[n]);
+        const auto t1 = Clock::now();
+        for (int n = 0; n < kEdidBlocks && ok; ++n) ok = std::equal(got[n].begin(), got[n].end(), Block(n).begin());
+        if (ok) reads.push_back(Ms(t1 - t0));
+        else ++failures;
+    }
+    const size_t edidBytes = kEdidBlocks * (kEdidCommandPayload + kEdidResponsePayload + 2 * kFrameOverhead);
+    const double wire = WireMs(edidBytes);
+    const double median = Percentile(reads, 0.5);
+    std::printf("E-EDID read of %d blocks, poller stopped, no debug texts (%d runs, %d failed)\n", kEdidBlocks,
+                kEdidRepetitions, failures);
+    std::printf("read time median               %8.1f ms\n", median);
+    std::printf("read time longest              %8.1f ms\n",
+                reads.empty() ? 0.0 : *std::max_element(reads.begin(), reads.end()));
+    std::printf("wire time                      %8.1f ms  (%zu bytes both ways)\n", wire, edidBytes);
+    std::printf("ratio read / wire              %8.3f\n", wire > 0 ? median / wire : 0.0);
+    const bool edidMet = failures == 0 && !reads.empty() && median <= kEdidTargetRatio * wire;
+    std::printf("target: within %.1f x the wire time: %s\n", kEdidTargetRatio, edidMet ? "met" : "NOT met");
+
+    proto.close();
+    port.close();
+    sink.Stop();
+    return 0;
+}
