@@ -463,6 +463,22 @@ TEST_F(FirmwareUpdateDialog, PortAndFileChoiceDecideWhetherTheUpdateCanStart) {
     d->cbComPort->activated(portItem);
     EXPECT_TRUE(d->btnUpdateFirmware->isEnabled());
 
+    // Opening the drop-down lists the ports present now; the chosen one
+    // stays chosen.
+    const QString added = folder.filePath("another-port");
+    {
+        QFile f(added);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    {
+        ScopedEnv more("EXTRA_SERIAL_PORTS", port + ":" + added.toStdString());
+        EXPECT_EQ(d->cbComPort->findText(added), -1);
+        d->cbComPort->showPopup();
+        d->cbComPort->hidePopup();
+        EXPECT_GE(d->cbComPort->findText(added), 0);
+        EXPECT_EQ(d->cbComPort->currentText().toStdString(), port);
+    }
+
     // A port but no file.
     boxes.Clear();
     d->Prepare(QString::fromStdString(port));
