@@ -110,7 +110,7 @@ TDPFirmwareUpdate::TDPFirmwareUpdate(QWidget* parent, const QString& programFile
     layout->addWidget(pbUpdate);
     layout->addWidget(lbTextOut, 1);
     layout->addLayout(platform::ButtonRow({btnUpdateFirmware, btnClose}));
-    resize(480, 320);
+    resize(600, 320);  // the longest notice text fits in the list
 
     connect(cbComPort, &QComboBox::activated, this, [this] { cbComPortChange(); });
     connect(btnExplore, &QPushButton::clicked, this, [this] { btnExploreClick(); });
