@@ -69,6 +69,8 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 
 }  // namespace
 
+std::string MessageNameFolder(const std::string& name) { return NameDir(name); }
+
 bool RegisterMessageName(const std::string& name) {
     return IsFolderName(name) && EnsurePrivateDir(RootDir()) && EnsurePrivateDir(NameDir(name));
 }

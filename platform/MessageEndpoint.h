@@ -24,6 +24,10 @@ struct EndpointMessage {
 // not private to this user (an existing folder's mode is never changed).
 bool RegisterMessageName(const std::string& name);
 
+// The folder of `name`'s endpoints (a program may keep a lock file of its
+// own there, named like no endpoint: endpoints are 8 hexadecimal digits).
+std::string MessageNameFolder(const std::string& name);
+
 // Posts to (name, id); to all endpoints of the name for kBroadcastId.
 // Returns false when no endpoint took the message.
 bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam);

@@ -1,13 +1,60 @@
 // Serves the simulated instrument on a pseudo-terminal until SIGINT or
 // SIGTERM; prints the device path to give a program as its serial port.
+//
+// Options choose how the instrument meets a connecting program:
+//   --obsolete-firmware    answer the probe E0 A2 with E2 A2 (else no answer)
+//   --version ABC          the three firmware version characters (default 341)
+//   --silent-version       no answer to the firmware-version request
+//   --refuse-version       refuse the firmware-version request (71 0B)
+//   --hdcp-authenticated   status replies say HDCP is authenticated (default)
+//   --hdcp-off             status replies say it is not
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <pthread.h>
+#include <string>
 
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
 
-int main() {
+namespace {
+
+constexpr uint8_t kVersionCode = 0x1C;
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: instrument-sim [--obsolete-firmware] [--version ABC] [--silent-version | --refuse-version]\n"
+                 "                      [--hdcp-authenticated | --hdcp-off]\n");
+    return 2;
+}
+
+// Applies the options; false on an unknown option or a version that is not
+// three characters.
+bool Configure(sim::InstrumentSim& instrument, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--obsolete-firmware") {
+            instrument.SetLegacyFirmware(true);
+        } else if (arg == "--version" && i + 1 < argc && std::strlen(argv[i + 1]) == 3) {
+            instrument.SetFirmwareVersion(argv[++i]);
+        } else if (arg == "--silent-version") {
+            instrument.SetFault(kVersionCode, {sim::Fault::Silent});
+        } else if (arg == "--refuse-version") {
+            instrument.SetFault(kVersionCode, {sim::Fault::Refuse});
+        } else if (arg == "--hdcp-authenticated") {
+            instrument.SetStatusByte(1);
+        } else if (arg == "--hdcp-off") {
+            instrument.SetStatusByte(0);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     // Block the ending signals before any thread exists, so that only
     // sigwait below receives them.
     sigset_t ending;
@@ -17,6 +64,7 @@ int main() {
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 
     sim::InstrumentSim instrument;
+    if (!Configure(instrument, argc, argv)) return Usage();
     sim::LoaderSim loader;  // answers the firmware update
     instrument.SetExtension(&loader);
     if (!instrument.Start()) {

@@ -1,0 +1,195 @@
+// The connection sequence: the link is created for the chosen port, the
+// obsolete-firmware probe runs, then up to four firmware-version requests;
+// the version is compared with the one this application is built for, and
+// the pages open. Until then the not-connected panel says why not.
+#include <QAction>
+#include <QColor>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+
+#include "cts/TCTSMainForm.h"
+#include "platform/GuiCall.h"
+#include "platform/MessageBox.h"
+#include "platform/gui/Lamp.h"
+
+namespace {
+
+constexpr int kVersionRequests = 4;
+constexpr int kReadableVersionMs = 750;  // the "Firmware V..." line stays readable this long
+constexpr uint32_t kBlinkMask = 0x1F1F1F;
+
+// A colour written as 0x00BBGGRR.
+QColor Bgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+struct FailureText {
+    const char* reason;
+    const char* hint;
+};
+
+FailureText FailureOf(LinkResult result) {
+    static constexpr const char* kVerify = "Verify connections and COM port selection.";
+    switch (result) {
+        case LINK_RETRIES_EXCEEDED:
+            return {"Too many retries", kVerify};
+        case LINK_INVALID_RESPONSE:
+            return {"Invalid response", kVerify};
+        case LINK_INTERNAL_ERROR:
+            return {"Internal error", kVerify};
+        case LINK_BUSY:
+            return {"Request while processing another request", kVerify};
+        case LINK_NO_RESPONSE:
+            return {"No Response received",
+                    "Verify connections, COM port selection and update Firmware \"Tools->Firmware Update\"."};
+        case LINK_REFUSED:
+            return {"Request refused", "Update firmware \"Tools->Firmware Update\", and restart the TE."};
+        default:
+            return {"Unrecognized failure", kVerify};
+    }
+}
+
+}  // namespace
+
+void TCTSMainForm::ShowNotConnected(const QString& headline, const QString& explanation) {
+    LBL_NotConnectedHeadline->setText(headline);
+    LB_NotConnected->setText(explanation);
+    TC_Pages->hide();
+    PNL_NotConnected->show();
+}
+
+bool TCTSMainForm::CreateLink(const std::string& devicePath) {
+    link_.reset();
+    ++linkGeneration_;
+    try {
+        link_ = std::make_unique<MV_Comm>(MV_Comm::kModeSerial, 0, devicePath);
+    } catch (const E_GenericError& e) {
+        ShowNotConnected(QStringLiteral("COM Port connection failed with message '") +
+                             QString::fromLocal8Bit(e.Message.c_str()) + QStringLiteral("'."),
+                         QStringLiteral("Check connections, close other applications that might use the port or "
+                                        "select another COM port."));
+        BTN_TryConnection->setEnabled(true);
+        return false;
+    }
+    link_->SetOnMessage([this](const std::string& text) { OnPrintPacket(text); });
+    link_->SetShowPrintPackets(Showprintpackets1->isChecked());
+    return true;
+}
+
+void TCTSMainForm::StartSequence() {
+    versionAttempts_ = 0;
+    link_->ProbeLegacyFirmware([this](LinkResult r) { OnFirstContact(r); });
+}
+
+void TCTSMainForm::OpenLink(const std::string& devicePath) {
+    if (CreateLink(devicePath)) StartSequence();
+}
+
+void TCTSMainForm::BTN_TryConnectionClick() {
+    LBL_NotConnectedHeadline->setText(QStringLiteral("Connecting ..."));
+    LB_NotConnected->clear();
+    BTN_TryConnection->setEnabled(false);
+    MENU_DPCDAccess->setEnabled(false);
+    // The port the window opened last (read at start or stored by a
+    // reconnection), so a port that was missing at start stays reachable.
+    OpenLink(comDevice_);
+}
+
+void TCTSMainForm::Reconnect() {
+    platform::PostToGuiThread([this] { ReconnectNow(); });
+}
+
+void TCTSMainForm::ReconnectNow() {
+    BTN_TryConnection->setEnabled(false);
+    MENU_DPCDAccess->setEnabled(false);
+    ShowNotConnected(QStringLiteral("Connecting ..."), QString());
+    link_.reset();
+    ++linkGeneration_;
+    if (!CreateLink(comDevice_)) return;
+    settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
+    StartSequence();
+}
+
+void TCTSMainForm::OnFirstContact(LinkResult result) {
+    if (result == LINK_OK) {
+        ShowNotConnected(QStringLiteral("Obsolete firmware detected."),
+                         QStringLiteral("Please, update firmware \"Tools->Firmware Update\"."));
+        BTN_TryConnection->setEnabled(true);
+        return;
+    }
+    link_->QueryFirmwareVersion(version_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
+}
+
+void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
+    if (result == LINK_OK) {
+        const QChar a(version_[0]), b(version_[1]), c(version_[2]);
+        LB_NotConnected->setText(QStringLiteral("Firmware V%1.%2.%3 Detected...").arg(a).arg(b).arg(c));
+        const int32_t v = version_[0] * 10000 + version_[1] * 100 + version_[2] - 484848;
+        if (v != kExpectedVersion) {
+            const std::string detected = {static_cast<char>(version_[0]), '.', static_cast<char>(version_[1]), '.',
+                                          static_cast<char>(version_[2])};
+            platform::ShowMessageBox("This CTS GUI application is designed to work with firmware V3.4.1 (V" +
+                                         detected + " detected)\r\nFirmware update is strongly recommended!",
+                                     windowTitle().toStdString(), platform::MsgIcon::Warning, platform::MsgButtons::Ok,
+                                     this);
+        }
+        repaint();
+        // The pages open after a pause in which the window keeps serving
+        // events; a link replaced meanwhile cancels the opening.
+        const uint64_t generation = linkGeneration_;
+        QTimer::singleShot(kReadableVersionMs, this, [this, generation] {
+            if (generation == linkGeneration_ && link_) OnLinkReady();
+        });
+        return;
+    }
+    if (versionAttempts_++ < kVersionRequests - 1) {
+        link_->QueryFirmwareVersion(version_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
+        return;
+    }
+    const FailureText failure = FailureOf(result);
+    ShowNotConnected(QStringLiteral("Firmware check failed: ") + QString::fromLatin1(failure.reason),
+                     QString::fromLatin1(failure.hint));
+    BTN_TryConnection->setEnabled(true);
+}
+
+void TCTSMainForm::OnLinkReady() {
+    {
+        const QSignalBlocker block(TC_PagesTabs);
+        while (TC_PagesTabs->count() > 0) TC_PagesTabs->removeTab(0);
+    }
+    shownTab_ = -1;
+    link_->SetOnStatus([this](bool authenticated) { OnHdcpStatus(authenticated); });
+    {
+        const QSignalBlocker block(TC_PagesTabs);
+        for (const char* caption : {"Link Layer Tests", "HDCP Tests (for Transmitters)", "HDCP Tests (for Repeaters)",
+                                    "Audio Tests", "Link Training", "E-EDID"})
+            TC_PagesTabs->addTab(QString::fromLatin1(caption));
+    }
+    link_->SetStatusPollEnabled(true);
+    MENU_DPCDAccess->setEnabled(true);
+    {
+        const QSignalBlocker block(TC_PagesTabs);
+        TC_PagesTabs->setCurrentIndex(0);
+    }
+    TC_PagesChange(0);
+    PNL_NotConnected->hide();
+    TC_Pages->show();
+}
+
+void TCTSMainForm::OnHdcpStatus(bool authenticated) {
+    blinkPhase_ ^= kBlinkMask;
+    // The lamp flickers between two greens while HDCP is authenticated and
+    // between two greys otherwise.
+    HDCP_Led->SetColor(Bgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)));
+}
+
+void TCTSMainForm::DisconnectCOM1Click() {
+    if (!link_) return;
+    link_.reset();
+    ++linkGeneration_;
+    ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),
+                     QStringLiteral("Click 'Try connection' to reconnect ..."));
+    BTN_TryConnection->setEnabled(true);
+    // No dialog request may reach the freed link.
+    MENU_DPCDAccess->setEnabled(false);
+}

@@ -1,0 +1,270 @@
+#pragma once
+// Vardeko's main window: the not-connected panel or the pages (four test
+// pages sharing one test list, the link-training page, the E-EDID page with
+// the embedded EDID editor) above a splitter, the status area below, the main
+// menu and the status list's popup menu. It owns the one link to the
+// instrument and runs the connection sequence that opens the pages.
+//
+// Everything runs on the GUI thread. Link completions arrive there through
+// the link's GUI-thread calls; the sequence chains one request per
+// completion.
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cts/catalogue/TestCatalogue.h"
+#include "cts/catalogue/UCTSTest.h"
+#include "cts/params/TestParameterBlock.h"
+#include "edid/ECLibrary.h"
+#include "link/MV_Comm.h"
+#include "platform/RegistryIniFile.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QTabBar;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+
+namespace platform {
+class Lamp;
+class MessageList;
+}  // namespace platform
+
+class TCTSMainForm : public QMainWindow {
+public:
+    // The name of the single-instance lock and of its message endpoint.
+    static constexpr const char* kInstanceName = "CTS_GUI_MEROVAN080509";
+    // Registry key and section of the settings.
+    static constexpr const char* kRegistryKey = "software\\Merovan\\Vardeko";
+    static constexpr const char* kSection = "CTS";
+    // The firmware version this application is built for (characters '3' '4' '1').
+    static constexpr int32_t kExpectedVersion = 30401;
+
+    // Which keyboard modifiers are held now. The status list's popup reads
+    // them through this one function; tests replace it.
+    using ModifierReader = Qt::KeyboardModifiers (*)();
+    static ModifierReader SetModifierReader(ModifierReader reader);
+
+    explicit TCTSMainForm(QWidget* parent = nullptr);
+    ~TCTSMainForm() override;  // FormDestroy
+
+    // Geometry from the settings and the -x -y -w -h switches (every
+    // argument, the program path too), the upper container's height.
+    void FormCreate(const QStringList& arguments);
+
+    // The single-instance message: the window's state becomes normal (also
+    // from maximised), it is raised and activated.
+    void OnInstanceMessage();
+
+    // Reconnects after the options dialog or a dead link: queued, so it
+    // never runs inside a link completion.
+    void Reconnect();
+
+    // Appends a link text (Windows-1252) to the status list.
+    void OnPrintPacket(const std::string& text);
+
+    // For the run engine: whether a run is in progress (page changes are
+    // refused while it is).
+    bool Running() const { return running_; }
+
+    // ---- controls (object names as the members)
+    // Upper part.
+    QFrame* PNL_UpperContainer = nullptr;
+    QFrame* PNL_NotConnected = nullptr;
+    QLabel* LBL_NotConnectedHeadline = nullptr;  // the panel's caption
+    QLabel* LB_NotConnected = nullptr;
+    QPushButton* BTN_TryConnection = nullptr;
+    QWidget* TC_Pages = nullptr;
+    QTabBar* TC_PagesTabs = nullptr;
+    QFrame* PNL_TestListPage = nullptr;
+    QFrame* PNL_LinkTraining = nullptr;
+    QFrame* PNL_Edid = nullptr;
+    QSplitter* SPL_UpperLower = nullptr;
+    // Test list page.
+    QTreeWidget* LV_TestList = nullptr;
+    QLabel* LBL_IterationCount = nullptr;
+    QLineEdit* ED_IterationCount = nullptr;
+    QSpinBox* UD_IterationCount = nullptr;
+    QPushButton* BTN_RunTests = nullptr;
+    QPushButton* BTN_Abort = nullptr;
+    QPushButton* BTN_ClearTestResults = nullptr;
+    // Link layer side panel.
+    QFrame* PNL_DUTCaps_SourceTest = nullptr;
+    QComboBox* CB_SupportTXLanes = nullptr;
+    QComboBox* CB_SupportTXLinkRate = nullptr;
+    QLineEdit* ED_AfterHPDLow = nullptr;
+    QSpinBox* UD_HPDLo = nullptr;
+    QLineEdit* ED_AfterHPDHi = nullptr;
+    QSpinBox* UD_HPDHi = nullptr;
+    QLineEdit* ED_Tout = nullptr;
+    QSpinBox* UD_Tout = nullptr;
+    QPushButton* BTN_DutCaps = nullptr;
+    QPushButton* BTN_TestAutomation = nullptr;
+    QPushButton* BTN_MostPackedTiming = nullptr;
+    QPushButton* BTN_EditColorimetry = nullptr;
+    QPushButton* BTN_VidTimeStampGen = nullptr;
+    // Audio side panel (mirrors of the link layer controls).
+    QFrame* PNL_AudioDutCaps = nullptr;
+    QComboBox* CB_SupportTXLanes2 = nullptr;
+    QComboBox* CB_SupportTXLinkRate2 = nullptr;
+    QLineEdit* ED_AfterHPDLow2 = nullptr;
+    QSpinBox* UD_HPDLo2 = nullptr;
+    QLineEdit* ED_AfterHPDHi2 = nullptr;
+    QSpinBox* UD_HPDHi2 = nullptr;
+    QLineEdit* ED_Tout2 = nullptr;
+    QSpinBox* UD_Tout2 = nullptr;
+    QPushButton* Button1 = nullptr;  // "Audio support ..."
+    QPushButton* Button2 = nullptr;  // "DUT Capabilities ..."
+    QPushButton* Button3 = nullptr;  // "Most packed timings ..."
+    QPushButton* Button4 = nullptr;  // "Test Automation ..."
+    // HDCP side panel.
+    QFrame* PNL_DUTCaps_HDCPTest = nullptr;
+    QGroupBox* GB_HDCPCaps = nullptr;
+    std::array<QCheckBox*, 4> CH_HDCP{};  // CH_HDCP_0 .. CH_HDCP_3
+    QLineEdit* ED_AuthenticationStartTO = nullptr;
+    QSpinBox* UD_AuthenticationStartTO = nullptr;
+    QLabel* LBL_HDCPStatus = nullptr;
+    platform::Lamp* HDCP_Led = nullptr;
+    QLabel* IMG_Connections = nullptr;
+    // Status area.
+    QFrame* PNL_LowerContainer = nullptr;
+    QLabel* LB_Status = nullptr;
+    QToolButton* BTN_ShowHideStatus = nullptr;
+    QPushButton* BTN_ClearStatus = nullptr;
+    platform::MessageList* LB_StatusLines = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Showprintpackets1 = nullptr;
+    // Main menu.
+    QAction* MENU_SaveReport = nullptr;
+    QAction* MENU_SaveSettings = nullptr;
+    QAction* MENU_LoadSettings = nullptr;
+    QAction* MENU_Exit = nullptr;
+    QAction* MENU_Options = nullptr;
+    QAction* MENU_FirmwareUpdate = nullptr;
+    QAction* MENU_DPCDAccess = nullptr;
+    QAction* DisconnectCOM1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // ---- state other windows and tests read
+    MV_Comm* Link() const { return link_.get(); }
+    const std::array<uint8_t, 3>& VersionCharacters() const { return version_; }
+    int32_t CurrentGroupOffset() const { return groupOffset_; }
+    const std::string& ComDevice() const { return comDevice_; }
+    ECHandle EdidHandle() const { return edid_; }
+    // The HDCP lamp's blink phase (0 or 0x1F1F1F).
+    uint32_t BlinkPhase() const { return blinkPhase_; }
+
+    // The parameter block and extra time-out of the last "Run Tests" that
+    // got past its checks (empty before).
+    const TestParameterBlock::Build& LastBuild() const { return lastBuild_; }
+
+    // Handlers.
+    void BTN_TryConnectionClick();
+    void BTN_ClearStatusClick();
+    void CopyStatusLines();
+    void PopupMenu1Popup();
+    void Showprintpackets1Click();
+    void BTN_ShowHideStatusClick();
+    void DisconnectCOM1Click();
+    void MENU_ExitClick();
+    void BTN_RunTestsClick();
+    void BTN_ClearTestResultsClick();
+    // A new upper height for the splitter: the height it gets, or -1 when refused.
+    int SPL_UpperLowerCanResize(int newSize) const;
+    int ConnectionImageIndex() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Construction (TCTSMainForm.cpp and the topic files).
+    void BuildUi();
+    void BuildMenus();
+    void BuildStatusArea();
+    QWidget* BuildPagesArea();
+    void BuildTestListPage();
+    void BuildSourceSidePanel(QWidget* parent);
+    void BuildAudioSidePanel(QWidget* parent);
+    void BuildHdcpSidePanel(QWidget* parent);
+    void ConnectParameterHandlers();
+
+    // Life cycle.
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormResize();
+    void PNL_NotConnectedResize();
+    void PNL_EdidResize();
+    void SetUpperHeight(int height);
+    int UpperHeight() const;
+
+    // Connection (TCTSMainForm.Connection.cpp).
+    void ShowNotConnected(const QString& headline, const QString& explanation);
+    void OpenLink(const std::string& devicePath);
+    bool CreateLink(const std::string& devicePath);  // OpenLink steps 1 to 3
+    void StartSequence();                            // OpenLink step 4
+    void ReconnectNow();
+    void OnFirstContact(LinkResult result);
+    void OnFirmwareVersion(LinkResult result);
+    void OnLinkReady();
+    void OnHdcpStatus(bool authenticated);
+
+    // Pages and the test list (TCTSMainForm.TestList.cpp).
+    void TC_PagesChange(int index);
+    void FillTestList(const TestGroup& group);
+    void RefreshTestCounters();
+    void ShowRunningRow(int row);
+    void LV_TestListSelectItem();
+
+    // Parameters (TCTSMainForm.Parameters.cpp).
+    void NormaliseEdit(ParameterEdits::Edit edit, QLineEdit* source);
+    void NormaliseAllEdits();
+    TestParameterInputs ReadInputs() const;
+    void ED_AuthenticationStartTOChange();
+    void ED_AuthenticationStartTOExit();
+    void UD_AuthenticationStartTOChangingEx(int position);
+    bool EnterMovesFocus(QEvent* event, QWidget* target);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    platform::RegistryIniFile settings_{kRegistryKey};
+
+    std::unique_ptr<MV_Comm> link_;
+    uint64_t linkGeneration_ = 0;  // changes with every new link or disconnection
+    std::array<uint8_t, 3> version_{};
+    int32_t versionAttempts_ = 0;
+    uint32_t blinkPhase_ = 0;
+    std::string comDevice_;
+    int32_t linkTimeout_ = 30;
+    int32_t testDelay_ = 0;
+
+    bool running_ = false;
+    bool reportSaved_ = true;
+    std::vector<std::unique_ptr<UCTSTest>> tests_;
+    int32_t groupOffset_ = 0;
+    int shownTab_ = -1;
+
+    bool shown_ = false;
+    int rememberedUpperHeight_ = 460;
+    bool authTextGuard_ = false;
+    TestParameterBlock::Build lastBuild_{};
+    ECHandle edid_ = nullptr;
+};

@@ -1,0 +1,184 @@
+// Start-up connection of the main window against the simulated instrument:
+// the probe, the version requests, the comparison, the pages, the HDCP lamp,
+// "Disconnect COM" and "Try Connection".
+#include <QAction>
+#include <QListWidget>
+#include <set>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include "platform/gui/MessageList.h"
+
+#include "MainFormFixture.h"
+#include "platform/MessageBox.h"
+#include "platform/gui/Lamp.h"
+
+namespace {
+
+using cts_test::MainFormFixture;
+
+constexpr uint8_t kProbe = 0xE0;
+constexpr uint8_t kVersion = 0x1C;
+
+struct StartCase {
+    const char* name;
+    const char* version;
+    bool obsoleteFirmware;
+    sim::FaultSpec versionFault;
+    bool connected;
+    const char* headline;     // when not connected
+    const char* explanation;  // the explanation line at the end
+    const char* warning;      // the message box, or nullptr
+    size_t versionRequests;
+};
+
+class StartUpConnection : public MainFormFixture, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(StartUpConnection, EndsAsTheInstrumentAnswers) {
+    const StartCase& c = GetParam();
+    sim_.SetFirmwareVersion(c.version);
+    sim_.SetLegacyFirmware(c.obsoleteFirmware);
+    if (c.versionFault.fault != sim::Fault::None) sim_.SetFault(kVersion, c.versionFault);
+    platform::MessageBoxInterceptor boxes;
+
+    StorePort(sim_.SlavePath());
+    TCTSMainForm* form = Open();
+    if (c.connected) {
+        ASSERT_TRUE(WaitConnected()) << form->LBL_NotConnectedHeadline->text().toStdString();
+        EXPECT_FALSE(form->PNL_NotConnected->isVisible());
+        EXPECT_TRUE(form->MENU_DPCDAccess->isEnabled());
+        QStringList tabs;
+        for (int i = 0; i < form->TC_PagesTabs->count(); ++i) tabs << form->TC_PagesTabs->tabText(i);
+        EXPECT_EQ(tabs, (QStringList{"Link Layer Tests", "HDCP Tests (for Transmitters)", "HDCP Tests (for Repeaters)",
+                                     "Audio Tests", "Link Training", "E-EDID"}));
+        EXPECT_EQ(form->TC_PagesTabs->currentIndex(), 0);
+        EXPECT_EQ(form->LV_TestList->topLevelItemCount(), 35);
+        EXPECT_TRUE(form->Link()->StatusPollEnabled());
+    } else {
+        ASSERT_TRUE(WaitFor([&] { return form->BTN_TryConnection->isEnabled(); }));
+        EXPECT_EQ(form->LBL_NotConnectedHeadline->text().toStdString(), c.headline);
+        EXPECT_TRUE(form->PNL_NotConnected->isVisible());
+        EXPECT_FALSE(form->TC_Pages->isVisible());
+        EXPECT_FALSE(form->MENU_DPCDAccess->isEnabled());
+    }
+    EXPECT_EQ(form->LB_NotConnected->text().toStdString(), c.explanation);
+    std::vector<std::string> expectedBoxes;
+    if (c.warning) expectedBoxes.push_back(c.warning);
+    EXPECT_EQ(boxes.Texts(), expectedBoxes);
+    EXPECT_EQ(sim_.CountReceived(kProbe), 1u);
+    EXPECT_EQ(sim_.CountReceived(kVersion), c.versionRequests);
+}
+
+const char* const kNoResponseHint =
+    "Verify connections, COM port selection and update Firmware \"Tools->Firmware Update\".";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartUpConnection,
+    ::testing::Values(
+        StartCase{"Expected", "341", false, {}, true, nullptr, "Firmware V3.4.1 Detected...", nullptr, 1},
+        StartCase{"OlderVersionWarns", "340", false, {}, true, nullptr, "Firmware V3.4.0 Detected...",
+                  "This CTS GUI application is designed to work with firmware V3.4.1 (V3.4.0 detected)\r\n"
+                  "Firmware update is strongly recommended!",
+                  1},
+        StartCase{"NonDigitVersionWarns", "3b1", false, {}, true, nullptr, "Firmware V3.b.1 Detected...",
+                  "This CTS GUI application is designed to work with firmware V3.4.1 (V3.b.1 detected)\r\n"
+                  "Firmware update is strongly recommended!",
+                  1},
+        StartCase{"ThreeSilentThenAnswer", "341", false, {sim::Fault::Silent, 0, 3}, true, nullptr,
+                  "Firmware V3.4.1 Detected...", nullptr, 4},
+        StartCase{"ObsoleteFirmware", "341", true, {}, false, "Obsolete firmware detected.",
+                  "Please, update firmware \"Tools->Firmware Update\".", nullptr, 0},
+        StartCase{"NoAnswer", "341", false, {sim::Fault::Silent}, false, "Firmware check failed: No Response received",
+                  kNoResponseHint, nullptr, 4},
+        StartCase{"Refused", "341", false, {sim::Fault::Refuse}, false, "Firmware check failed: Request refused",
+                  "Update firmware \"Tools->Firmware Update\", and restart the TE.", nullptr, 4}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A port that is not there: the link says so in the status list, every
+// request goes unanswered and the check fails with the no-response texts.
+TEST_F(MainFormFixture, MissingPortFailsTheCheckAsNoResponse) {
+    platform::MessageBoxInterceptor boxes;
+    StorePort(config_.filePath(QStringLiteral("no-such-port")).toStdString());
+    TCTSMainForm* form = Open();
+    ASSERT_TRUE(WaitFor([&] { return form->BTN_TryConnection->isEnabled(); }));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Failed to open port"});
+    EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("Firmware check failed: No Response received"));
+    EXPECT_EQ(form->LB_NotConnected->text().toStdString(), kNoResponseHint);
+}
+
+// No port stored: the panel asks for one and nothing is opened.
+TEST_F(MainFormFixture, NoStoredPortAsksForOne) {
+    TCTSMainForm* form = Open();
+    EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("No COM communications port selected."));
+    EXPECT_EQ(form->LB_NotConnected->text(),
+              QStringLiteral("Please, Use \"Tools->Options\" to select a communications port"));
+    EXPECT_EQ(form->Link(), nullptr);
+}
+
+// Lamp colours as 0x00BBGGRR.
+QColor Bgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+TEST_F(MainFormFixture, HdcpLampBlinksGreenWhileAuthenticatedAndGreyOtherwise) {
+    sim_.SetStatusByte(1);
+    TCTSMainForm* form = OpenConnected();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    const std::set<QRgb> greens = {Bgr(0x40E040).rgb(), Bgr(0x5FFF5F).rgb()};
+    const std::set<QRgb> greys = {Bgr(0x404040).rgb(), Bgr(0x5F5F5F).rgb()};
+    std::set<QRgb> seen;
+    ASSERT_TRUE(WaitFor([&] {
+        seen.insert(form->HDCP_Led->Color().rgb());
+        return seen.count(*greens.begin()) && seen.count(*greens.rbegin());
+    }));
+
+    sim_.SetStatusByte(0);
+    std::set<QRgb> later;
+    ASSERT_TRUE(WaitFor([&] {
+        later.insert(form->HDCP_Led->Color().rgb());
+        return later.count(*greys.begin()) && later.count(*greys.rbegin());
+    }));
+}
+
+TEST_F(MainFormFixture, DisconnectThenTryConnectionReopensThePort) {
+    TCTSMainForm* form = OpenConnected();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    form->DisconnectCOM1->trigger();
+    EXPECT_EQ(form->Link(), nullptr);
+    EXPECT_FALSE(form->TC_Pages->isVisible());
+    EXPECT_TRUE(form->PNL_NotConnected->isVisible());
+    EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("COM Port disconnect by user request"));
+    EXPECT_EQ(form->LB_NotConnected->text(), QStringLiteral("Click 'Try connection' to reconnect ..."));
+    EXPECT_TRUE(form->BTN_TryConnection->isEnabled());
+    EXPECT_FALSE(form->MENU_DPCDAccess->isEnabled());
+
+    sim_.ClearReceived();
+    QTest::mouseClick(form->BTN_TryConnection, Qt::LeftButton);
+    EXPECT_FALSE(form->BTN_TryConnection->isEnabled());
+    ASSERT_TRUE(WaitConnected());
+    EXPECT_EQ(sim_.CountReceived(kProbe), 1u);
+    EXPECT_TRUE(form->MENU_DPCDAccess->isEnabled());
+}
+
+TEST_F(MainFormFixture, ReconnectIsQueuedAndStoresThePort) {
+    TCTSMainForm* form = OpenConnected();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    ASSERT_TRUE(Settings().DeleteKey(TCTSMainForm::kSection, "Vardeko_COM_Device"));
+    sim_.ClearReceived();
+    form->Reconnect();
+    // Nothing happens inside the call: the pages are still up.
+    EXPECT_TRUE(form->TC_Pages->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kProbe) == 1; }));
+    ASSERT_TRUE(WaitConnected());
+    EXPECT_EQ(Settings().ReadString(TCTSMainForm::kSection, "Vardeko_COM_Device", ""), sim_.SlavePath());
+}
+
+TEST_F(MainFormFixture, PrintPacketsReachTheStatusListInWindows1252) {
+    TCTSMainForm* form = OpenConnected();
+    form->OnPrintPacket("R0\x92 read \x96 ok");
+    ASSERT_GT(form->LB_StatusLines->count(), 0);
+    EXPECT_EQ(form->LB_StatusLines->item(form->LB_StatusLines->count() - 1)->text(),
+              QString::fromUtf8("R0\u2019 read \u2013 ok"));
+}
+
+}  // namespace
