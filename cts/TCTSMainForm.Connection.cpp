@@ -128,8 +128,8 @@ void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
         if (v != kExpectedVersion) {
             const std::string detected = {static_cast<char>(version_[0]), '.', static_cast<char>(version_[1]), '.',
                                           static_cast<char>(version_[2])};
-            platform::ShowMessageBox("This CTS GUI application is designed to work with firmware V3.4.1 (V" +
-                                         detected + " detected)\r\nFirmware update is strongly recommended!",
+            platform::ShowMessageBox("This CTS GUI application is designed to work with firmware V3.4.1 (V" + detected +
+                                         " detected)\r\nFirmware update is strongly recommended!",
                                      windowTitle().toStdString(), platform::MsgIcon::Warning, platform::MsgButtons::Ok,
                                      this);
         }

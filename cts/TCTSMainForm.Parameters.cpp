@@ -76,10 +76,9 @@ void TCTSMainForm::BuildSourceSidePanel(QWidget* parent) {
     BTN_TestAutomation = platform::Button(p, "BTN_TestAutomation", QStringLiteral("Test Automation ..."));
     BTN_MostPackedTiming = platform::Button(p, "BTN_MostPackedTiming", QStringLiteral("Most packed timings ..."));
     BTN_EditColorimetry = platform::Button(p, "BTN_EditColorimetry", QStringLiteral("Colorimetry support ..."));
-    BTN_VidTimeStampGen =
-        platform::Button(p, "BTN_VidTimeStampGen", QStringLiteral("Video Time Stamp Generation ..."));
-    for (QPushButton* b : {BTN_DutCaps, BTN_TestAutomation, BTN_MostPackedTiming, BTN_EditColorimetry,
-                           BTN_VidTimeStampGen})
+    BTN_VidTimeStampGen = platform::Button(p, "BTN_VidTimeStampGen", QStringLiteral("Video Time Stamp Generation ..."));
+    for (QPushButton* b :
+         {BTN_DutCaps, BTN_TestAutomation, BTN_MostPackedTiming, BTN_EditColorimetry, BTN_VidTimeStampGen})
         layout->addWidget(b);
     layout->addStretch(1);
 }
@@ -94,8 +93,8 @@ void TCTSMainForm::BuildAudioSidePanel(QWidget* parent) {
     layout->addWidget(platform::PlainLabel(p, "LBL_SupportTXLinkRate2", QStringLiteral("Max link rate:")));
     CB_SupportTXLinkRate2 = Combo(p, "CB_SupportTXLinkRate2", TestParameterBlock::kLinkRateItems);
     layout->addWidget(CB_SupportTXLinkRate2);
-    EditRow(p, layout, "TA reset delay (after HPD=0)", "milliseconds:", ED_AfterHPDLow2, "ED_AfterHPDLow2",
-            UD_HPDLo2, "UD_HPDLo2", ParameterEdits::kAfterHpdLowRange);
+    EditRow(p, layout, "TA reset delay (after HPD=0)", "milliseconds:", ED_AfterHPDLow2, "ED_AfterHPDLow2", UD_HPDLo2,
+            "UD_HPDLo2", ParameterEdits::kAfterHpdLowRange);
     EditRow(p, layout, "TA req. delay (after HPD=1)", "milliseconds:", ED_AfterHPDHi2, "ED_AfterHPDHi2", UD_HPDHi2,
             "UD_HPDHi2", ParameterEdits::kAfterHpdHighRange);
     EditRow(p, layout, "Main Link Disable timeout", "milliseconds:", ED_Tout2, "ED_Tout2", UD_Tout2, "UD_Tout2",
@@ -115,20 +114,21 @@ void TCTSMainForm::BuildHdcpSidePanel(QWidget* parent) {
     QVBoxLayout* layout = PanelLayout(p);
     GB_HDCPCaps = Named<QGroupBox>(p, "GB_HDCPCaps", QStringLiteral(" DUT capabilities "));
     auto* box = new QVBoxLayout(GB_HDCPCaps);
-    static constexpr std::array<const char*, 4> kCaptions = {
-        "CP_IRQ used for R0' read", "CP_IRQ used for READY read", "Output when DEVICE_COUNT=0",
-        "Encryption enable bootstrapping"};
+    static constexpr std::array<const char*, 4> kCaptions = {"CP_IRQ used for R0' read", "CP_IRQ used for READY read",
+                                                             "Output when DEVICE_COUNT=0",
+                                                             "Encryption enable bootstrapping"};
     for (size_t i = 0; i < CH_HDCP.size(); ++i) {
         const QByteArray name = "CH_HDCP_" + QByteArray::number(static_cast<int>(i));
         CH_HDCP[i] = Named<QCheckBox>(GB_HDCPCaps, name.constData(), QString::fromLatin1(kCaptions[i]));
         box->addWidget(CH_HDCP[i]);
     }
-    box->addWidget(platform::PlainLabel(GB_HDCPCaps, "LBL_AuthenticationStartTO",
-                                        QStringLiteral("Authentication start timeout")));
+    box->addWidget(
+        platform::PlainLabel(GB_HDCPCaps, "LBL_AuthenticationStartTO", QStringLiteral("Authentication start timeout")));
     auto* row = new QHBoxLayout;
     row->addWidget(platform::PlainLabel(GB_HDCPCaps, "LBL_AuthenticationStartTOUnit", QStringLiteral("seconds:")));
-    ED_AuthenticationStartTO = Named<QLineEdit>(GB_HDCPCaps, "ED_AuthenticationStartTO",
-                                                AuthenticationStartTimeout::Text(AuthenticationStartTimeout::kStartTenths));
+    ED_AuthenticationStartTO =
+        Named<QLineEdit>(GB_HDCPCaps, "ED_AuthenticationStartTO",
+                         AuthenticationStartTimeout::Text(AuthenticationStartTimeout::kStartTenths));
     ED_AuthenticationStartTO->setToolTip(QStringLiteral("Step 0.1s, Min 1s, Max 64s"));
     ED_AuthenticationStartTO->setFixedWidth(70);
     UD_AuthenticationStartTO = Named<QSpinBox>(GB_HDCPCaps, "UD_AuthenticationStartTO");
@@ -159,8 +159,12 @@ void TCTSMainForm::BuildHdcpSidePanel(QWidget* parent) {
 void TCTSMainForm::ConnectParameterHandlers() {
     // Combo changes and up-down clicks copy to the mirror control.
     const auto mirrorCombo = [this](QComboBox* a, QComboBox* b) {
-        connect(a, &QComboBox::currentIndexChanged, this, [b](int i) { b->setCurrentIndex(i); });
-        connect(b, &QComboBox::currentIndexChanged, this, [a](int i) { a->setCurrentIndex(i); });
+        connect(a, &QComboBox::currentIndexChanged, this, [b](int i) {
+            if (b->currentIndex() != i) b->setCurrentIndex(i);
+        });
+        connect(b, &QComboBox::currentIndexChanged, this, [a](int i) {
+            if (a->currentIndex() != i) a->setCurrentIndex(i);
+        });
     };
     mirrorCombo(CB_SupportTXLanes, CB_SupportTXLanes2);
     mirrorCombo(CB_SupportTXLinkRate, CB_SupportTXLinkRate2);
@@ -229,8 +233,8 @@ void TCTSMainForm::NormaliseAllEdits() {
 
 void TCTSMainForm::ED_AuthenticationStartTOChange() {
     if (authTextGuard_) return;
-    const int32_t position =
-        AuthenticationStartTimeout::PositionForText(ED_AuthenticationStartTO->text(), UD_AuthenticationStartTO->value());
+    const int32_t position = AuthenticationStartTimeout::PositionForText(ED_AuthenticationStartTO->text(),
+                                                                         UD_AuthenticationStartTO->value());
     const QSignalBlocker block(UD_AuthenticationStartTO);
     UD_AuthenticationStartTO->setValue(position);
 }

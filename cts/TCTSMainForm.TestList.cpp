@@ -152,8 +152,7 @@ void TCTSMainForm::BuildTestListPage() {
     BTN_RunTests->setEnabled(false);
     BTN_Abort = platform::Button(PNL_TestListPage, "BTN_Abort", QStringLiteral("Abort"));
     BTN_Abort->hide();
-    BTN_ClearTestResults =
-        platform::Button(PNL_TestListPage, "BTN_ClearTestResults", QStringLiteral("Clear Results"));
+    BTN_ClearTestResults = platform::Button(PNL_TestListPage, "BTN_ClearTestResults", QStringLiteral("Clear Results"));
     runRow->addWidget(LBL_IterationCount);
     runRow->addWidget(ED_IterationCount);
     runRow->addWidget(UD_IterationCount);
@@ -171,7 +170,7 @@ void TCTSMainForm::BuildTestListPage() {
     BuildAudioSidePanel(PNL_TestListPage);
     BuildHdcpSidePanel(PNL_TestListPage);
     for (QFrame* panel : {PNL_DUTCaps_SourceTest, PNL_AudioDutCaps, PNL_DUTCaps_HDCPTest}) {
-        panel->setFixedWidth(240);
+        panel->setFixedWidth(280);
         panel->hide();
         side->addWidget(panel);
     }

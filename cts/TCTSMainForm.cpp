@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QLineEdit>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -154,6 +154,9 @@ void TCTSMainForm::BuildStatusArea() {
     PNL_LowerContainer = platform::Panel(SPL_UpperLower, "PNL_LowerContainer");
     auto* layout = new QVBoxLayout(PNL_LowerContainer);
     layout->setContentsMargins(4, 4, 4, 4);
+    // While the status area is hidden the container keeps only its top row.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    PNL_LowerContainer->setMinimumHeight(1);
     auto* row = new QHBoxLayout;
     LB_Status = platform::PlainLabel(PNL_LowerContainer, "LB_Status", QStringLiteral("Status:"));
     BTN_ShowHideStatus = Named<QToolButton>(PNL_LowerContainer, "BTN_ShowHideStatus");
@@ -386,8 +389,7 @@ bool TCTSMainForm::eventFilter(QObject* watched, QEvent* event) {
         // Enter in a parameter edit moves the focus on.
         if (watched == ED_Tout || watched == ED_Tout2) return EnterMovesFocus(event, ED_AfterHPDLow);
         if (watched == ED_AfterHPDLow || watched == ED_AfterHPDLow2) return EnterMovesFocus(event, ED_AfterHPDHi);
-        if (watched == ED_AfterHPDHi || watched == ED_AfterHPDHi2)
-            return EnterMovesFocus(event, ED_IterationCount);
+        if (watched == ED_AfterHPDHi || watched == ED_AfterHPDHi2) return EnterMovesFocus(event, ED_IterationCount);
         if (watched == ED_IterationCount) return EnterMovesFocus(event, BTN_RunTests);
     }
     return QMainWindow::eventFilter(watched, event);

@@ -35,10 +35,8 @@ protected:
     void TearDown() override {
         form_.reset();
         sim_.Stop();
-        if (hadConfig_)
-            setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
+        if (hadConfig_) setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
+        else unsetenv("XDG_CONFIG_HOME");
     }
 
     platform::RegistryIniFile Settings() const { return platform::RegistryIniFile(TCTSMainForm::kRegistryKey); }

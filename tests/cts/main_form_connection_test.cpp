@@ -2,12 +2,12 @@
 // the probe, the version requests, the comparison, the pages, the HDCP lamp,
 // "Disconnect COM" and "Try Connection".
 #include <QAction>
-#include <QListWidget>
-#include <set>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <set>
 
 #include "platform/gui/MessageList.h"
 
@@ -78,22 +78,62 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, StartUpConnection,
     ::testing::Values(
         StartCase{"Expected", "341", false, {}, true, nullptr, "Firmware V3.4.1 Detected...", nullptr, 1},
-        StartCase{"OlderVersionWarns", "340", false, {}, true, nullptr, "Firmware V3.4.0 Detected...",
+        StartCase{"OlderVersionWarns",
+                  "340",
+                  false,
+                  {},
+                  true,
+                  nullptr,
+                  "Firmware V3.4.0 Detected...",
                   "This CTS GUI application is designed to work with firmware V3.4.1 (V3.4.0 detected)\r\n"
                   "Firmware update is strongly recommended!",
                   1},
-        StartCase{"NonDigitVersionWarns", "3b1", false, {}, true, nullptr, "Firmware V3.b.1 Detected...",
+        StartCase{"NonDigitVersionWarns",
+                  "3b1",
+                  false,
+                  {},
+                  true,
+                  nullptr,
+                  "Firmware V3.b.1 Detected...",
                   "This CTS GUI application is designed to work with firmware V3.4.1 (V3.b.1 detected)\r\n"
                   "Firmware update is strongly recommended!",
                   1},
-        StartCase{"ThreeSilentThenAnswer", "341", false, {sim::Fault::Silent, 0, 3}, true, nullptr,
-                  "Firmware V3.4.1 Detected...", nullptr, 4},
-        StartCase{"ObsoleteFirmware", "341", true, {}, false, "Obsolete firmware detected.",
-                  "Please, update firmware \"Tools->Firmware Update\".", nullptr, 0},
-        StartCase{"NoAnswer", "341", false, {sim::Fault::Silent}, false, "Firmware check failed: No Response received",
-                  kNoResponseHint, nullptr, 4},
-        StartCase{"Refused", "341", false, {sim::Fault::Refuse}, false, "Firmware check failed: Request refused",
-                  "Update firmware \"Tools->Firmware Update\", and restart the TE.", nullptr, 4}),
+        StartCase{"ThreeSilentThenAnswer",
+                  "341",
+                  false,
+                  {sim::Fault::Silent, 0, 3},
+                  true,
+                  nullptr,
+                  "Firmware V3.4.1 Detected...",
+                  nullptr,
+                  4},
+        StartCase{"ObsoleteFirmware",
+                  "341",
+                  true,
+                  {},
+                  false,
+                  "Obsolete firmware detected.",
+                  "Please, update firmware \"Tools->Firmware Update\".",
+                  nullptr,
+                  0},
+        StartCase{"NoAnswer",
+                  "341",
+                  false,
+                  {sim::Fault::Silent},
+                  false,
+                  "Firmware check failed: No Response received",
+                  kNoResponseHint,
+                  nullptr,
+                  4},
+        StartCase{"Refused",
+                  "341",
+                  false,
+                  {sim::Fault::Refuse},
+                  false,
+                  "Firmware check failed: Request refused",
+                  "Update firmware \"Tools->Firmware Update\", and restart the TE.",
+                  nullptr,
+                  4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A port that is not there: the link says so in the status list, every

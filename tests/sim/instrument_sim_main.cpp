@@ -8,10 +8,10 @@
 //   --refuse-version       refuse the firmware-version request (71 0B)
 //   --hdcp-authenticated   status replies say HDCP is authenticated (default)
 //   --hdcp-off             status replies say it is not
+#include <pthread.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <pthread.h>
 #include <string>
 
 #include "sim/InstrumentSim.h"
