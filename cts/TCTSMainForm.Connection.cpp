@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "cts/TCTSMainForm.h"
+#include "cts/dialogs/TOptionsForm.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/Lamp.h"
@@ -90,9 +91,16 @@ void TCTSMainForm::BTN_TryConnectionClick() {
     LB_NotConnected->clear();
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
-    // The port the window opened last (read at start or stored by a
+    // The port selected in the options dialog; with none selected there the
+    // port the window opened last (read at start or stored by a
     // reconnection), so a port that was missing at start stays reachable.
-    OpenLink(comDevice_);
+    const std::string selected = dialogs_.options ? dialogs_.options->GetSelectedDevice() : std::string();
+    OpenLink(selected.empty() ? comDevice_ : selected);
+}
+
+void TCTSMainForm::MENU_OptionsClick() {
+    if (dialogs_.options->exec() != QDialog::Accepted) return;
+    Reconnect();
 }
 
 void TCTSMainForm::Reconnect() {
@@ -105,6 +113,10 @@ void TCTSMainForm::ReconnectNow() {
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
     ++linkGeneration_;
+    if (dialogs_.options) {
+        comDevice_ = dialogs_.options->GetSelectedDevice();
+        testDelay_ = dialogs_.options->UD_TestDelay->value();
+    }
     if (!CreateLink(comDevice_)) return;
     settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
     StartSequence();

@@ -13,6 +13,10 @@
 #include <QVBoxLayout>
 
 #include "cts/TCTSMainForm.h"
+#include "cts/dialogs/TAudioSupportSelector.h"
+#include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TTestAutomation.h"
+#include "cts/dialogs/TTimingSelection.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/FormKit.h"
 #include "platform/gui/Lamp.h"
@@ -272,8 +276,30 @@ TestParameterInputs TCTSMainForm::ReadInputs() const {
     for (size_t i = 0; i < CH_HDCP.size(); ++i) in.hdcpCaps[i] = CH_HDCP[i]->isChecked();
     in.authenticationStartTenths = UD_AuthenticationStartTO->value();
     in.showPrintPackets = Showprintpackets1->isChecked();
-    // The dialogs' values: their start values until the dialogs are part of
-    // the program.
+    if (const TTestAutomation* a = dialogs_.automation) {
+        in.testLinkTraining = a->CH_LinkTraining->isChecked();
+        in.testEdidRead = a->CH_EDID->isChecked();
+        in.testVideoPattern = a->CH_Pattern->isChecked();
+        in.testTiming = a->CH_TEST_TIMING->isChecked();
+        in.testAudioPattern = a->CH_TEST_AUDIO->isChecked();
+        in.eventItem = a->CB_Event->currentIndex();
+    }
+    if (const TDutCapsForm* d = dialogs_.dutCaps) {
+        in.videoFormatChangeWithoutLt = d->CH_VFCWOLT->isChecked();
+        in.laneCountReductionWithoutLt = d->CH_LCRWOLT->isChecked();
+        in.spreadSpectrum = d->CB_SpreadSpectrum->isChecked();
+        in.sscIfMaxDownSpread = d->CB_SCC_IfMaxDownSpread->isChecked();
+        in.eddc = d->CH_EDDC->isChecked();
+        in.driveLevel3 = d->CH_DriveLevel->isChecked();
+        in.preEmphasis3 = d->CH_PreEmphasis->isChecked();
+        in.fixedTiming = d->CH_FixedTiming->isChecked();
+    }
+    if (const TTimingSelection* t = dialogs_.timing) {
+        in.lane1Index = t->GetLane1Index();
+        in.lane2Index = t->GetLane2Index();
+        in.lane4Index = t->GetLane4Index();
+    }
+    if (dialogs_.audio) in.audioCaps = dialogs_.audio->AudioCaps();
     return in;
 }
 

@@ -20,6 +20,14 @@
 #include <QVBoxLayout>
 
 #include "cts/GeometryOptions.h"
+#include "cts/dialogs/TAudioSupportSelector.h"
+#include "cts/dialogs/TColorimetryEdit.h"
+#include "cts/dialogs/TDUTCfg.h"
+#include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TOptionsForm.h"
+#include "cts/dialogs/TSrcAboutForm.h"
+#include "cts/dialogs/TTestAutomation.h"
+#include "cts/dialogs/TTimingSelection.h"
 #include "platform/MessageBox.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/FormKit.h"
@@ -64,6 +72,41 @@ TCTSMainForm::~TCTSMainForm() {
         ECDestroy(edid_);
         edid_ = nullptr;
     }
+}
+
+std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
+    std::vector<std::unique_ptr<QWidget>> owned;
+    const auto keep = [&owned](auto* dialog) {
+        owned.emplace_back(dialog);
+        return dialog;
+    };
+    d.options = keep(new TOptionsForm);
+    d.about = keep(new TSrcAboutForm);
+    d.colorimetry = keep(new TColorimetryEdit);
+    d.timing = keep(new TTimingSelection);
+    d.automation = keep(new TTestAutomation);
+    d.audio = keep(new TAudioSupportSelector);
+    d.dutCaps = keep(new TDutCapsForm);
+    d.dutCfg = keep(new TDUTCfg);
+    return owned;
+}
+
+void TCTSMainForm::SetDialogs(const Dialogs& dialogs) {
+    dialogs_ = dialogs;
+    const auto opens = [this](QPushButton* button, QDialog* dialog) {
+        connect(button, &QPushButton::clicked, this, [dialog] { dialog->exec(); });
+    };
+    opens(BTN_DutCaps, dialogs_.dutCaps);
+    opens(Button2, dialogs_.dutCaps);
+    opens(BTN_TestAutomation, dialogs_.automation);
+    opens(Button4, dialogs_.automation);
+    opens(BTN_MostPackedTiming, dialogs_.timing);
+    opens(Button3, dialogs_.timing);
+    opens(BTN_EditColorimetry, dialogs_.colorimetry);
+    opens(BTN_VidTimeStampGen, dialogs_.dutCfg);
+    opens(Button1, dialogs_.audio);
+    connect(MENU_Options, &QAction::triggered, this, [this] { MENU_OptionsClick(); });
+    connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
 
 void TCTSMainForm::BuildUi() {
@@ -299,6 +342,8 @@ void TCTSMainForm::PNL_EdidResize() {
 
 void TCTSMainForm::MENU_ExitClick() { close(); }
 
+void TCTSMainForm::About1Click() { dialogs_.about->exec(); }
+
 // ---- life cycle
 
 void TCTSMainForm::FormCreate(const QStringList& arguments) {
@@ -335,12 +380,29 @@ void TCTSMainForm::FormShow() {
     comDevice_ = settings_.ReadString(kSection, "Vardeko_COM_Device", "");
     linkTimeout_ = settings_.ReadInteger(kSection, "Vardeko_Timeout", 30);
     testDelay_ = settings_.ReadInteger(kSection, "Vardeko_TestDelay", 0);
+    if (dialogs_.options) {
+        dialogs_.options->UD_TimeoutLen->setValue(linkTimeout_);
+        dialogs_.options->UD_TestDelay->setValue(testDelay_);
+    }
 
     if (comDevice_.empty()) {
         ShowNotConnected(QStringLiteral("No COM communications port selected."),
                          QStringLiteral("Please, Use \"Tools->Options\" to select a communications port"));
+        // The port dialog runs once the window is up; without a port chosen
+        // the program ends.
+        QTimer::singleShot(0, this, [this] {
+            if (!dialogs_.options || dialogs_.options->exec() != QDialog::Accepted) {
+                QCoreApplication::quit();
+                close();
+                return;
+            }
+            comDevice_ = dialogs_.options->GetSelectedDevice();
+            settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
+            OpenLink(comDevice_);
+        });
         return;
     }
+    if (dialogs_.options) dialogs_.options->SelectDevice(comDevice_);
     OpenLink(comDevice_);
 }
 
@@ -362,6 +424,10 @@ void TCTSMainForm::FormClose() {
     settings_.WriteInteger(kSection, "Vardeko_Height", g.height());
     if (BTN_ShowHideStatus->text() != QStringLiteral("Show Status"))
         settings_.WriteInteger(kSection, "Vardeko_WindowDiv", UpperHeight());
+    if (dialogs_.options) {
+        linkTimeout_ = dialogs_.options->UD_TimeoutLen->value();
+        testDelay_ = dialogs_.options->UD_TestDelay->value();
+    }
     settings_.WriteInteger(kSection, "Vardeko_Timeout", linkTimeout_);
     settings_.WriteInteger(kSection, "Vardeko_TestDelay", testDelay_);
 }

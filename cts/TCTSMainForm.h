@@ -24,6 +24,14 @@
 #include "link/MV_Comm.h"
 #include "platform/RegistryIniFile.h"
 
+class TAudioSupportSelector;
+class TColorimetryEdit;
+class TDUTCfg;
+class TDutCapsForm;
+class TOptionsForm;
+class TSrcAboutForm;
+class TTestAutomation;
+class TTimingSelection;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -62,6 +70,23 @@ public:
 
     explicit TCTSMainForm(QWidget* parent = nullptr);
     ~TCTSMainForm() override;  // FormDestroy
+
+    // The dialogs the program creates once, after this window, and keeps.
+    struct Dialogs {
+        TOptionsForm* options = nullptr;
+        TSrcAboutForm* about = nullptr;
+        TColorimetryEdit* colorimetry = nullptr;
+        TTimingSelection* timing = nullptr;
+        TTestAutomation* automation = nullptr;
+        TAudioSupportSelector* audio = nullptr;
+        TDutCapsForm* dutCaps = nullptr;
+        TDUTCfg* dutCfg = nullptr;
+    };
+    // Creates them in their order, owned by the caller (the program's
+    // windows live until it ends).
+    static std::vector<std::unique_ptr<QWidget>> CreateDialogs(Dialogs& dialogs);
+    // Hands them to the window before it is first shown.
+    void SetDialogs(const Dialogs& dialogs);
 
     // Geometry from the settings and the -x -y -w -h switches (every
     // argument, the program path too), the upper container's height.
@@ -182,6 +207,8 @@ public:
     void Showprintpackets1Click();
     void BTN_ShowHideStatusClick();
     void DisconnectCOM1Click();
+    void MENU_OptionsClick();
+    void About1Click();
     void MENU_ExitClick();
     void BTN_RunTestsClick();
     void BTN_ClearTestResultsClick();
@@ -246,6 +273,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     platform::RegistryIniFile settings_{kRegistryKey};
+    Dialogs dialogs_;
 
     std::unique_ptr<MV_Comm> link_;
     uint64_t linkGeneration_ = 0;  // changes with every new link or disconnection

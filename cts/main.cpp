@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     {
         TCTSMainForm mainForm;
         mainForm.FormCreate(QCoreApplication::arguments());
+        TCTSMainForm::Dialogs dialogs;
+        const auto ownedDialogs = TCTSMainForm::CreateDialogs(dialogs);
+        mainForm.SetDialogs(dialogs);
 
         // The endpoint that the single-instance message reaches.
         std::unique_ptr<platform::MessageEndpoint> endpoint =

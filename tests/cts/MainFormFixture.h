@@ -1,10 +1,14 @@
 #pragma once
 // The main window against the simulated instrument on a pseudo-terminal:
-// settings in a temporary config folder (the registry-backed ini file), the
-// window built, created with the given arguments and shown offscreen.
+// settings in a temporary config folder (the registry-backed ini file, its
+// port the simulator's), the window built with its dialogs, created with the
+// given arguments and shown offscreen.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -30,11 +34,17 @@ protected:
         hadConfig_ = old != nullptr;
         setenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit().constData(), 1);
         ASSERT_TRUE(sim_.Start());
+        // The options dialog lists the simulator's pseudo-terminal, and the
+        // window opens it unless a test says otherwise.
+        setenv("EXTRA_SERIAL_PORTS", sim_.SlavePath().c_str(), 1);
+        StorePort(sim_.SlavePath());
     }
 
     void TearDown() override {
         form_.reset();
+        ownedDialogs_.clear();
         sim_.Stop();
+        unsetenv("EXTRA_SERIAL_PORTS");
         if (hadConfig_) setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
         else unsetenv("XDG_CONFIG_HOME");
     }
@@ -43,14 +53,36 @@ protected:
     void StorePort(const std::string& port) {
         ASSERT_TRUE(Settings().WriteString(TCTSMainForm::kSection, "Vardeko_COM_Device", port));
     }
+    void ForgetPort() { ASSERT_TRUE(Settings().DeleteKey(TCTSMainForm::kSection, "Vardeko_COM_Device")); }
 
     // Builds, creates and shows the window (which starts the connection).
     TCTSMainForm* Open(const QStringList& arguments = {QStringLiteral("vardeko")}) {
         form_ = std::make_unique<TCTSMainForm>();
         form_->FormCreate(arguments);
+        if (ownedDialogs_.empty()) ownedDialogs_ = TCTSMainForm::CreateDialogs(dialogs_);
+        form_->SetDialogs(dialogs_);
         form_->show();
         return form_.get();
     }
+
+    // Answers the next modal dialog with `result` once it is up; records
+    // which dialog it was.
+    void AnswerNextDialog(int result, std::function<void(QDialog*)> before = {}) {
+        answered_ = nullptr;
+        auto* timer = new QTimer;
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, result, before] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            timer->stop();
+            timer->deleteLater();
+            answered_ = dialog;
+            if (before) before(dialog);
+            dialog->done(result);
+        });
+        timer->start();
+    }
+    QDialog* answered_ = nullptr;
 
     static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kDeadlineMs) {
         return QTest::qWaitFor(condition, timeoutMs);
@@ -62,7 +94,6 @@ protected:
 
     // Opens the window on the simulator and waits for the pages.
     TCTSMainForm* OpenConnected() {
-        StorePort(sim_.SlavePath());
         TCTSMainForm* form = Open();
         EXPECT_TRUE(WaitConnected()) << form->LBL_NotConnectedHeadline->text().toStdString() << " / "
                                      << form->LB_NotConnected->text().toStdString();
@@ -72,6 +103,8 @@ protected:
     QTemporaryDir config_;
     sim::InstrumentSim sim_;
     std::unique_ptr<TCTSMainForm> form_;
+    TCTSMainForm::Dialogs dialogs_;
+    std::vector<std::unique_ptr<QWidget>> ownedDialogs_;
 
 private:
     std::string oldConfig_;

@@ -43,7 +43,6 @@ TEST_P(StartUpConnection, EndsAsTheInstrumentAnswers) {
     if (c.versionFault.fault != sim::Fault::None) sim_.SetFault(kVersion, c.versionFault);
     platform::MessageBoxInterceptor boxes;
 
-    StorePort(sim_.SlavePath());
     TCTSMainForm* form = Open();
     if (c.connected) {
         ASSERT_TRUE(WaitConnected()) << form->LBL_NotConnectedHeadline->text().toStdString();
@@ -148,12 +147,20 @@ TEST_F(MainFormFixture, MissingPortFailsTheCheckAsNoResponse) {
     EXPECT_EQ(form->LB_NotConnected->text().toStdString(), kNoResponseHint);
 }
 
-// No port stored: the panel asks for one and nothing is opened.
+// No port stored: the panel asks for one, the port dialog runs, and
+// nothing is opened before it has ended.
 TEST_F(MainFormFixture, NoStoredPortAsksForOne) {
+    ForgetPort();
+    std::string headline, explanation;
+    AnswerNextDialog(QDialog::Rejected, [&](QDialog*) {
+        headline = form_->LBL_NotConnectedHeadline->text().toStdString();
+        explanation = form_->LB_NotConnected->text().toStdString();
+        EXPECT_EQ(form_->Link(), nullptr);
+    });
     TCTSMainForm* form = Open();
-    EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("No COM communications port selected."));
-    EXPECT_EQ(form->LB_NotConnected->text(),
-              QStringLiteral("Please, Use \"Tools->Options\" to select a communications port"));
+    ASSERT_TRUE(WaitFor([&] { return answered_ != nullptr; }));
+    EXPECT_EQ(headline, "No COM communications port selected.");
+    EXPECT_EQ(explanation, "Please, Use \"Tools->Options\" to select a communications port");
     EXPECT_EQ(form->Link(), nullptr);
 }
 
@@ -203,7 +210,7 @@ TEST_F(MainFormFixture, DisconnectThenTryConnectionReopensThePort) {
 TEST_F(MainFormFixture, ReconnectIsQueuedAndStoresThePort) {
     TCTSMainForm* form = OpenConnected();
     ASSERT_TRUE(form->TC_Pages->isVisible());
-    ASSERT_TRUE(Settings().DeleteKey(TCTSMainForm::kSection, "Vardeko_COM_Device"));
+    ForgetPort();
     sim_.ClearReceived();
     form->Reconnect();
     // Nothing happens inside the call: the pages are still up.

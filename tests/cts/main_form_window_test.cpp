@@ -186,7 +186,8 @@ Qt::KeyboardModifiers Held() { return g_held; }
 
 TEST_F(MainFormFixture, ShowPrintPacketsNeedsShiftAndCtrlAndALink) {
     const auto previous = TCTSMainForm::SetModifierReader(&Held);
-    TCTSMainForm* form = Open();  // no port: no link
+    TCTSMainForm* form = OpenConnected();
+    form->DisconnectCOM1->trigger();  // no link
     const struct {
         Qt::KeyboardModifiers held;
         bool visible;
