@@ -7,6 +7,7 @@
 #include <QThread>
 #include <cmath>
 
+#include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
 #include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/TfrmMain.h"
@@ -49,7 +50,18 @@ void TfrmMain::AddMessage(const QString& text) {
     lbTextOut->repaint();
 }
 
-void TfrmMain::OnProtocolMessage(const std::string& text) { AddMessage(QString::fromStdString(text)); }
+void TfrmMain::OnProtocolMessage(const std::string& text) {
+    // The poller's queries are quiet, but a query made while no port is set
+    // reports that from the poller's thread: the list is the GUI thread's.
+    if (!platform::IsGuiThread()) {
+        std::weak_ptr<bool> alive = alive_;
+        platform::PostToGuiThread([this, alive, text] {
+            if (auto a = alive.lock(); a && *a) AddMessage(QString::fromStdString(text));
+        });
+        return;
+    }
+    AddMessage(QString::fromStdString(text));
+}
 
 // Link status
 

@@ -323,3 +323,46 @@ TEST_F(SelvitraTest, TextsFromTheSinkShowAsPlainText) {
 
 }  // namespace
 }  // namespace selvitra_test
+
+namespace selvitra_test {
+namespace {
+
+// The firmware-update button lets go of the port while the update dialog
+// runs (here a stand-in that records what it was given) and takes it back.
+TEST_F(SelvitraTest, FirmwareUpdateReleasesThePortAndResumesPolling) {
+    OpenConnected();
+    Control<QCheckBox>("cbMSAEnable")->setChecked(true);
+    QString given;
+    bool pollerStopped = false;
+    window->SetFirmwareUpdateRunner([&](const QString& port) {
+        given = port;
+        const size_t queries = sim.CommandCount();
+        QTest::qWait(1200);  // two poller cycles: nothing is asked while the dialog runs
+        pollerStopped = sim.CommandCount() == queries;
+    });
+    Click("btnUpdateFirmware");
+    EXPECT_EQ(given, QString::fromStdString(sim.SlavePath()));
+    EXPECT_TRUE(pollerStopped);
+    EXPECT_TRUE(window->Connected());
+    EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
+    // HDCP and MSA polling as before; the version is not read again.
+    const size_t hdcp = sim.CommandCount(0x22), msa = sim.CommandCount(0x27), version = sim.CommandCount(0x1C);
+    EXPECT_TRUE(WaitFor([&] { return sim.CommandCount(0x22) > hdcp && sim.CommandCount(0x27) > msa; }));
+    EXPECT_EQ(sim.CommandCount(0x1C), version);
+}
+
+TEST_F(SelvitraTest, APortThatCannotBeReopenedAfterTheUpdateIsTornDown) {
+    OpenConnected();
+    Click("btnUpdateLinkStatus");
+    window->SetFirmwareUpdateRunner([&](const QString&) { sim.HangUp(); });
+    Click("btnUpdateFirmware");
+    ASSERT_EQ(boxes.Texts().size(), 1u) << Boxes();
+    EXPECT_EQ(boxes.Texts()[0], "Failed to restore communications.");
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Text("lblFWVersion"), "NOT CONNECTED.");
+    EXPECT_EQ(Lamp("shCR0"), platform::Lamp::State::Off);
+    EXPECT_EQ(window->sbStatusPanels[0]->text(), "");
+}
+
+}  // namespace
+}  // namespace selvitra_test

@@ -47,7 +47,7 @@ TEST_F(SelvitraTest, AnEmptyDropDownKeepsTheStoredPortName) {
     EXPECT_EQ(Ini(SettingsFile()).ReadString("COM", "PortName", ""), "/dev/ttyGone");
 }
 
-TEST_F(SelvitraTest, PortsOfOneNameAreToldApartByTheirPath) {
+TEST_F(SelvitraTest, TheChosenPortOfSeveralIsTheOneConnected) {
     sim::SinkSim second;
     ASSERT_TRUE(second.Start());
     SetPorts(sim.SlavePath() + ":" + second.SlavePath());
