@@ -128,7 +128,7 @@ private:
     void ConnectHandlers();
     void FormCreate(const QStringList& arguments);
     void FormDestroy();
-    void ReadSettings(class QString* portName);
+    void ReadSettings(QString* portName);
     void WriteSettings();
     void FillPortList();
     void LayOutPages();
