@@ -3,17 +3,21 @@
 #include <QPushButton>
 
 #include "SelvitraFixture.h"
-#include "edid/editor/EditorTestSupport.h"
+#include "support/EdidFixtures.h"
 
 namespace selvitra_test {
 namespace {
 
-using editor_test::Block;
+using edid_fixtures::Block;
+
+// A CEA-861 block with a video data block (VIC 16, 4, 3) and the 1080p
+// detailed timing.
+Block CeaBlock() { return edid_fixtures::MakeCea({{0x43, 0x90, 0x04, 0x03}}, {edid_fixtures::Dtd1080p()}); }
 
 Block BaseWithExtensions(uint8_t count) {
-    Block b = editor_test::BaseBlock();
+    Block b = edid_fixtures::BaseBlock();
     b[126] = count;
-    editor_test::FixChecksum(b);
+    edid_fixtures::FixChecksum(b);
     return b;
 }
 
@@ -33,7 +37,7 @@ TEST_F(SelvitraTest, TheEditorIsEmbeddedInTheEdidPageWithItsReadAndWriteButtons)
 }
 
 TEST_F(SelvitraTest, ReadEdidReadsBlockZeroAndTheExtensionsItAnnounces) {
-    const Block base = BaseWithExtensions(1), cea = editor_test::CeaBlock();
+    const Block base = BaseWithExtensions(1), cea = CeaBlock();
     sim.SetEdidBlock(0, base);
     sim.SetEdidBlock(1, cea);
     OpenConnected();
@@ -52,10 +56,10 @@ TEST_F(SelvitraTest, ReadEdidReadsBlockZeroAndTheExtensionsItAnnounces) {
 TEST_F(SelvitraTest, ReadEdidStopsAtABlockTheLibraryRefuses) {
     Block displayId{};
     displayId[0] = 0x70;  // a DisplayID block: this build has no codec for it
-    editor_test::FixChecksum(displayId);
+    edid_fixtures::FixChecksum(displayId);
     sim.SetEdidBlock(0, BaseWithExtensions(2));
     sim.SetEdidBlock(1, displayId);
-    sim.SetEdidBlock(2, editor_test::CeaBlock());
+    sim.SetEdidBlock(2, CeaBlock());
     OpenConnected();
     Click("BTN_ReadEDID");
     EXPECT_TRUE(Messages().contains("EDID block #1 was refused by the EDID library."))
@@ -72,7 +76,7 @@ TEST_F(SelvitraTest, WriteEdidSendsEveryBlockAtItsSegmentAndOffset) {
     OpenConnected();
     ECHandle edid = window->EdidInstance();
     ECClearBlocks(edid);
-    const Block base = BaseWithExtensions(2), cea = editor_test::CeaBlock();
+    const Block base = BaseWithExtensions(2), cea = CeaBlock();
     ASSERT_GE(ECAddBlock(edid, base.data(), 128), 0);
     ASSERT_GE(ECAddBlock(edid, cea.data(), 128), 0);
     ASSERT_GE(ECAddBlock(edid, cea.data(), 128), 0);
