@@ -1,10 +1,11 @@
-// Selvitra, the sink monitor: creates its windows (the main window, then the
-// progress window) and runs the event loop.
+// Selvitra, the sink monitor: creates its windows (the main window, the
+// progress window, the firmware-update dialog) and runs the event loop.
 #include <QApplication>
 #include <exception>
 
 #include "platform/MessageBox.h"
 #include "platform/gui/QtPlatform.h"
+#include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/TfrmMain.h"
 
@@ -15,6 +16,9 @@ int main(int argc, char** argv) {
         TfrmMain frmMain(app.arguments());
         TProgressForm progressForm(&frmMain);
         frmMain.SetProgressForm(&progressForm);
+        // The updater, pallumo, lies in this program's folder.
+        TDPFirmwareUpdate frmFirmwareUpdate(&frmMain, QCoreApplication::applicationFilePath());
+        frmMain.SetFirmwareUpdateRunner([&](const QString& portName) { frmFirmwareUpdate.Execute(portName); });
         frmMain.show();
         app.exec();
     } catch (const std::exception& e) {
