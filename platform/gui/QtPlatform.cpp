@@ -13,6 +13,9 @@ namespace {
 
 MsgResult ShowQtBox(const MessageBoxRequest& r) {
     QMessageBox box(r.owner);
+    // Box texts often carry texts from the instrument, a file or the operator:
+    // never let Qt take one that looks like mark-up for rich text.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromUtf8(r.text.c_str()));
     box.setWindowTitle(QString::fromUtf8(r.title.c_str()));
     switch (r.icon) {
