@@ -18,9 +18,9 @@ inline constexpr int64_t kMaxImageBytes = 32768;
 inline constexpr int64_t kMaxTextFileBytes = 16 * 1024 * 1024;
 
 struct HexDump {
-  std::vector<uint8_t> bytes;  // kMaxImageBytes + 2, zero-filled; the nibbles collected
-  int64_t nibbles = 0;
-  bool tooLong = false;  // more than 65536 nibbles: reading stopped
+    std::vector<uint8_t> bytes;  // kMaxImageBytes + 2, zero-filled; the nibbles collected
+    int64_t nibbles = 0;
+    bool tooLong = false;  // more than 65536 nibbles: reading stopped
 };
 
 // Reads 8-bit text with the hex-dump grammar: hexadecimal digits are nibbles

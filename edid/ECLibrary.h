@@ -14,17 +14,17 @@ using ECHostCallback = void (*)(void* owner, uint32_t code, uint32_t number, con
 
 // Host callback codes (ECHostEvent).
 enum ECHostEvent : uint32_t {
-  EC_HOST_MESSAGE = 0x100,     // number: the message kind below
-  EC_HOST_WRITE_EDID = 0x200,  // number: the number of blocks
-  EC_HOST_READ_EDID = 0x400,   // number: 0
+    EC_HOST_MESSAGE = 0x100,     // number: the message kind below
+    EC_HOST_WRITE_EDID = 0x200,  // number: the number of blocks
+    EC_HOST_READ_EDID = 0x400,   // number: 0
 };
 
 // Kinds of EC_HOST_MESSAGE.
 enum ECHostMessageKind : uint32_t {
-  EC_MSG_FILE_ERROR = 0x80,
-  EC_MSG_ERROR = 0x40,
-  EC_MSG_WARNING = 0x20,
-  EC_MSG_INFORMATION = 0x10,
+    EC_MSG_FILE_ERROR = 0x80,
+    EC_MSG_ERROR = 0x40,
+    EC_MSG_WARNING = 0x20,
+    EC_MSG_INFORMATION = 0x10,
 };
 
 extern "C" {

@@ -1,8 +1,8 @@
 // Loading and saving E-EDID files (ECPrimary::LoadFile, ECPrimary::SaveFile).
 
+#include "edid/ECPrimary.h"
 #include "edid/ECFiles.h"
 #include "edid/core/ECFormat.h"
-#include "edid/ECPrimary.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,111 +21,111 @@ constexpr int kBlockBytes = 128;
 }  // namespace
 
 void ECPrimary::LoadFile(const QString& fileName) {
-  using namespace ec_files;
-  auto error = [this](const QString& text) { FileMessage(EC_MSG_FILE_ERROR, text, text); };
+    using namespace ec_files;
+    auto error = [this](const QString& text) { FileMessage(EC_MSG_FILE_ERROR, text, text); };
 
-  auto openFailed = [&] {
-    FileMessage(EC_MSG_FILE_ERROR, QStringLiteral("Failed to open file '") + fileName + QStringLiteral("'."),
-                QStringLiteral("Failed to open file"));
-  };
-  // Only regular files: a device or a pipe could block the open or never end.
-  QFile file(fileName);
-  if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
-    openFailed();
-    return;
-  }
-  const QString extension = LowerExtension(fileName);
-  const bool binary = extension == QLatin1String(".bin");
-  const int64_t limit = binary ? kMaxImageBytes : kMaxTextFileBytes;
-  auto tooLarge = [&] { error(ECWiden(binary ? kTooManyBlocksBin : kNoResources)); };
-  // Sizes are checked before anything is read into memory, and the reading
-  // stops past the limit whatever the size said.
-  if (file.size() > limit) {
-    tooLarge();
-    return;
-  }
-  QByteArray content;
-  try {
-    while (content.size() <= limit) {
-      const QByteArray piece = file.read(std::min<int64_t>(limit + 1 - content.size(), 1 << 20));
-      if (piece.isEmpty()) break;
-      content += piece;
+    auto openFailed = [&] {
+        FileMessage(EC_MSG_FILE_ERROR, QStringLiteral("Failed to open file '") + fileName + QStringLiteral("'."),
+                    QStringLiteral("Failed to open file"));
+    };
+    // Only regular files: a device or a pipe could block the open or never end.
+    QFile file(fileName);
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
+        openFailed();
+        return;
     }
-  } catch (const std::bad_alloc&) {
-    error(ECWiden(kNoResources));
-    return;
-  }
-  const bool readError = file.error() != QFileDevice::NoError;
-  file.close();
-  if (readError) {
-    openFailed();
-    return;
-  }
-  if (content.size() > limit) {
-    tooLarge();
-    return;
-  }
-  const int64_t size = content.size();
+    const QString extension = LowerExtension(fileName);
+    const bool binary = extension == QLatin1String(".bin");
+    const int64_t limit = binary ? kMaxImageBytes : kMaxTextFileBytes;
+    auto tooLarge = [&] { error(ECWiden(binary ? kTooManyBlocksBin : kNoResources)); };
+    // Sizes are checked before anything is read into memory, and the reading
+    // stops past the limit whatever the size said.
+    if (file.size() > limit) {
+        tooLarge();
+        return;
+    }
+    QByteArray content;
+    try {
+        while (content.size() <= limit) {
+            const QByteArray piece = file.read(std::min<int64_t>(limit + 1 - content.size(), 1 << 20));
+            if (piece.isEmpty()) break;
+            content += piece;
+        }
+    } catch (const std::bad_alloc&) {
+        error(ECWiden(kNoResources));
+        return;
+    }
+    const bool readError = file.error() != QFileDevice::NoError;
+    file.close();
+    if (readError) {
+        openFailed();
+        return;
+    }
+    if (content.size() > limit) {
+        tooLarge();
+        return;
+    }
+    const int64_t size = content.size();
 
-  HexDump image;
-  if (binary) {
-    image.bytes.assign(static_cast<size_t>(kMaxImageBytes) + 2, 0);
-    std::copy(content.begin(), content.end(), image.bytes.begin());
-    image.nibbles = 2 * size;
-  } else {
-    if (!extension.isEmpty() && extension != QLatin1String(".ecd"))
-      FileMessage(EC_MSG_WARNING, ECWiden(kUnknownExtension), ECWiden(kUnknownExtension));
-    image = ReadHexDump(content.constData(), content.size());
-    if (image.tooLong) error(ECWiden(kTooManyBlocksText));
-  }
-  const int64_t byteCount = image.nibbles / 2;
-  if (image.nibbles % (2 * kBlockBytes) != 0) {
-    error(ECFormatW("Error: Loaded %d bytes, but Loadsize must be a multiple of 128 bytes",
-                    static_cast<int>(byteCount)));
-    return;
-  }
+    HexDump image;
+    if (binary) {
+        image.bytes.assign(static_cast<size_t>(kMaxImageBytes) + 2, 0);
+        std::copy(content.begin(), content.end(), image.bytes.begin());
+        image.nibbles = 2 * size;
+    } else {
+        if (!extension.isEmpty() && extension != QLatin1String(".ecd"))
+            FileMessage(EC_MSG_WARNING, ECWiden(kUnknownExtension), ECWiden(kUnknownExtension));
+        image = ReadHexDump(content.constData(), content.size());
+        if (image.tooLong) error(ECWiden(kTooManyBlocksText));
+    }
+    const int64_t byteCount = image.nibbles / 2;
+    if (image.nibbles % (2 * kBlockBytes) != 0) {
+        error(ECFormatW("Error: Loaded %d bytes, but Loadsize must be a multiple of 128 bytes",
+                        static_cast<int>(byteCount)));
+        return;
+    }
 
-  ClearBlocks();
-  QString leftOut;
-  for (int64_t offset = 0; offset < byteCount; offset += kBlockBytes) {
-    const uint8_t* block = image.bytes.data() + offset;
-    if (AddBlock(block, kBlockBytes) >= 0) continue;
-    bool allZero = true;
-    for (int i = 0; i < kBlockBytes && allZero; ++i) allZero = block[i] == 0;
-    if (allZero) continue;
-    if (!leftOut.isEmpty()) leftOut += QStringLiteral(", ");
-    leftOut += ECFormatW("%d (%.2Xh)", static_cast<int>(offset / kBlockBytes), block[0]);
-  }
-  if (!leftOut.isEmpty()) {
-    const QString text = QStringLiteral("Blocks left out (not supported): ") + leftOut;
-    FileMessage(EC_MSG_WARNING, text, text);
-  }
+    ClearBlocks();
+    QString leftOut;
+    for (int64_t offset = 0; offset < byteCount; offset += kBlockBytes) {
+        const uint8_t* block = image.bytes.data() + offset;
+        if (AddBlock(block, kBlockBytes) >= 0) continue;
+        bool allZero = true;
+        for (int i = 0; i < kBlockBytes && allZero; ++i) allZero = block[i] == 0;
+        if (allZero) continue;
+        if (!leftOut.isEmpty()) leftOut += QStringLiteral(", ");
+        leftOut += ECFormatW("%d (%.2Xh)", static_cast<int>(offset / kBlockBytes), block[0]);
+    }
+    if (!leftOut.isEmpty()) {
+        const QString text = QStringLiteral("Blocks left out (not supported): ") + leftOut;
+        FileMessage(EC_MSG_WARNING, text, text);
+    }
 }
 
 void ECPrimary::SaveFile(const QString& fileName) {
-  QByteArray content;
-  if (ec_files::LowerExtension(fileName) == QLatin1String(".bin")) {
-    for (int32_t i = 0; i < collection_->Count(); ++i) {
-      uint8_t block[kBlockBytes];
-      if (collection_->GetBlock(i)->GetBytes(block, kBlockBytes) == kBlockBytes)
-        content.append(reinterpret_cast<const char*>(block), kBlockBytes);
+    QByteArray content;
+    if (ec_files::LowerExtension(fileName) == QLatin1String(".bin")) {
+        for (int32_t i = 0; i < collection_->Count(); ++i) {
+            uint8_t block[kBlockBytes];
+            if (collection_->GetBlock(i)->GetBytes(block, kBlockBytes) == kBlockBytes)
+                content.append(reinterpret_cast<const char*>(block), kBlockBytes);
+        }
+    } else {
+        content = ec_files::WriteEcdText(*collection_);
     }
-  } else {
-    content = ec_files::WriteEcdText(*collection_);
-  }
-  // The old file stays until the new one is complete: QSaveFile writes a
-  // temporary file beside it and renames it over the old one on commit.
-  QSaveFile file(fileName);
-  bool ok = file.open(QIODevice::WriteOnly);
-  if (ok) ok = file.write(content) == content.size();
-  // A write that fits the file's buffer reaches the disk only when the buffer
-  // is flushed, and commit() would rename a file that the flush left short
-  // (a full disk): flush first and fail the save when not everything is written.
-  if (ok) ok = file.flush();
-  if (ok) {
-    ok = file.commit();
-  } else {
-    file.cancelWriting();
-  }
-  if (!ok) FileMessage(EC_MSG_FILE_ERROR, ECWiden(kCannotSave), ECWiden(kCannotSave));
+    // The old file stays until the new one is complete: QSaveFile writes a
+    // temporary file beside it and renames it over the old one on commit.
+    QSaveFile file(fileName);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok) ok = file.write(content) == content.size();
+    // A write that fits the file's buffer reaches the disk only when the buffer
+    // is flushed, and commit() would rename a file that the flush left short
+    // (a full disk): flush first and fail the save when not everything is written.
+    if (ok) ok = file.flush();
+    if (ok) {
+        ok = file.commit();
+    } else {
+        file.cancelWriting();
+    }
+    if (!ok) FileMessage(EC_MSG_FILE_ERROR, ECWiden(kCannotSave), ECWiden(kCannotSave));
 }

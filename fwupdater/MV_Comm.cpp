@@ -37,10 +37,17 @@ std::unique_ptr<IntelHexDecoder> MV_Comm::Decode(const std::function<std::unique
         return image;
     } catch (const IntelHexError& e) {
         switch (e.kind()) {
-        case IntelHexError::Kind::FileOpen: Notice(notice::kFile, notice::kFileCannotOpen); break;
-        case IntelHexError::Kind::NoRecords: Notice(notice::kFile, notice::kFileNoRecords); break;
-        case IntelHexError::Kind::Corrupted: Notice(notice::kFile, notice::kFileCorrupted); break;
-        case IntelHexError::Kind::ReadPastEnd: break;
+            case IntelHexError::Kind::FileOpen:
+                Notice(notice::kFile, notice::kFileCannotOpen);
+                break;
+            case IntelHexError::Kind::NoRecords:
+                Notice(notice::kFile, notice::kFileNoRecords);
+                break;
+            case IntelHexError::Kind::Corrupted:
+                Notice(notice::kFile, notice::kFileCorrupted);
+                break;
+            case IntelHexError::Kind::ReadPastEnd:
+                break;
         }
         throw;
     }
@@ -61,10 +68,16 @@ void MV_Comm::UpdateFirmware(const std::string& fileName, const CompletionHook& 
         firmware_update::Run(*loader, *firmware, *this, firmware_update::Options{true});
     LinkResult result = LINK_OK;
     switch (outcome) {
-    case firmware_update::Outcome::Ok: result = LINK_OK; break;
-    case firmware_update::Outcome::Refused: result = LINK_REFUSED; break;
-    case firmware_update::Outcome::NoResponse:
-    case firmware_update::Outcome::Stopped: result = LINK_NO_RESPONSE; break;
+        case firmware_update::Outcome::Ok:
+            result = LINK_OK;
+            break;
+        case firmware_update::Outcome::Refused:
+            result = LINK_REFUSED;
+            break;
+        case firmware_update::Outcome::NoResponse:
+        case firmware_update::Outcome::Stopped:
+            result = LINK_NO_RESPONSE;
+            break;
     }
     // Cleanup: free both images, idle again, complete.
     loader.reset();

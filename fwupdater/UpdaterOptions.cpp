@@ -45,45 +45,49 @@ private:
     // Handles the option at index i; the index of the next argument to look
     // at, or nothing when the parsing ends with an error.
     std::optional<size_t> ParseOption(size_t i) {
-        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(args_[i].size() > 1 ? args_[i][1] : 0)));
+        const char letter =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(args_[i].size() > 1 ? args_[i][1] : 0)));
         const bool hasArg = i + 1 < args_.size();
         switch (letter) {
-        case '?':
-            s_.helpRequested = true;
-            return i + 1;
-        case 'q':
-            s_.informativeOff = true;
-            return i + 1;
-        case 'c': {
-            if (!hasArg) return Error("\n*** COM port setting requires COM port number\n", exit_code::kNoComNumberOrNoFile);
-            if (!s_.port.empty()) return Error("\n*** COM port already set.\n", exit_code::kFailed);
-            const int32_t n = ParseIntOption(args_[i + 1]);
-            if (n < 1 || n > 99) {
-                Error("\n*** COM port number is out of allowed range of 1-99\n", exit_code::kComNumberRange);
-                Notice(notice::kPort, notice::kPortFailed);
-                return std::nullopt;
+            case '?':
+                s_.helpRequested = true;
+                return i + 1;
+            case 'q':
+                s_.informativeOff = true;
+                return i + 1;
+            case 'c': {
+                if (!hasArg)
+                    return Error("\n*** COM port setting requires COM port number\n", exit_code::kNoComNumberOrNoFile);
+                if (!s_.port.empty()) return Error("\n*** COM port already set.\n", exit_code::kFailed);
+                const int32_t n = ParseIntOption(args_[i + 1]);
+                if (n < 1 || n > 99) {
+                    Error("\n*** COM port number is out of allowed range of 1-99\n", exit_code::kComNumberRange);
+                    Notice(notice::kPort, notice::kPortFailed);
+                    return std::nullopt;
+                }
+                s_.port = ComPortPath(n);
+                return i + 2;
             }
-            s_.port = ComPortPath(n);
-            return i + 2;
-        }
-        case 'd':
-            if (!hasArg) return Error("\n*** Device name setting requires a device name\n", exit_code::kNoDeviceName);
-            if (!s_.port.empty()) return Error("\n*** COM port already set.\n", exit_code::kFailed);
-            s_.port = args_[i + 1];
-            return i + 2;
-        case 'f':
-            if (!hasArg) return Error("\n*** Firmware file name setting requires a filename\n", exit_code::kNoFileName);
-            if (!env_.FileExists(args_[i + 1])) {
-                Error("\n*** Firmware file not found\n", exit_code::kFailed);
-                Notice(notice::kFile, notice::kFileNotFound);
-                return std::nullopt;
-            }
-            s_.firmwareFile = args_[i + 1];
-            return i + 2;
-        case 'm':
-            return NotifyOption(i);
-        default:
-            return Error("\n*** Unrecognized option", exit_code::kUnknownOption);
+            case 'd':
+                if (!hasArg)
+                    return Error("\n*** Device name setting requires a device name\n", exit_code::kNoDeviceName);
+                if (!s_.port.empty()) return Error("\n*** COM port already set.\n", exit_code::kFailed);
+                s_.port = args_[i + 1];
+                return i + 2;
+            case 'f':
+                if (!hasArg)
+                    return Error("\n*** Firmware file name setting requires a filename\n", exit_code::kNoFileName);
+                if (!env_.FileExists(args_[i + 1])) {
+                    Error("\n*** Firmware file not found\n", exit_code::kFailed);
+                    Notice(notice::kFile, notice::kFileNotFound);
+                    return std::nullopt;
+                }
+                s_.firmwareFile = args_[i + 1];
+                return i + 2;
+            case 'm':
+                return NotifyOption(i);
+            default:
+                return Error("\n*** Unrecognized option", exit_code::kUnknownOption);
         }
     }
 

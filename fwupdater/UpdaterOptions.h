@@ -29,18 +29,18 @@ struct UpdaterSettings {
     bool allOff = false;          // no error texts, usage or closing line feed either
     std::string port;             // device path
     std::string firmwareFile;
-    bool notify = false;          // window messages are posted (a registered name)
+    bool notify = false;  // window messages are posted (a registered name)
     std::string notifyName;
-    uint32_t notifyWindow = 0;    // endpoint id; 0xFFFFFFFF broadcasts
+    uint32_t notifyWindow = 0;  // endpoint id; 0xFFFFFFFF broadcasts
     int exitCode = exit_code::kOk;
-    bool parseFailed = false;     // the parsing ended with an error: no update
+    bool parseFailed = false;  // the parsing ended with an error: no update
 };
 
 // What the parser and the updater need from the outside world.
 class UpdaterEnvironment {
 public:
     virtual ~UpdaterEnvironment() = default;
-    virtual void Print(const std::string& text) = 0;  // standard output
+    virtual void Print(const std::string& text) = 0;                                 // standard output
     virtual void Post(const UpdaterSettings& s, uint32_t kind, uint32_t value) = 0;  // only called while s.notify
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool RegisterName(const std::string& name) = 0;

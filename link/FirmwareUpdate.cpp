@@ -68,10 +68,15 @@ private:
 
     Outcome End(Reply r, const std::string& failureText) {
         switch (r) {
-        case Reply::Ack: return Outcome::Ok;
-        case Reply::Refused: t_.FailureText(failureText); return Outcome::Refused;
-        case Reply::TimedOut: return Outcome::NoResponse;
-        case Reply::Stopped: break;
+            case Reply::Ack:
+                return Outcome::Ok;
+            case Reply::Refused:
+                t_.FailureText(failureText);
+                return Outcome::Refused;
+            case Reply::TimedOut:
+                return Outcome::NoResponse;
+            case Reply::Stopped:
+                break;
         }
         return Outcome::Stopped;
     }
@@ -151,9 +156,12 @@ private:
             if (elapsed > limit) return Reply::TimedOut;
             size_t n = 0;
             switch (t_.NextPayload(limit - elapsed + 1, payload, &n)) {
-            case Poll::Stop: return Reply::Stopped;
-            case Poll::Nothing: continue;
-            case Poll::Payload: break;
+                case Poll::Stop:
+                    return Reply::Stopped;
+                case Poll::Nothing:
+                    continue;
+                case Poll::Payload:
+                    break;
             }
             if (n == 1 && payload[0] == kAck) return Reply::Ack;
             if (n == 1 && payload[0] == kRefuse) return Reply::Refused;

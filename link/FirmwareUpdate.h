@@ -21,8 +21,8 @@
 
 namespace firmware_update {
 
-constexpr size_t kRamChunkBytes = 250;     // RAM frame: 5 + 250 = 255 bytes, the frame maximum
-constexpr size_t kFlashChunkBytes = 500;   // data bytes of one raw flash block
+constexpr size_t kRamChunkBytes = 250;       // RAM frame: 5 + 250 = 255 bytes, the frame maximum
+constexpr size_t kFlashChunkBytes = 500;     // data bytes of one raw flash block
 constexpr uint32_t kStepTimeoutUnits = 20;   // 2 s, in 100 ms units, for every framed step
 constexpr uint32_t kFlashTimeoutUnits = 50;  // 5 s from the raw block
 constexpr uint32_t kResetPauseMs = 600;      // after Reset is acknowledged

@@ -16,9 +16,12 @@ bool WorkerTransport::Write(const uint8_t* bytes, size_t n) {
 Poll WorkerTransport::NextPayload(uint32_t waitMs, uint8_t* payload, size_t* n) {
     const uint32_t sinceSend = ElapsedMs(lastSend_, platform::TickCountMs());
     switch (hooks_.ReceivePayload(payload, n, sinceSend + waitMs)) {
-    case LinkWorkerHooks::Receive::Payload: return Poll::Payload;
-    case LinkWorkerHooks::Receive::TimedOut: return Poll::Nothing;
-    case LinkWorkerHooks::Receive::Stopped: break;
+        case LinkWorkerHooks::Receive::Payload:
+            return Poll::Payload;
+        case LinkWorkerHooks::Receive::TimedOut:
+            return Poll::Nothing;
+        case LinkWorkerHooks::Receive::Stopped:
+            break;
     }
     return Poll::Stop;
 }
@@ -33,10 +36,13 @@ MV_Comm::WorkerSequence OnLinkWorker(std::unique_ptr<IntelHexDecoder> loader,
         l.reset();  // cleanup: both images are freed when the update ends
         f.reset();
         switch (outcome) {
-        case Outcome::Ok: return LINK_OK;
-        case Outcome::Refused: return LINK_REFUSED;
-        case Outcome::NoResponse:
-        case Outcome::Stopped: break;
+            case Outcome::Ok:
+                return LINK_OK;
+            case Outcome::Refused:
+                return LINK_REFUSED;
+            case Outcome::NoResponse:
+            case Outcome::Stopped:
+                break;
         }
         return LINK_NO_RESPONSE;
     };

@@ -1,11 +1,11 @@
 #include "link/IntelHexDecoder.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -85,7 +85,7 @@ uint32_t UpperAddress(std::string_view line) {
 // is opened without blocking, so a file swapped in between cannot block
 // either. A file larger than kMaxFileBytes is refused before it is read.
 std::string ReadHexFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) CannotOpen(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode)) CannotOpen(path, std::strerror(EISDIR));
     if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
@@ -208,9 +208,9 @@ void IntelHexDecoder::Parse(std::vector<std::string_view> lines) {
     std::vector<HexSegment> done;
     HexSegment current;
     bool haveSegment = false;
-    uint32_t base = 0;        // extended segment address x 16
-    uint32_t writeOffset = 0; // next write position in current.data
-    uint32_t expected = 0;    // 16-bit address the next data record continues at
+    uint32_t base = 0;         // extended segment address x 16
+    uint32_t writeOffset = 0;  // next write position in current.data
+    uint32_t expected = 0;     // 16-bit address the next data record continues at
 
     auto closeSegment = [&] {
         if (haveSegment && current.size() != 0) done.push_back(std::move(current));

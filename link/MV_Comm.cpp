@@ -15,13 +15,13 @@
 
 namespace {
 
-constexpr uint8_t kReplyLead = 0x71;   // 'q': every application request and reply
+constexpr uint8_t kReplyLead = 0x71;  // 'q': every application request and reply
 constexpr uint8_t kAck = 0x0C;
 constexpr uint8_t kRefuse = 0x0B;
 constexpr uint8_t kPrintPacket = 0x0D;
 constexpr uint8_t kStatusCode = 0x22;
-constexpr int kStatusPollPasses = 100;     // idle passes between status polls (about 1 s)
-constexpr int kStatusReplyLooks = 29;      // looks for the status reply, 10 ms apart
+constexpr int kStatusPollPasses = 100;  // idle passes between status polls (about 1 s)
+constexpr int kStatusReplyLooks = 29;   // looks for the status reply, 10 ms apart
 constexpr uint32_t kIdleSleepMs = 10;
 constexpr uint32_t kTestStatusRefusalSleepMs = 500;
 constexpr int kTestStatusRefusalLimit = 3;
@@ -45,7 +45,7 @@ constexpr uint16_t kFromCount = 0xFFFF;  // length given by the request's count
 
 struct RequestSpec {
     int32_t sendState;
-    uint8_t lead, code;            // the payload's first two bytes
+    uint8_t lead, code;  // the payload's first two bytes
     Field fields[3];
     uint8_t fieldCount;
     uint16_t inputLength;          // caller bytes after the fields (zeros when none given)
@@ -69,13 +69,22 @@ constexpr RequestSpec kRequests[] = {
     {kReadLog, 0x71, 0x13, {F::P1}, 1, 0, 0x71, 0x13, kFromCount, 40, 0, Refusal::Standard, Action::Copy},
     {kClearLog, 0x71, 0x14, {}, 0, 0, 0x71, kAck, 0, 40, 0, Refusal::Standard, Action::None},
     {kLinkStatus, 0x71, 0x19, {}, 0, 0, 0x71, 0x19, 28, 40, 200, Refusal::Standard, Action::Copy},
-    {kEdidRead, 0x71, 0x16, {F::P1, F::P2, F::P3}, 3, 0, 0x71, 0x16, kFromCount, 40, 0, Refusal::Standard,
+    {kEdidRead,
+     0x71,
+     0x16,
+     {F::P1, F::P2, F::P3},
+     3,
+     0,
+     0x71,
+     0x16,
+     kFromCount,
+     40,
+     0,
+     Refusal::Standard,
      Action::Copy},
-    {kEdidWrite, 0x71, 0x17, {F::P1, F::P2, F::Const80}, 3, 128, 0x71, kAck, 0, 60, 0, Refusal::Standard,
-     Action::None},
+    {kEdidWrite, 0x71, 0x17, {F::P1, F::P2, F::Const80}, 3, 128, 0x71, kAck, 0, 60, 0, Refusal::Standard, Action::None},
     {kDpcdRead, 0x71, 0x1A, {F::P1High, F::P1Low}, 2, 0, 0x71, 0x1A, 1, 40, 0, Refusal::Standard, Action::Copy},
-    {kDpcdWrite, 0x71, 0x1B, {F::P1High, F::P1Low, F::P2}, 3, 0, 0x71, kAck, 0, 40, 0, Refusal::Standard,
-     Action::None},
+    {kDpcdWrite, 0x71, 0x1B, {F::P1High, F::P1Low, F::P2}, 3, 0, 0x71, kAck, 0, 40, 0, Refusal::Standard, Action::None},
     {kOperatorResponse, 0x71, 0x1E, {F::P1}, 1, 0, 0x71, kAck, 0, 40, 0, Refusal::Standard, Action::None},
     {kLegacyProbe, 0xE0, 0xA2, {}, 0, 0, 0xE2, 0xA2, 0, 5, 0, Refusal::Probe, Action::None},
     {kColorimetry, 0x71, 0x21, {F::P1}, 1, kFromCount, 0x71, kAck, 0, 40, 0, Refusal::Standard, Action::None},
@@ -269,12 +278,24 @@ bool MV_Comm::Core::SendRequest(const RequestSpec& spec) {
     payload[n++] = spec.code;
     for (uint8_t i = 0; i < spec.fieldCount; ++i) {
         switch (spec.fields[i]) {
-            case Field::P1: payload[n++] = static_cast<uint8_t>(p1); break;
-            case Field::P1High: payload[n++] = static_cast<uint8_t>(p1 >> 8); break;
-            case Field::P1Low: payload[n++] = static_cast<uint8_t>(p1); break;
-            case Field::P2: payload[n++] = static_cast<uint8_t>(p2); break;
-            case Field::P3: payload[n++] = static_cast<uint8_t>(p3); break;
-            case Field::Const80: payload[n++] = 0x80; break;
+            case Field::P1:
+                payload[n++] = static_cast<uint8_t>(p1);
+                break;
+            case Field::P1High:
+                payload[n++] = static_cast<uint8_t>(p1 >> 8);
+                break;
+            case Field::P1Low:
+                payload[n++] = static_cast<uint8_t>(p1);
+                break;
+            case Field::P2:
+                payload[n++] = static_cast<uint8_t>(p2);
+                break;
+            case Field::P3:
+                payload[n++] = static_cast<uint8_t>(p3);
+                break;
+            case Field::Const80:
+                payload[n++] = 0x80;
+                break;
         }
     }
     const size_t inputLength = spec.inputLength == kFromCount ? count : spec.inputLength;
@@ -322,7 +343,8 @@ void MV_Comm::Core::Deliver(LinkResult result, const RequestSpec* spec, const ui
         if (n < 2 + need) return Complete(LINK_INVALID_RESPONSE);
         const uint8_t* data = p + 2;
         switch (spec->action) {
-            case Action::None: break;
+            case Action::None:
+                break;
             case Action::Copy:
                 if (reply) std::memcpy(reply, data, need);
                 break;
@@ -336,7 +358,9 @@ void MV_Comm::Core::Deliver(LinkResult result, const RequestSpec* spec, const ui
                 if (reply) *static_cast<uint16_t*>(reply) = static_cast<uint16_t>(data[0] * 256 + data[1]);
                 if (data[2] == 1) result = LINK_OK_LOG_OVERFLOW;
                 break;
-            case Action::StoreTestTimeout: testTimeout = requestTestTimeout; break;
+            case Action::StoreTestTimeout:
+                testTimeout = requestTestTimeout;
+                break;
         }
     }
     Complete(result);
@@ -513,8 +537,7 @@ MV_Comm::MV_Comm(int32_t mode, int32_t /*unused*/, const std::string& devicePath
     platform::BeginTimerResolution();
     if (core_->worker.Start([core = core_] { core->Run(); }) != platform::WorkerThread::StartResult::Running) {
         platform::EndTimerResolution();
-        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
-                                "link worker thread");
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "link worker thread");
     }
 }
 
@@ -549,8 +572,8 @@ void MV_Comm::SetStatusPollEnabled(bool on) { core_->statusPollEnabled.store(on)
 bool MV_Comm::ShowPrintPackets() const { return core_->showPrintPackets.load(); }
 bool MV_Comm::StatusPollEnabled() const { return core_->statusPollEnabled.load(); }
 
-void MV_Comm::Submit(int32_t sendState, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t count,
-                     const uint8_t* input, void* reply, Completion onComplete) {
+void MV_Comm::Submit(int32_t sendState, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t count, const uint8_t* input,
+                     void* reply, Completion onComplete) {
     Core& c = *core_;
     if (c.state.load(std::memory_order_acquire) != kIdle) {
         if (onComplete) onComplete(LINK_BUSY);

@@ -126,8 +126,8 @@ public:
     // Buffers stay the caller's and must stay valid until the completion.
     void QueryFirmwareVersion(uint8_t* reply3, Completion onComplete);
     void StartTest(uint8_t testId, uint32_t testTimeout100ms, const uint8_t* params20, Completion onComplete);
-    void StartTestDelayed(uint32_t delaySeconds, uint8_t testId, const uint8_t* params20,
-                          uint32_t testTimeout100ms, Completion onComplete);
+    void StartTestDelayed(uint32_t delaySeconds, uint8_t testId, const uint8_t* params20, uint32_t testTimeout100ms,
+                          Completion onComplete);
     void QueryTestResult(uint8_t* reply84, Completion onComplete);
     void QueryLogSize(uint16_t* size, Completion onComplete);
     void ReadLog(uint8_t* reply, uint16_t count, Completion onComplete);

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     try {
         const IntelHexDecoder loader{std::string_view(text)};
         if (loader.SegmentCount() == 0) return Refuse(file, "it holds no data");
-        if (loader.SegmentAddress(0) != kRamLoaderEntry) return Refuse(file, "its first segment does not start at 0x0500");
+        if (loader.SegmentAddress(0) != kRamLoaderEntry)
+            return Refuse(file, "its first segment does not start at 0x0500");
         for (size_t i = 0; i < loader.SegmentCount(); ++i) {
             if (uint64_t{loader.SegmentAddress(i)} + loader.SegmentSize(i) > 0x10000)
                 return Refuse(file, "segment " + std::to_string(i) + " reaches beyond 0xFFFF");

@@ -9,7 +9,8 @@
 USerIO::USerIO(const std::string& devicePath, ClockFn clock)
     : devicePath_(devicePath), clock_(clock ? clock : &platform::TickCountMs) {
     std::memset(ring_, 0, sizeof ring_);
-    if (!Open()) platform::ShowMessageBox("Failed to open port", "", platform::MsgIcon::Error, platform::MsgButtons::Ok);
+    if (!Open())
+        platform::ShowMessageBox("Failed to open port", "", platform::MsgIcon::Error, platform::MsgButtons::Ok);
 }
 
 USerIO::~USerIO() { Close(); }

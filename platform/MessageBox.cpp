@@ -26,8 +26,8 @@ MsgResult ShowMessageBox(const MessageBoxRequest& request) {
     return MsgResult::Ok;
 }
 
-MsgResult ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                         MsgButtons buttons, QWidget* owner) {
+MsgResult ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                         QWidget* owner) {
     return ShowMessageBox(MessageBoxRequest{owner, text, title, icon, buttons});
 }
 

@@ -25,9 +25,8 @@ using MessageBoxHandler = std::function<MsgResult(const MessageBoxRequest&)>;
 // through the installed handler (platform_gui installs QMessageBox); with no
 // handler it writes the text to stderr and answers Ok.
 MsgResult ShowMessageBox(const MessageBoxRequest& request);
-MsgResult ShowMessageBox(const std::string& text, const std::string& title,
-                         MsgIcon icon = MsgIcon::None, MsgButtons buttons = MsgButtons::Ok,
-                         QWidget* owner = nullptr);
+MsgResult ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon = MsgIcon::None,
+                         MsgButtons buttons = MsgButtons::Ok, QWidget* owner = nullptr);
 
 // Replaces the handler; returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);

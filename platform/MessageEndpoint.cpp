@@ -1,15 +1,15 @@
 #include "platform/MessageEndpoint.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -20,7 +20,7 @@ namespace {
 // refused.
 bool EnsurePrivateDir(const std::string& dir) {
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return false;
     return ::access(dir.c_str(), R_OK | W_OK | X_OK) == 0;

@@ -1,10 +1,10 @@
 #include "platform/PortList.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -59,8 +59,7 @@ std::vector<SerialPortInfo> ListSerialPorts() {
         }
     }
     std::sort(names.begin(), names.end());
-    for (const auto& name : names)
-        ports.push_back({"/dev/" + name, FriendlyName(name, sysTty / name)});
+    for (const auto& name : names) ports.push_back({"/dev/" + name, FriendlyName(name, sysTty / name)});
 
     if (const char* extra = std::getenv("EXTRA_SERIAL_PORTS")) {
         std::string list(extra);
@@ -69,7 +68,7 @@ std::vector<SerialPortInfo> ListSerialPorts() {
             size_t end = list.find(':', start);
             if (end == std::string::npos) end = list.size();
             std::string path = list.substr(start, end - start);
-            struct stat st{};
+            struct stat st {};
             if (!path.empty() && ::stat(path.c_str(), &st) == 0) ports.push_back({path, path});
             start = end + 1;
         }
@@ -84,8 +83,7 @@ std::vector<std::string> PortDisplayNames(const std::vector<SerialPortInfo>& por
         const auto sameName = [&](const SerialPortInfo& p) { return p.friendlyName == port.friendlyName; };
         if (std::count_if(ports.begin(), ports.end(), sameName) > 1)
             shown.push_back(port.friendlyName + " (" + port.devicePath + ")");
-        else
-            shown.push_back(port.friendlyName);
+        else shown.push_back(port.friendlyName);
     }
     return shown;
 }

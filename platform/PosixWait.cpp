@@ -1,10 +1,10 @@
 #include "platform/PosixWait.h"
 
-#include <cerrno>
-#include <chrono>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
 
 #include "platform/StopSignal.h"
 

@@ -1,9 +1,9 @@
 #include "platform/PseudoTerminal.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 #include "platform/PosixWait.h"
 

@@ -1,10 +1,10 @@
 #include "platform/SerialPort.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "platform/PosixWait.h"
 

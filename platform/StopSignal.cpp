@@ -1,9 +1,9 @@
 #include "platform/StopSignal.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 
@@ -24,8 +24,7 @@ void StopSignal::Set() {
 
 void StopSignal::Reset() {
     char buf[16];
-    while (::read(fds_[0], buf, sizeof buf) > 0) {
-    }
+    while (::read(fds_[0], buf, sizeof buf) > 0) {}
 }
 
 bool StopSignal::IsSet() const { return Wait(0); }

@@ -17,22 +17,23 @@ enum class Kind { List, Number, Interface, Version, MaxClock, Resolution, Aspect
 // One field: the byte that holds it (and the last byte it spans), the bit
 // position and width inside that byte, and its texts.
 struct VddiField {
-  const char* name;
-  uint32_t flags;
-  const char* items;  // item list or format
-  const char* hint;
-  Kind kind;
-  int byte;
-  int lastByte;
-  int shift;
-  int width;
-  const char* const* names;  // texts of the codes, List fields
-  int nameCount;
-  const char* rangeText;  // refusal of Number fields
+    const char* name;
+    uint32_t flags;
+    const char* items;  // item list or format
+    const char* hint;
+    Kind kind;
+    int byte;
+    int lastByte;
+    int shift;
+    int width;
+    const char* const* names;  // texts of the codes, List fields
+    int nameCount;
+    const char* rangeText;  // refusal of Number fields
 };
 
-const char* const kInterfaceNames[] = {"Analog", "LVDS", "RSDS", "DVI-D", "DVI-I (Analog)", "DVI-I (Digital)", "HDMI-A",
-                                       "HDMI-B", "MDDI", "Display Port", "IEEE-1394", "M1 (Analog)", "nM1 (Digital)"};
+const char* const kInterfaceNames[] = {"Analog",          "LVDS",        "RSDS",         "DVI-D", "DVI-I (Analog)",
+                                       "DVI-I (Digital)", "HDMI-A",      "HDMI-B",       "MDDI",  "Display Port",
+                                       "IEEE-1394",       "M1 (Analog)", "nM1 (Digital)"};
 const char* const kProtectionNames[] = {"None supported", "nHDCP", "DTCP", "DPCP (DisplayPort)"};
 const char* const kOrientationNames[] = {"Landscape", "Portrait", "Not fixed", "Undefined"};
 const char* const kRotationNames[] = {"No rotation", "90 degrees clockwise", "90 degrees counterclockwise",
@@ -130,280 +131,302 @@ constexpr int kAudioDelayField = 15;  // the groups go before this entry
 int Bits(const uint8_t* block, const VddiField& f) { return (block[f.byte] >> f.shift) & ((1 << f.width) - 1); }
 
 void PutBits(uint8_t* block, const VddiField& f, int value) {
-  const int mask = ((1 << f.width) - 1) << f.shift;
-  block[f.byte] = static_cast<uint8_t>((block[f.byte] & ~mask) | ((value << f.shift) & mask));
+    const int mask = ((1 << f.width) - 1) << f.shift;
+    block[f.byte] = static_cast<uint8_t>((block[f.byte] & ~mask) | ((value << f.shift) & mask));
 }
 
 // The 10-bit primaries 4 to 6: the byte of the high eight bits (24 to 29) and
 // where its low two bits lie.
 struct LowBits {
-  int byte;
-  int shift;
+    int byte;
+    int shift;
 };
 LowBits PrimaryLowBits(int highByte) {
-  static const LowBits kLow[] = {{22, 6}, {22, 4}, {22, 2}, {22, 0}, {23, 6}, {23, 4}};
-  return kLow[highByte - 24];
+    static const LowBits kLow[] = {{22, 6}, {22, 4}, {22, 2}, {22, 0}, {23, 6}, {23, 4}};
+    return kLow[highByte - 24];
 }
 
 // Clears the coordinates of the primaries beyond count (4, 5, 6 = bytes 24
 // to 29 with their low bits).
 void ClearPrimariesBeyond(uint8_t* block, int count) {
-  for (int high = 24 + 2 * count; high <= 29; ++high) {
-    block[high] = 0;
-    const LowBits low = PrimaryLowBits(high);
-    block[low.byte] = static_cast<uint8_t>(block[low.byte] & ~(3 << low.shift));
-  }
+    for (int high = 24 + 2 * count; high <= 29; ++high) {
+        block[high] = 0;
+        const LowBits low = PrimaryLowBits(high);
+        block[low.byte] = static_cast<uint8_t>(block[low.byte] & ~(3 << low.shift));
+    }
 }
 
 bool PrimariesBeyondSet(const uint8_t* block, int count) {
-  for (int high = 24 + 2 * count; high <= 29; ++high) {
-    const LowBits low = PrimaryLowBits(high);
-    if (block[high] || ((block[low.byte] >> low.shift) & 3)) return true;
-  }
-  return false;
+    for (int high = 24 + 2 * count; high <= 29; ++high) {
+        const LowBits low = PrimaryLowBits(high);
+        if (block[high] || ((block[low.byte] >> low.shift) & 3)) return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 void CEA861::BuildVddi(ECEntry* type, uint8_t* block) {
-  for (int i = 0; i < kFieldCount; ++i) {
-    if (i == kAudioDelayField) {
-      ECEntry* caps = AddGroup(type, "Misc. display caps.", block);
-      AddBit(caps, "Temporal dithering", " used", block + 16, 7);
-      AddBit(caps, "Spatial dithering", " used", block + 16, 6);
-      AddBit(caps, "Direct drive", "", block + 16, 5);
-      AddBit(caps, "Overdrive not recommended", "", block + 16, 4);
-      AddBit(caps, "Deinterlacing", " supported", block + 16, 3);
-      Add(caps, ECT_ACTION, "Reserved bits", ECBitsGoodBad, Set(&CEA861::ClearBitsEncode), "", "", block + 16, 0x07);
-      ECEntry* audio = AddGroup(type, "Audio flags", block);
-      AddBit(audio, "Audio support on video interface", "", block + 17, 7);
-      AddBit(audio, "Separate audio inputs provided", "", block + 17, 6);
-      AddBit(audio, "Audio input override", "", block + 17, 5);
-      Add(audio, ECT_ACTION, "Reserved bits", ECBitsGoodBad, Set(&CEA861::ClearBitsEncode), "", "", block + 17, 0x1F);
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (i == kAudioDelayField) {
+            ECEntry* caps = AddGroup(type, "Misc. display caps.", block);
+            AddBit(caps, "Temporal dithering", " used", block + 16, 7);
+            AddBit(caps, "Spatial dithering", " used", block + 16, 6);
+            AddBit(caps, "Direct drive", "", block + 16, 5);
+            AddBit(caps, "Overdrive not recommended", "", block + 16, 4);
+            AddBit(caps, "Deinterlacing", " supported", block + 16, 3);
+            Add(caps, ECT_ACTION, "Reserved bits", ECBitsGoodBad, Set(&CEA861::ClearBitsEncode), "", "", block + 16,
+                0x07);
+            ECEntry* audio = AddGroup(type, "Audio flags", block);
+            AddBit(audio, "Audio support on video interface", "", block + 17, 7);
+            AddBit(audio, "Separate audio inputs provided", "", block + 17, 6);
+            AddBit(audio, "Audio input override", "", block + 17, 5);
+            Add(audio, ECT_ACTION, "Reserved bits", ECBitsGoodBad, Set(&CEA861::ClearBitsEncode), "", "", block + 17,
+                0x1F);
+        }
+        const VddiField& f = kFields[i];
+        if (f.kind == Kind::Interface) {
+            AddRethink(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items,
+                       block, i, &CEA861::RethinkVddiInterface);
+        } else if (f.kind == Kind::Primaries) {
+            AddRethink(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items,
+                       block, i, &CEA861::RethinkVddiPrimaries);
+        } else {
+            Add(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items, block,
+                i);
+        }
     }
-    const VddiField& f = kFields[i];
-    if (f.kind == Kind::Interface) {
-      AddRethink(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items, block,
-                 i, &CEA861::RethinkVddiInterface);
-    } else if (f.kind == Kind::Primaries) {
-      AddRethink(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items, block,
-                 i, &CEA861::RethinkVddiPrimaries);
-    } else {
-      Add(type, f.flags, f.name, Get(&CEA861::GetVddiField), Set(&CEA861::SetVddiField), f.hint, f.items, block, i);
-    }
-  }
 }
 
 ECVariant CEA861::GetVddiField(int32_t field, uint8_t* block, EntryInfo*) {
-  const VddiField& f = kFields[field];
-  switch (f.kind) {
-    case Kind::List: {
-      const int code = Bits(block, f);
-      return ECVariant::OfText(code < f.nameCount ? f.names[code] : "RESERVED");
+    const VddiField& f = kFields[field];
+    switch (f.kind) {
+        case Kind::List: {
+            const int code = Bits(block, f);
+            return ECVariant::OfText(code < f.nameCount ? f.names[code] : "RESERVED");
+        }
+        case Kind::Number:
+            return ECVariant::OfInt(Bits(block, f));
+        case Kind::Interface:
+            return ECVariant::OfText(block[2] >= 0xD0 ? "RESERVED" : kInterfaceNames[block[2] >> 4]);
+        case Kind::Version:
+            return ECVariant::OfText(ECFormatW("%d.%d", block[3] >> 4, block[3] & 0x0F));
+        case Kind::MaxClock:
+            return ECVariant::OfInt((block[5] & 3) * 256 + block[6]);
+        case Kind::Resolution:
+            return ECVariant::OfInt(block[f.byte] | (block[f.byte + 1] << 8));
+        case Kind::Aspect:
+            return ECVariant::OfText(ECFormatW("%.2f:1", (block[11] + 100) * 0.01));
+        case Kind::Pitch:
+            return ECVariant::OfDouble(block[f.byte] * 0.01);
+        case Kind::AudioDelay:
+            return ECVariant::OfInt(((block[18] & 0x80) ? 2 : -2) * (block[18] & 0x7F));
+        case Kind::Primaries:
+            return ECVariant::OfInt(block[23] & 3);
     }
-    case Kind::Number: return ECVariant::OfInt(Bits(block, f));
-    case Kind::Interface:
-      return ECVariant::OfText(block[2] >= 0xD0 ? "RESERVED" : kInterfaceNames[block[2] >> 4]);
-    case Kind::Version: return ECVariant::OfText(ECFormatW("%d.%d", block[3] >> 4, block[3] & 0x0F));
-    case Kind::MaxClock: return ECVariant::OfInt((block[5] & 3) * 256 + block[6]);
-    case Kind::Resolution: return ECVariant::OfInt(block[f.byte] | (block[f.byte + 1] << 8));
-    case Kind::Aspect: return ECVariant::OfText(ECFormatW("%.2f:1", (block[11] + 100) * 0.01));
-    case Kind::Pitch: return ECVariant::OfDouble(block[f.byte] * 0.01);
-    case Kind::AudioDelay: return ECVariant::OfInt(((block[18] & 0x80) ? 2 : -2) * (block[18] & 0x7F));
-    case Kind::Primaries: return ECVariant::OfInt(block[23] & 3);
-  }
-  return ECVariant();
+    return ECVariant();
 }
 
 void CEA861::SetVddiField(int32_t field, uint8_t* block, EntryInfo* info, ECVariant value) {
-  const VddiField& f = kFields[field];
-  const int v = value.Integer;
-  const auto refuse = [this](const char* text) { Report(text, EC_LEVEL_ERROR); };
-  switch (f.kind) {
-    case Kind::List:
-      // The item index goes into the field's bits; an index that does not fit
-      // them (no selection) would write another code.
-      if (v < 0 || v >= (1 << f.width)) return refuse("Please, select an option");
-      break;
-    case Kind::Number:
-    case Kind::MaxClock:
-    case Kind::Resolution:
-      if (v < 0 || v >= (1 << f.width)) return refuse(f.rangeText);
-      break;
-    case Kind::Interface:
-      if (v < 0 || v > 13) return;  // no such interface: nothing is written
-      break;
-    case Kind::AudioDelay:
-      if (v < -254 || v > 254) return refuse("Out of range - Possible range -254-254ms");
-      break;
-    case Kind::Pitch:
-      if (!(value.Float >= 0 && value.Float <= 2.55)) return refuse("Out of range - Possible range 0.00-2.55mm");
-      break;
-    case Kind::Primaries:
-      if (v < 0 || v > 3) return refuse(f.rangeText);
-      break;
-    case Kind::Version:
-    case Kind::Aspect:
-      break;
-  }
-  if (!Writable(block, f.lastByte, info)) return;
+    const VddiField& f = kFields[field];
+    const int v = value.Integer;
+    const auto refuse = [this](const char* text) { Report(text, EC_LEVEL_ERROR); };
+    switch (f.kind) {
+        case Kind::List:
+            // The item index goes into the field's bits; an index that does not fit
+            // them (no selection) would write another code.
+            if (v < 0 || v >= (1 << f.width)) return refuse("Please, select an option");
+            break;
+        case Kind::Number:
+        case Kind::MaxClock:
+        case Kind::Resolution:
+            if (v < 0 || v >= (1 << f.width)) return refuse(f.rangeText);
+            break;
+        case Kind::Interface:
+            if (v < 0 || v > 13) return;  // no such interface: nothing is written
+            break;
+        case Kind::AudioDelay:
+            if (v < -254 || v > 254) return refuse("Out of range - Possible range -254-254ms");
+            break;
+        case Kind::Pitch:
+            if (!(value.Float >= 0 && value.Float <= 2.55)) return refuse("Out of range - Possible range 0.00-2.55mm");
+            break;
+        case Kind::Primaries:
+            if (v < 0 || v > 3) return refuse(f.rangeText);
+            break;
+        case Kind::Version:
+        case Kind::Aspect:
+            break;
+    }
+    if (!Writable(block, f.lastByte, info)) return;
 
-  switch (f.kind) {
-    case Kind::List:
-    case Kind::Number: PutBits(block, f, v); break;
-    case Kind::Interface: {
-      // The low nibble becomes analog subtype 0 or one lane.
-      const bool noLanes = v == 0 || v == 4 || v == 10 || v == 11;
-      block[2] = static_cast<uint8_t>(v * 16 + (noLanes ? 0 : 1));
-      break;
+    switch (f.kind) {
+        case Kind::List:
+        case Kind::Number:
+            PutBits(block, f, v);
+            break;
+        case Kind::Interface: {
+            // The low nibble becomes analog subtype 0 or one lane.
+            const bool noLanes = v == 0 || v == 4 || v == 10 || v == 11;
+            block[2] = static_cast<uint8_t>(v * 16 + (noLanes ? 0 : 1));
+            break;
+        }
+        case Kind::Version: {
+            const QString text = value.Text;
+            const qsizetype dot = text.indexOf(QLatin1Char('.'));
+            const int version = ECTextToInt(dot < 0 ? text : text.left(dot));
+            const int revision = dot < 0 ? 0 : ECTextToInt(text.mid(dot + 1));
+            if (version < 0 || version > 15) return refuse("Version out of range - Possible range 0-15");
+            if (revision < 0 || revision > 15) return refuse("Revision out of range - Possible range 0-15");
+            block[3] = static_cast<uint8_t>(version * 16 + revision);
+            break;
+        }
+        case Kind::MaxClock:
+            block[5] = static_cast<uint8_t>((block[5] & 0xFC) | (v >> 8));
+            block[6] = static_cast<uint8_t>(v & 0xFF);
+            break;
+        case Kind::Resolution:
+            block[f.byte] = static_cast<uint8_t>(v & 0xFF);
+            block[f.byte + 1] = static_cast<uint8_t>(v >> 8);
+            break;
+        case Kind::Aspect: {
+            const QString text = value.Text;
+            const qsizetype colon = text.indexOf(QLatin1Char(':'));
+            const double left = ECTextToDouble(colon < 0 ? text : text.left(colon));
+            const double right = colon < 0 ? 0.0 : ECTextToDouble(text.mid(colon + 1));
+            if (left == 0 || right == 0) return refuse("Invalid Aspect ratio - Enter aspect as <value>:<value>");
+            if (left < right) return refuse("The left value must be greater than right value");
+            const double ratio = left / right;
+            // Written so that a ratio that is not a number ("nan", "inf:inf") is refused too.
+            if (!(ratio >= 1 && ratio <= 3.55))
+                return refuse("Out of range - Aspect must be in range of 1:1 to 3.55:1");
+            block[11] = static_cast<uint8_t>(static_cast<int>((ratio - 0.995) * 100));
+            break;
+        }
+        case Kind::Pitch:
+            block[f.byte] = static_cast<uint8_t>(static_cast<int>(value.Float * 100));
+            break;
+        case Kind::AudioDelay:
+            block[18] = static_cast<uint8_t>(v < 0 ? -v / 2 : v / 2 + 0x80);
+            break;
+        case Kind::Primaries:
+            ClearPrimariesBeyond(block, v);
+            block[23] = static_cast<uint8_t>((block[23] & 0xFC) | v);
+            return;  // the entry encodes through its rethink
     }
-    case Kind::Version: {
-      const QString text = value.Text;
-      const qsizetype dot = text.indexOf(QLatin1Char('.'));
-      const int version = ECTextToInt(dot < 0 ? text : text.left(dot));
-      const int revision = dot < 0 ? 0 : ECTextToInt(text.mid(dot + 1));
-      if (version < 0 || version > 15) return refuse("Version out of range - Possible range 0-15");
-      if (revision < 0 || revision > 15) return refuse("Revision out of range - Possible range 0-15");
-      block[3] = static_cast<uint8_t>(version * 16 + revision);
-      break;
-    }
-    case Kind::MaxClock:
-      block[5] = static_cast<uint8_t>((block[5] & 0xFC) | (v >> 8));
-      block[6] = static_cast<uint8_t>(v & 0xFF);
-      break;
-    case Kind::Resolution:
-      block[f.byte] = static_cast<uint8_t>(v & 0xFF);
-      block[f.byte + 1] = static_cast<uint8_t>(v >> 8);
-      break;
-    case Kind::Aspect: {
-      const QString text = value.Text;
-      const qsizetype colon = text.indexOf(QLatin1Char(':'));
-      const double left = ECTextToDouble(colon < 0 ? text : text.left(colon));
-      const double right = colon < 0 ? 0.0 : ECTextToDouble(text.mid(colon + 1));
-      if (left == 0 || right == 0) return refuse("Invalid Aspect ratio - Enter aspect as <value>:<value>");
-      if (left < right) return refuse("The left value must be greater than right value");
-      const double ratio = left / right;
-      // Written so that a ratio that is not a number ("nan", "inf:inf") is refused too.
-      if (!(ratio >= 1 && ratio <= 3.55)) return refuse("Out of range - Aspect must be in range of 1:1 to 3.55:1");
-      block[11] = static_cast<uint8_t>(static_cast<int>((ratio - 0.995) * 100));
-      break;
-    }
-    case Kind::Pitch: block[f.byte] = static_cast<uint8_t>(static_cast<int>(value.Float * 100)); break;
-    case Kind::AudioDelay: block[18] = static_cast<uint8_t>(v < 0 ? -v / 2 : v / 2 + 0x80); break;
-    case Kind::Primaries:
-      ClearPrimariesBeyond(block, v);
-      block[23] = static_cast<uint8_t>((block[23] & 0xFC) | v);
-      return;  // the entry encodes through its rethink
-  }
-  Encode();
+    Encode();
 }
 
 void CEA861::RethinkVddiInterface(ECEntry* entry) {
-  if (SkipRethink(entry)) return;
-  entry->DeleteChilds();
-  Encode();
-  uint8_t* block = entry->GetData();
-  if (block[2] >= 0xD0) return;
-  static const char* const kLanes15 = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n14\r\n15";
-  switch (block[2] >> 4) {
-    case 0:
-      Add(entry, ECT_LIST, "Analog interface type", Get(&CEA861::GetAnalogType), Set(&CEA861::SetAnalogType), "",
-          "15HD/VGA (VESA EDDC std. pinout)\r\nVESA NAVI-V (15HD)\r\nVESA NAVI-D", block + 2, 15);
-      break;
-    case 1:
-    case 2:
-      Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "", kLanes15,
-          block + 2, 15);
-      break;
-    case 3:
-    case 5:
-    case 8:
-    case 12:
-      Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "", "1\r\n2",
-          block + 2, 15);
-      break;
-    case 9:
-      Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "", "1\r\n2\r\n4",
-          block + 2, 15);
-      break;
-    default: break;  // interfaces without a sub-field
-  }
+    if (SkipRethink(entry)) return;
+    entry->DeleteChilds();
+    Encode();
+    uint8_t* block = entry->GetData();
+    if (block[2] >= 0xD0) return;
+    static const char* const kLanes15 = "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n11\r\n12\r\n13\r\n14\r\n15";
+    switch (block[2] >> 4) {
+        case 0:
+            Add(entry, ECT_LIST, "Analog interface type", Get(&CEA861::GetAnalogType), Set(&CEA861::SetAnalogType), "",
+                "15HD/VGA (VESA EDDC std. pinout)\r\nVESA NAVI-V (15HD)\r\nVESA NAVI-D", block + 2, 15);
+            break;
+        case 1:
+        case 2:
+            Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "", kLanes15,
+                block + 2, 15);
+            break;
+        case 3:
+        case 5:
+        case 8:
+        case 12:
+            Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "", "1\r\n2",
+                block + 2, 15);
+            break;
+        case 9:
+            Add(entry, ECT_LIST_TEXT, "Lanes / Channels", Get(&CEA861::GetLanes), Set(&CEA861::SetLanes), "",
+                "1\r\n2\r\n4", block + 2, 15);
+            break;
+        default:
+            break;  // interfaces without a sub-field
+    }
 }
 
-ECVariant CEA861::GetLanes(int32_t, uint8_t* data, EntryInfo*) { return ECVariant::OfText(ECFormatW("%d", data[0] & 0x0F)); }
+ECVariant CEA861::GetLanes(int32_t, uint8_t* data, EntryInfo*) {
+    return ECVariant::OfText(ECFormatW("%d", data[0] & 0x0F));
+}
 
 void CEA861::SetLanes(int32_t, uint8_t* data, EntryInfo* info, ECVariant value) {
-  if (value.Integer < 0 || value.Integer > 15) {
-    Report("Out of range - Possible range 0-15", EC_LEVEL_ERROR);
-    return;
-  }
-  if (!Writable(data, 0, info)) return;
-  data[0] = static_cast<uint8_t>((data[0] & 0xF0) | value.Integer);
-  Encode();
+    if (value.Integer < 0 || value.Integer > 15) {
+        Report("Out of range - Possible range 0-15", EC_LEVEL_ERROR);
+        return;
+    }
+    if (!Writable(data, 0, info)) return;
+    data[0] = static_cast<uint8_t>((data[0] & 0xF0) | value.Integer);
+    Encode();
 }
 
 ECVariant CEA861::GetAnalogType(int32_t, uint8_t* data, EntryInfo*) {
-  static const char* const kNames[] = {"15HD/VGA (VESA EDDC std. pinout)", "VESA NAVI-V (15HD)", "VESA NAVI-D"};
-  const int code = data[0] & 0x0F;
-  return ECVariant::OfText(code < 3 ? kNames[code] : "RESERVED");
+    static const char* const kNames[] = {"15HD/VGA (VESA EDDC std. pinout)", "VESA NAVI-V (15HD)", "VESA NAVI-D"};
+    const int code = data[0] & 0x0F;
+    return ECVariant::OfText(code < 3 ? kNames[code] : "RESERVED");
 }
 
 void CEA861::SetAnalogType(int32_t, uint8_t* data, EntryInfo* info, ECVariant value) {
-  if (value.Integer < 0 || value.Integer > 15) {
-    Report("Please, select an option", EC_LEVEL_ERROR);
-    return;
-  }
-  if (!Writable(data, 0, info)) return;
-  data[0] = static_cast<uint8_t>((data[0] & 0xF0) | value.Integer);
-  Encode();
+    if (value.Integer < 0 || value.Integer > 15) {
+        Report("Please, select an option", EC_LEVEL_ERROR);
+        return;
+    }
+    if (!Writable(data, 0, info)) return;
+    data[0] = static_cast<uint8_t>((data[0] & 0xF0) | value.Integer);
+    Encode();
 }
 
 void CEA861::RethinkVddiPrimaries(ECEntry* entry) {
-  if (SkipRethink(entry)) return;
-  entry->DeleteChilds();
-  Encode();
-  uint8_t* block = entry->GetData();
-  const int count = block[23] & 3;
-  for (int primary = 6; primary >= 4; --primary) {
-    if (primary - 3 > count) continue;
-    const int high = 24 + 2 * (primary - 4);
-    const std::string x = "Primary color " + std::to_string(primary) + ", X coordinate";
-    const std::string y = "Primary color " + std::to_string(primary) + ", Y coordinate";
-    Add(entry, ECT_FLOAT, x.c_str(), Get(&CEA861::GetPrimary), Set(&CEA861::SetPrimary), "0-1", "", block, high);
-    Add(entry, ECT_FLOAT, y.c_str(), Get(&CEA861::GetPrimary), Set(&CEA861::SetPrimary), "0-1", "", block, high + 1);
-  }
-  Add(entry, ECT_ACTION, "Reserved bits", Get(&CEA861::GetPrimaryReserved), Set(&CEA861::ClearPrimaryReserved), "", "",
-      block, 0);
+    if (SkipRethink(entry)) return;
+    entry->DeleteChilds();
+    Encode();
+    uint8_t* block = entry->GetData();
+    const int count = block[23] & 3;
+    for (int primary = 6; primary >= 4; --primary) {
+        if (primary - 3 > count) continue;
+        const int high = 24 + 2 * (primary - 4);
+        const std::string x = "Primary color " + std::to_string(primary) + ", X coordinate";
+        const std::string y = "Primary color " + std::to_string(primary) + ", Y coordinate";
+        Add(entry, ECT_FLOAT, x.c_str(), Get(&CEA861::GetPrimary), Set(&CEA861::SetPrimary), "0-1", "", block, high);
+        Add(entry, ECT_FLOAT, y.c_str(), Get(&CEA861::GetPrimary), Set(&CEA861::SetPrimary), "0-1", "", block,
+            high + 1);
+    }
+    Add(entry, ECT_ACTION, "Reserved bits", Get(&CEA861::GetPrimaryReserved), Set(&CEA861::ClearPrimaryReserved), "",
+        "", block, 0);
 }
 
 ECVariant CEA861::GetPrimary(int32_t byte, uint8_t* block, EntryInfo*) {
-  const LowBits low = PrimaryLowBits(byte);
-  const int code = block[byte] * 4 + ((block[low.byte] >> low.shift) & 3);
-  return ECVariant::OfDouble(std::floor(code / 1024.0 * 1000 + 0.5) * 0.001);
+    const LowBits low = PrimaryLowBits(byte);
+    const int code = block[byte] * 4 + ((block[low.byte] >> low.shift) & 3);
+    return ECVariant::OfDouble(std::floor(code / 1024.0 * 1000 + 0.5) * 0.001);
 }
 
 void CEA861::SetPrimary(int32_t byte, uint8_t* block, EntryInfo* info, ECVariant value) {
-  if (!(value.Float >= 0 && value.Float <= 1)) {
-    Report("Out of range - Possible range 0.000 - 1.000", EC_LEVEL_ERROR);
-    return;
-  }
-  if (!Writable(block, byte, info)) return;
-  // Values from 1023.5/1024 on round to 1024, which a 10-bit code cannot hold.
-  const int code = std::min(static_cast<int>(value.Float * 1024 + 0.5), 1023);
-  const LowBits low = PrimaryLowBits(byte);
-  block[byte] = static_cast<uint8_t>(code >> 2);
-  block[low.byte] = static_cast<uint8_t>((block[low.byte] & ~(3 << low.shift)) | ((code & 3) << low.shift));
-  Encode();
+    if (!(value.Float >= 0 && value.Float <= 1)) {
+        Report("Out of range - Possible range 0.000 - 1.000", EC_LEVEL_ERROR);
+        return;
+    }
+    if (!Writable(block, byte, info)) return;
+    // Values from 1023.5/1024 on round to 1024, which a 10-bit code cannot hold.
+    const int code = std::min(static_cast<int>(value.Float * 1024 + 0.5), 1023);
+    const LowBits low = PrimaryLowBits(byte);
+    block[byte] = static_cast<uint8_t>(code >> 2);
+    block[low.byte] = static_cast<uint8_t>((block[low.byte] & ~(3 << low.shift)) | ((code & 3) << low.shift));
+    Encode();
 }
 
 ECVariant CEA861::GetPrimaryReserved(int32_t, uint8_t* block, EntryInfo*) {
-  const bool bad = (block[23] & 0x0C) || PrimariesBeyondSet(block, block[23] & 3);
-  return ECVariant::OfText(bad ? "Bad" : "Good");
+    const bool bad = (block[23] & 0x0C) || PrimariesBeyondSet(block, block[23] & 3);
+    return ECVariant::OfText(bad ? "Bad" : "Good");
 }
 
 void CEA861::ClearPrimaryReserved(int32_t, uint8_t* block, EntryInfo* info, ECVariant) {
-  if (!Writable(block, 29, info)) return;
-  ClearPrimariesBeyond(block, block[23] & 3);
-  block[23] &= 0xF3;
-  Encode();
+    if (!Writable(block, 29, info)) return;
+    ClearPrimariesBeyond(block, block[23] & 3);
+    block[23] &= 0xF3;
+    Encode();
 }

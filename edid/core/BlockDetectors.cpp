@@ -12,13 +12,13 @@
 #include "edid/vesa/VESA_EDID.h"
 
 const std::vector<ECBlockCodec>& ECBlockCodecs() {
-  static const std::vector<ECBlockCodec> codecs = {
-      {&VESA_EDID::Detect, &VESA_EDID::Create},  // VESA_EDID detector (base block, 00 FF FF FF FF FF FF 00)
-      {&CEA861::Detect, &CEA861::Create},  // CEA861 detector (tag 02h)
-      {&VESA_BME::Detect, &VESA_BME::Create},
+    static const std::vector<ECBlockCodec> codecs = {
+        {&VESA_EDID::Detect, &VESA_EDID::Create},  // VESA_EDID detector (base block, 00 FF FF FF FF FF FF 00)
+        {&CEA861::Detect, &CEA861::Create},        // CEA861 detector (tag 02h)
+        {&VESA_BME::Detect, &VESA_BME::Create},
 #if EDID_HAS_DISPLAYID
-      {&VESA_DisplayID::Detect, &VESA_DisplayID::Create},
+        {&VESA_DisplayID::Detect, &VESA_DisplayID::Create},
 #endif
-  };
-  return codecs;
+    };
+    return codecs;
 }

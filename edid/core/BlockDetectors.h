@@ -15,12 +15,11 @@ using ECCodecDeleter = void (*)(ECHelper* codec);
 using ECBlockDetector = ECCodecDeleter (*)(const uint8_t* bytes, int32_t length);
 // Creates the codec: (collection root, block index, length, the parser's own
 // bytes, tree view or none).
-using ECCodecFactory = ECHelper* (*)(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes,
-                                     ECTreeView* view);
+using ECCodecFactory = ECHelper* (*)(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes, ECTreeView* view);
 
 struct ECBlockCodec {
-  ECBlockDetector detect;
-  ECCodecFactory create;
+    ECBlockDetector detect;
+    ECCodecFactory create;
 };
 
 // The detectors of this build, in order.

@@ -10,13 +10,12 @@
 #include <string>
 
 class ECException : public std::exception {
- public:
-  explicit ECException(const QString& message)
-      : message_(message), utf8_(message.toStdString()) {}
-  const QString& Message() const noexcept { return message_; }
-  const char* what() const noexcept override { return utf8_.c_str(); }
+public:
+    explicit ECException(const QString& message) : message_(message), utf8_(message.toStdString()) {}
+    const QString& Message() const noexcept { return message_; }
+    const char* what() const noexcept override { return utf8_.c_str(); }
 
- private:
-  QString message_;
-  std::string utf8_;
+private:
+    QString message_;
+    std::string utf8_;
 };

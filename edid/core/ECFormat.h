@@ -27,6 +27,6 @@ double ECStrToDouble(const char* text, char** end);
 // for the ANSI code page of the original platform.
 inline QString ECWiden(const char* text) { return QString::fromLatin1(text); }
 inline QString ECWiden(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 inline std::string ECNarrow(const QString& text) { return text.toLatin1().toStdString(); }

@@ -13,37 +13,37 @@
 #include <QPointer>
 
 class TECFormInstance : public ECEditorWindow, public ECCollectionDialog {
- public:
-  TECFormInstance();
-  ~TECFormInstance() override;
+public:
+    TECFormInstance();
+    ~TECFormInstance() override;
 
-  // The factory of editor windows for ECCreate: null when the process has
-  // no QApplication (no window can exist then).
-  static ECEditorWindow* Create();
+    // The factory of editor windows for ECCreate: null when the process has
+    // no QApplication (no window can exist then).
+    static ECEditorWindow* Create();
 
-  TECForm* Form() const { return form_; }
+    TECForm* Form() const { return form_; }
 
-  // ECEditorWindow
-  ECTreeView* TreeView() override { return &tree_; }
-  ECCollectionDialog* CollectionDialog() override { return this; }
-  ECLogList* LogList() override { return &log_; }
-  void SetCollection(ECCollection* collection) override;
-  void BindActions(std::function<void(const QString&)> load, std::function<void(const QString&)> save,
-                   std::function<void()> write, std::function<void()> read) override;
-  void BeginTreeUpdate() override;
-  void EndTreeUpdate() override;
-  bool SetOptions(uint32_t options) override;
-  bool Embed(void* hostWindow) override;
-  void FitToParent() override;
-  void ShowFileMessage(uint32_t kind, const QString& text) override;
+    // ECEditorWindow
+    ECTreeView* TreeView() override { return &tree_; }
+    ECCollectionDialog* CollectionDialog() override { return this; }
+    ECLogList* LogList() override { return &log_; }
+    void SetCollection(ECCollection* collection) override;
+    void BindActions(std::function<void(const QString&)> load, std::function<void(const QString&)> save,
+                     std::function<void()> write, std::function<void()> read) override;
+    void BeginTreeUpdate() override;
+    void EndTreeUpdate() override;
+    bool SetOptions(uint32_t options) override;
+    bool Embed(void* hostWindow) override;
+    void FitToParent() override;
+    void ShowFileMessage(uint32_t kind, const QString& text) override;
 
-  // ECCollectionDialog
-  void Open(ECCollection* collection) override;
+    // ECCollectionDialog
+    void Open(ECCollection* collection) override;
 
- private:
-  QPointer<TECForm> form_;
-  ECTreeWidgetView tree_;
-  ECLogListWidget log_;
+private:
+    QPointer<TECForm> form_;
+    ECTreeWidgetView tree_;
+    ECLogListWidget log_;
 };
 
 // The editor instance behind a library handle (null for none or headless).

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 struct TimingPreset {
-  const char* name;  // at most 31 characters
-  uint8_t bytes[18];
+    const char* name;  // at most 31 characters
+    uint8_t bytes[18];
 };
 
 extern const TimingPreset VesaTimingPresets[];

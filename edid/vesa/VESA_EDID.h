@@ -16,65 +16,65 @@
 class DisplayDescriptor;
 
 class VESA_EDID final : public ECHelper {
- public:
-  static constexpr int kDescriptorCount = 4;
-  static constexpr int kDescriptorOffsets[kDescriptorCount] = {54, 72, 90, 108};
+public:
+    static constexpr int kDescriptorCount = 4;
+    static constexpr int kDescriptorOffsets[kDescriptorCount] = {54, 72, 90, 108};
 
-  // Accepts a 128-byte block that starts with the header 00 FF FF FF FF FF FF 00.
-  static ECCodecDeleter Detect(const uint8_t* bytes, int32_t length);
-  static void Delete(ECHelper* codec);
-  static ECHelper* Create(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes, ECTreeView* view);
+    // Accepts a 128-byte block that starts with the header 00 FF FF FF FF FF FF 00.
+    static ECCodecDeleter Detect(const uint8_t* bytes, int32_t length);
+    static void Delete(ECHelper* codec);
+    static ECHelper* Create(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes, ECTreeView* view);
 
-  VESA_EDID(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes, ECTreeView* view);
-  ~VESA_EDID();
-  VESA_EDID(const VESA_EDID&) = delete;
-  VESA_EDID& operator=(const VESA_EDID&) = delete;
+    VESA_EDID(ECEntry* parent, int32_t index, int32_t length, uint8_t* bytes, ECTreeView* view);
+    ~VESA_EDID();
+    VESA_EDID(const VESA_EDID&) = delete;
+    VESA_EDID& operator=(const VESA_EDID&) = delete;
 
-  void Report(const char* text, int32_t level) override;
-  void GetName(char* buffer, int32_t length) override;
+    void Report(const char* text, int32_t level) override;
+    void GetName(char* buffer, int32_t length) override;
 
-  ECEntry* Root() const { return root_; }
-  DisplayDescriptor* Descriptor(int i) const { return (i >= 0 && i < kDescriptorCount) ? descriptors_[i] : nullptr; }
+    ECEntry* Root() const { return root_; }
+    DisplayDescriptor* Descriptor(int i) const { return (i >= 0 && i < kDescriptorCount) ? descriptors_[i] : nullptr; }
 
-  // Rethink closures (each rebuilds the children of its entry from the bytes).
-  void RethinkBaseBlock(ECEntry* version);
-  void RethinkManufactureDate(ECEntry* entry);
-  void RethinkStandardTiming(ECEntry* timing);
-  void RethinkVideoInput(ECEntry* entry);
-  void RethinkScreenSize(ECEntry* entry);
+    // Rethink closures (each rebuilds the children of its entry from the bytes).
+    void RethinkBaseBlock(ECEntry* version);
+    void RethinkManufactureDate(ECEntry* entry);
+    void RethinkStandardTiming(ECEntry* timing);
+    void RethinkVideoInput(ECEntry* entry);
+    void RethinkScreenSize(ECEntry* entry);
 
- private:
-  // Construction after the root: "Checksum", "Version" and the field tree.
-  void Build(int32_t index);
-  ECVariant GetVersion(uint8_t* data);
-  void SetVersion(uint8_t* data, ECVariant value);
-  // The decoding version (3 or 4) of the block's version bytes, or 0 when the
-  // major version is not 1; reports the version messages.
-  int DecodingVersion();
-  void DestroyDescriptors();
+private:
+    // Construction after the root: "Checksum", "Version" and the field tree.
+    void Build(int32_t index);
+    ECVariant GetVersion(uint8_t* data);
+    void SetVersion(uint8_t* data, ECVariant value);
+    // The decoding version (3 or 4) of the block's version bytes, or 0 when the
+    // major version is not 1; reports the version messages.
+    int DecodingVersion();
+    void DestroyDescriptors();
 
-  ECEntry* BuildExtensionFlag(ECEntry* version);
-  void BuildVendorProduct(ECEntry* version, int decoding);
-  ECEntry* BuildWeek(ECEntry* parent);
-  ECEntry* BuildYear(ECEntry* parent, const char* name, int decoding);
-  void BuildChromaticity(ECEntry* version);
-  void BuildEstablishedTimings(ECEntry* version);
-  void BuildManufacturerTimings(ECEntry* version);
-  void BuildStandardTimings(ECEntry* version);
-  void BuildDescriptors(ECEntry* version, int decoding);
+    ECEntry* BuildExtensionFlag(ECEntry* version);
+    void BuildVendorProduct(ECEntry* version, int decoding);
+    ECEntry* BuildWeek(ECEntry* parent);
+    ECEntry* BuildYear(ECEntry* parent, const char* name, int decoding);
+    void BuildChromaticity(ECEntry* version);
+    void BuildEstablishedTimings(ECEntry* version);
+    void BuildManufacturerTimings(ECEntry* version);
+    void BuildStandardTimings(ECEntry* version);
+    void BuildDescriptors(ECEntry* version, int decoding);
 
-  // Bytes 20 to 24 (VESA_EDID.BasicDisplayParams.cpp).
-  void BuildBasicDisplayParameters(ECEntry* version, int decoding);
-  void BuildScreenSize(ECEntry* group, int decoding);
-  void BuildFeatureSupport(ECEntry* group, int decoding);
-  void BuildColorType(ECEntry* group, int decoding);
-  void BuildDigitalInput(ECEntry* entry, int decoding);
-  void BuildAnalogInput(ECEntry* entry);
-  ECEntry* Group(ECEntry* parent, const char* name, uint32_t flags = 0x1006);
+    // Bytes 20 to 24 (VESA_EDID.BasicDisplayParams.cpp).
+    void BuildBasicDisplayParameters(ECEntry* version, int decoding);
+    void BuildScreenSize(ECEntry* group, int decoding);
+    void BuildFeatureSupport(ECEntry* group, int decoding);
+    void BuildColorType(ECEntry* group, int decoding);
+    void BuildDigitalInput(ECEntry* entry, int decoding);
+    void BuildAnalogInput(ECEntry* entry);
+    ECEntry* Group(ECEntry* parent, const char* name, uint32_t flags = 0x1006);
 
-  DisplayDescriptor* descriptors_[kDescriptorCount] = {nullptr, nullptr, nullptr, nullptr};
-  ECTreeView* view_ = nullptr;
-  ECEntry* root_ = nullptr;
-  uint8_t* bytes_ = nullptr;
-  bool constructed_ = false;  // the constructor has built the first tree
+    DisplayDescriptor* descriptors_[kDescriptorCount] = {nullptr, nullptr, nullptr, nullptr};
+    ECTreeView* view_ = nullptr;
+    ECEntry* root_ = nullptr;
+    uint8_t* bytes_ = nullptr;
+    bool constructed_ = false;  // the constructor has built the first tree
 };

@@ -147,9 +147,15 @@ void dpcomm_t::receive_packet() {
         return;
     }
     switch (p->data[1]) {
-        case kTypeDebugText: debugTexts_->push(p); break;
-        case kTypeCommand: responses_->push(p); break;
-        default: delete p; break;
+        case kTypeDebugText:
+            debugTexts_->push(p);
+            break;
+        case kTypeCommand:
+            responses_->push(p);
+            break;
+        default:
+            delete p;
+            break;
     }
 }
 

@@ -216,9 +216,7 @@ bool dpprotocol_t::get_msa(msarecord_t& record, const std::atomic<bool>* cancel)
     return run(*Row(sinkcmd::kGetMsa), nullptr, 0, record.data(), kMsaRecordBytes, cancel);
 }
 
-bool dpprotocol_t::get_device_role(uint8_t& role) {
-    return run(*Row(sinkcmd::kGetDeviceRole), nullptr, 0, &role, 1);
-}
+bool dpprotocol_t::get_device_role(uint8_t& role) { return run(*Row(sinkcmd::kGetDeviceRole), nullptr, 0, &role, 1); }
 
 bool dpprotocol_t::hpd_pulse(uint16_t ms) {
     const uint8_t req[] = {Lo(ms), Hi(ms)};

@@ -125,8 +125,8 @@ public:
 private:
     // Runs one command: lock, transact, copy `replyBytes` bytes of response
     // data to dst (replyBytes 0: no data expected).
-    bool run(const command_t& cmd, const uint8_t* request, size_t requestBytes, uint8_t* dst,
-             size_t replyBytes, const std::atomic<bool>* cancel = nullptr);
+    bool run(const command_t& cmd, const uint8_t* request, size_t requestBytes, uint8_t* dst, size_t replyBytes,
+             const std::atomic<bool>* cancel = nullptr);
     bool transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet);
     void report_port_not_set();
 

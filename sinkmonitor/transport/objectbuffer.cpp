@@ -17,8 +17,7 @@ void objectbuffer_t::push(object_t* element) {
 object_t* objectbuffer_t::pop(unsigned ms) {
     std::unique_lock lk(lock_);
     // The wait releases the lock, so a waiting pop never blocks a push.
-    if (!available_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !list_.empty(); }))
-        return nullptr;
+    if (!available_.wait_for(lk, std::chrono::milliseconds(ms), [&] { return !list_.empty(); })) return nullptr;
     object_t* first = list_.at(0);
     list_.remove_at(0);
     return first;

@@ -24,8 +24,7 @@ size_t ringbuffer_t::get(uint8_t* destination, size_t count, unsigned msPerByte)
     std::unique_lock lk(lock_);
     while (taken < count) {
         // The time-out starts again for every byte.
-        if (!arrived_.wait_for(lk, std::chrono::milliseconds(msPerByte), [&] { return write_ != read_; }))
-            break;
+        if (!arrived_.wait_for(lk, std::chrono::milliseconds(msPerByte), [&] { return write_ != read_; })) break;
         destination[taken++] = bytes_[read_];
         read_ = (read_ + 1) % kSize;
     }

@@ -10,8 +10,8 @@ serialport_t::~serialport_t() {
 }
 
 bool serialport_t::is_transient(int32_t code) {
-    return code == kErrAlreadyClosed || code == kErrNotClosed || code == kErrNotRunning ||
-           code == kErrWriteFailed || code == kErrShortRead;
+    return code == kErrAlreadyClosed || code == kErrNotClosed || code == kErrNotRunning || code == kErrWriteFailed ||
+           code == kErrShortRead;
 }
 
 // A new error replaces the latched one, except that a transient code never

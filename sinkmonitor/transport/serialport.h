@@ -19,9 +19,9 @@ public:
     enum error_t : int32_t {
         kErrNone = 0,
         kErrNoBuffer = 1,
-        kErrAlreadyClosed = 2,    // transient
-        kErrNotClosed = 3,        // transient
-        kErrNotRunning = 4,       // transient
+        kErrAlreadyClosed = 2,  // transient
+        kErrNotClosed = 3,      // transient
+        kErrNotRunning = 4,     // transient
         kErrOpenFailed = 5,
         kErrGetState = 6,
         kErrSetState = 7,
@@ -29,10 +29,10 @@ public:
         kErrSetMask = 9,
         kErrNoThread = 10,
         kErrThreadSilent = 11,
-        kErrWriteFailed = 12,     // transient
-        kErrShortRead = 14,       // transient
+        kErrWriteFailed = 12,  // transient
+        kErrShortRead = 14,    // transient
         kErrReaderFailed = 15,
-        kErrDeviceRemoved = 16,   // reported as 0 by get_error()
+        kErrDeviceRemoved = 16,  // reported as 0 by get_error()
     };
     enum state_t : int32_t { kClosed = 1, kOpened = 2, kRunning = 3, kStopping = 4 };
 

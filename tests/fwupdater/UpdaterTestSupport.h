@@ -2,6 +2,7 @@
 // Shared pieces of the updater's end-to-end tests: a simulated instrument
 // with its loader side on a pseudo-terminal, firmware files, the expected
 // console output and a collector of notices on a message endpoint.
+#include <unistd.h>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -10,7 +11,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 

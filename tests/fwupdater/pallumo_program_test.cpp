@@ -3,12 +3,12 @@
 // ignored during an update.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -104,14 +104,14 @@ TEST(PallumoProgram, ExitStatusesAreTheCodesModulo256) {
     };
     const std::vector<Case> cases = {
         {{}, {}, 0},
-        {{"-x"}, {}, 248},                          // -8
-        {{"-c", "0"}, {}, 247},                     // -9
-        {{"-c"}, {}, 254},                          // -2
-        {{"-d"}, {}, 253},                          // -3
-        {{"-q"}, {}, 252},                          // -4
-        {{"-f"}, {}, 251},                          // -5
-        {{"-m", "N"}, {}, 249},                     // -7
-        {{"stray"}, {}, 255},                       // -1
+        {{"-x"}, {}, 248},       // -8
+        {{"-c", "0"}, {}, 247},  // -9
+        {{"-c"}, {}, 254},       // -2
+        {{"-d"}, {}, 253},       // -3
+        {{"-q"}, {}, 252},       // -4
+        {{"-f"}, {}, 251},       // -5
+        {{"-m", "N"}, {}, 249},  // -7
+        {{"stray"}, {}, 255},    // -1
         {{"-d", "/dev/no-such-port", "-f", file}, {}, 255},
         {{"-m", "PALLUMO.X", "00000001", "-?"}, {"XDG_RUNTIME_DIR=" + notAFolder}, 246},  // -10
     };
@@ -192,7 +192,7 @@ TEST(PallumoProgram, MessageNamesMustBeAFolderName) {
     const std::string runtime = tmpl;
     ASSERT_EQ(::chmod(runtime.c_str(), 0755), 0);
     auto mode = [](const std::string& path) {
-        struct stat st{};
+        struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
     const std::vector<std::pair<std::string, int>> cases = {

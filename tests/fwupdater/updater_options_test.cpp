@@ -40,33 +40,40 @@ const std::string kBanner = "\nMerovan Pallumo - V1.2.3";
 
 TEST(UpdaterOptions, ParseIntOptionReadsLikeAtoiButSaturates) {
     const std::vector<std::pair<std::string, int32_t>> cases = {
-        {"3", 3},       {"  42", 42},     {"\t+7", 7},    {"-5", -5},       {"12abc", 12},
-        {"abc", 0},     {"", 0},          {"+", 0},       {" - 3", 0},      {"0099", 99},
-        {"2147483647", 2147483647},       {"2147483648", 2147483647},       {"99999999999999999999", 2147483647},
-        {"-2147483648", -2147483647 - 1}, {"-99999999999999999999", -2147483647 - 1},
+        {"3", 3},
+        {"  42", 42},
+        {"\t+7", 7},
+        {"-5", -5},
+        {"12abc", 12},
+        {"abc", 0},
+        {"", 0},
+        {"+", 0},
+        {" - 3", 0},
+        {"0099", 99},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},
+        {"99999999999999999999", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"-99999999999999999999", -2147483647 - 1},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseIntOption(text), want) << "'" << text << "'";
 }
 
 TEST(UpdaterOptions, ParseHexTakesExactlyEightDigits) {
     const std::vector<std::pair<std::string, std::optional<uint32_t>>> cases = {
-        {"0000ABCD", 0xABCD},     {"ffffffff", 0xFFFFFFFF}, {"12345678", 0x12345678},
+        {"0000ABCD", 0xABCD},      {"ffffffff", 0xFFFFFFFF},    {"12345678", 0x12345678},
         {"1234567", std::nullopt}, {"123456789", std::nullopt}, {"1234567G", std::nullopt},
-        {"12345678 ", 0x12345678}, {"12345678x", 0x12345678}, {"", std::nullopt},
+        {"12345678 ", 0x12345678}, {"12345678x", 0x12345678},   {"", std::nullopt},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseHex(text), want) << "'" << text << "'";
 }
 
 TEST(UpdaterOptions, ProgressTextAndPercent) {
     const std::vector<std::tuple<uint32_t, uint32_t, std::string>> cases = {
-        {0, 1000, "\rWriting   0% [>                    ]"},
-        {50, 1000, "\rWriting   5% [->                   ]"},
-        {99, 1000, "\rWriting   9% [->                   ]"},
-        {100, 1000, "\rWriting  10% [-->                  ]"},
-        {999, 1000, "\rWriting  99% [-------------------> ]"},
-        {1000, 1000, "\rWriting 100% [-------------------->]"},
-        {5496, 5496, "\rWriting 100% [-------------------->]"},
-        {4296, 5496, "\rWriting  78% [--------------->     ]"},
+        {0, 1000, "\rWriting   0% [>                    ]"},    {50, 1000, "\rWriting   5% [->                   ]"},
+        {99, 1000, "\rWriting   9% [->                   ]"},   {100, 1000, "\rWriting  10% [-->                  ]"},
+        {999, 1000, "\rWriting  99% [-------------------> ]"},  {1000, 1000, "\rWriting 100% [-------------------->]"},
+        {5496, 5496, "\rWriting 100% [-------------------->]"}, {4296, 5496, "\rWriting  78% [--------------->     ]"},
     };
     for (const auto& [sent, total, want] : cases) EXPECT_EQ(ProgressText(sent, total), want) << sent;
     EXPECT_EQ(ProgressPercent(4296, 5496), 78u);
@@ -160,8 +167,13 @@ TEST(UpdaterProgram, OptionSettings) {
 // The completion results: any result other than success is a failure.
 TEST(UpdaterProgram, CompletionResults) {
     const std::vector<std::pair<LinkResult, int>> cases = {
-        {LINK_OK, 0},          {LINK_REFUSED, -1},        {LINK_NO_RESPONSE, -1}, {LINK_BUSY, -1},
-        {LINK_INTERNAL_ERROR, -1}, {LINK_RETRIES_EXCEEDED, -1}, {LINK_INVALID_RESPONSE, -1},
+        {LINK_OK, 0},
+        {LINK_REFUSED, -1},
+        {LINK_NO_RESPONSE, -1},
+        {LINK_BUSY, -1},
+        {LINK_INTERNAL_ERROR, -1},
+        {LINK_RETRIES_EXCEEDED, -1},
+        {LINK_INVALID_RESPONSE, -1},
         {static_cast<LinkResult>(42), -1},
     };
     for (const auto& [result, code] : cases) {

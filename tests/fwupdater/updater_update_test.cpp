@@ -6,9 +6,9 @@
 #include <cerrno>
 
 #include "fwupdater/ConsoleEnvironment.h"
-#include "fwupdater/Updater.h"
 #include "fwupdater/MV_Comm.h"
 #include "fwupdater/USerIO.h"
+#include "fwupdater/Updater.h"
 #include "platform/Clock.h"
 #include "platform/PseudoTerminal.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
@@ -105,17 +105,20 @@ TEST_F(UpdaterRun, RefusedAndUnansweredSteps) {
         LoaderSim::Step step;
         LoaderSim::Fault fault;
         int occurrence;
-        size_t chunksBefore;  // progress lines before the failure
+        size_t chunksBefore;    // progress lines before the failure
         std::string errorText;  // "" when no error text is reported
     };
     const std::vector<Case> cases = {
         {LoaderSim::Step::DebugOn, LoaderSim::Fault::Refuse, 0, 0, "Debug On command failed"},
         {LoaderSim::Step::Reset, LoaderSim::Fault::Refuse, 0, 0, "Reset command failed"},
-        {LoaderSim::Step::RamWrite, LoaderSim::Fault::Refuse, 2, 3, "RamWrite failed at RAM Segment 1, Write Offset $fa"},
+        {LoaderSim::Step::RamWrite, LoaderSim::Fault::Refuse, 2, 3,
+         "RamWrite failed at RAM Segment 1, Write Offset $fa"},
         {LoaderSim::Step::RunCode, LoaderSim::Fault::Refuse, 0, 22, "RunCode command failed"},
         {LoaderSim::Step::Erase, LoaderSim::Fault::Refuse, 0, 22, "Erase command failed"},
-        {LoaderSim::Step::FlashWrite, LoaderSim::Fault::Refuse, 1, 24, "FlashWrite failed at Segment 0, Write Offset $1f4"},
-        {LoaderSim::Step::FlashWrite, LoaderSim::Fault::BadCrc, 3, 26, "FlashWrite failed at Segment 1, Write Offset $0"},
+        {LoaderSim::Step::FlashWrite, LoaderSim::Fault::Refuse, 1, 24,
+         "FlashWrite failed at Segment 0, Write Offset $1f4"},
+        {LoaderSim::Step::FlashWrite, LoaderSim::Fault::BadCrc, 3, 26,
+         "FlashWrite failed at Segment 1, Write Offset $0"},
         {LoaderSim::Step::Erase, LoaderSim::Fault::Silence, 0, 22, ""},
         {LoaderSim::Step::RamWrite, LoaderSim::Fault::CloseLine, 0, 1, ""},
     };

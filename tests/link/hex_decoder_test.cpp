@@ -27,7 +27,9 @@ std::string Rec(uint8_t type, uint16_t address, const std::vector<uint8_t>& data
     return test_hex::Record(type, address, data);
 }
 
-std::string Seg(uint16_t segment) { return Rec(2, 0, {static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment)}); }
+std::string Seg(uint16_t segment) {
+    return Rec(2, 0, {static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment)});
+}
 std::string Data(uint16_t address, const Bytes& data) { return Rec(0, address, data); }
 const std::string kEof = ":00000001FF\n";
 
@@ -53,40 +55,51 @@ struct DecodeCase {
 TEST(IntelHexDecoder, DecodesSegmentsAsTheRecordsPlaceThem) {
     const std::vector<DecodeCase> cases = {
         {"worked example", ":020000020050AC\n:0400000001020304F2\n:00000001FF\n", {{0x500, {1, 2, 3, 4}}}},
-        {"lower-case digits, CR LF", ":020000020050ac\r\n:0400000001020304f2\r\n:00000001ff\r\n",
+        {"lower-case digits, CR LF",
+         ":020000020050ac\r\n:0400000001020304f2\r\n:00000001ff\r\n",
          {{0x500, {1, 2, 3, 4}}}},
-        {"CR line ends, no final break", ":020000020050AC\r:0400000001020304F2\r:00000001FF",
-         {{0x500, {1, 2, 3, 4}}}},
-        {"contiguous records join", Seg(0x1000) + Data(0x0010, Span(0, 16)) + Data(0x0020, Span(16, 3)) + kEof,
+        {"CR line ends, no final break", ":020000020050AC\r:0400000001020304F2\r:00000001FF", {{0x500, {1, 2, 3, 4}}}},
+        {"contiguous records join",
+         Seg(0x1000) + Data(0x0010, Span(0, 16)) + Data(0x0020, Span(16, 3)) + kEof,
          {{0x10010, Span(0, 19)}}},
         // A gap starts a new segment at the record's own address instead
         // of packing the bytes onto the previous ones.
-        {"gap starts a new segment", Seg(0) + Data(0x0000, Span(0, 16)) + Data(0x0100, Span(16, 16)) + kEof,
+        {"gap starts a new segment",
+         Seg(0) + Data(0x0000, Span(0, 16)) + Data(0x0100, Span(16, 16)) + kEof,
          {{0x0000, Span(0, 16)}, {0x0100, Span(16, 16)}}},
-        {"backwards address starts a new segment", Seg(0) + Data(0x0100, Span(0, 4)) + Data(0x0000, Span(4, 4)) + kEof,
+        {"backwards address starts a new segment",
+         Seg(0) + Data(0x0100, Span(0, 4)) + Data(0x0000, Span(4, 4)) + kEof,
          {{0x0100, Span(0, 4)}, {0x0000, Span(4, 4)}}},
-        {"a segment's run wraps at 64 KiB", Seg(0x1000) + Data(0xFFF8, Span(0, 8)) + Data(0x0000, Span(8, 8)) + kEof,
+        {"a segment's run wraps at 64 KiB",
+         Seg(0x1000) + Data(0xFFF8, Span(0, 8)) + Data(0x0000, Span(8, 8)) + kEof,
          {{0x1FFF8, Span(0, 16)}}},
         {"two type-2 records in a row drop the empty segment",
-         Seg(0x0010) + Seg(0x0050) + Data(0, {9, 8}) + kEof, {{0x500, {9, 8}}}},
+         Seg(0x0010) + Seg(0x0050) + Data(0, {9, 8}) + kEof,
+         {{0x500, {9, 8}}}},
         {"type-3 record skipped", Seg(0x0050) + Data(0, {1, 2}) + Rec(3, 0, {0, 0x51, 0, 0}) + kEof, {{0x500, {1, 2}}}},
         {"linear address 0 skipped", Rec(4, 0, {0, 0}) + Seg(0x0050) + Data(0, {1}) + kEof, {{0x500, {1}}}},
         // The sizing run stops at a skipped record; the record after it at
         // the next address grows the segment instead of overrunning it.
         {"record after a skipped one grows the segment",
-         Seg(0) + Data(0x10, Span(0, 4)) + Rec(5, 0, {1, 2, 3, 4}) + Data(0x14, Span(4, 4)) + kEof, {{0x10, Span(0, 8)}}},
+         Seg(0) + Data(0x10, Span(0, 4)) + Rec(5, 0, {1, 2, 3, 4}) + Data(0x14, Span(4, 4)) + kEof,
+         {{0x10, Span(0, 8)}}},
         {"record after an empty one grows the segment",
-         Seg(0) + Data(0x10, Span(0, 4)) + Data(0x40, {}) + Data(0x14, Span(4, 4)) + kEof, {{0x10, Span(0, 8)}}},
+         Seg(0) + Data(0x10, Span(0, 4)) + Data(0x40, {}) + Data(0x14, Span(4, 4)) + kEof,
+         {{0x10, Span(0, 8)}}},
         {"record after a skipped one elsewhere starts a segment",
          Seg(0) + Data(0x10, Span(0, 4)) + Rec(5, 0, {1, 2, 3, 4}) + Data(0x80, Span(4, 4)) + kEof,
          {{0x10, Span(0, 4)}, {0x80, Span(4, 4)}}},
         {"empty first record does not move the start",
-         Seg(0x0050) + Data(0x0033, {}) + Data(0x0000, {5, 6}) + kEof, {{0x500, {5, 6}}}},
+         Seg(0x0050) + Data(0x0033, {}) + Data(0x0000, {5, 6}) + kEof,
+         {{0x500, {5, 6}}}},
         {"new type-2 record closes the segment",
-         Seg(0x0050) + Data(0, {1}) + Seg(0x0060) + Data(0, {2, 3}) + kEof, {{0x500, {1}}, {0x600, {2, 3}}}},
+         Seg(0x0050) + Data(0, {1}) + Seg(0x0060) + Data(0, {2, 3}) + kEof,
+         {{0x500, {1}}, {0x600, {2, 3}}}},
         {"lines after the end are ignored", Seg(0x0050) + Data(0, {1}) + kEof + Data(1, {2}), {{0x500, {1}}}},
         {"no end-of-file record", Seg(0x0050) + Data(0, {1, 2}), {{0x500, {1, 2}}}},
-        {"comments and blank lines dropped", "; comment\n\n" + Seg(0x0050) + "x\n" + Data(0, {7}) + kEof, {{0x500, {7}}}},
+        {"comments and blank lines dropped",
+         "; comment\n\n" + Seg(0x0050) + "x\n" + Data(0, {7}) + kEof,
+         {{0x500, {7}}}},
         {"characters after the checksum ignored", ":020000020050ACzz\n:0100000007F8 trailing\n", {{0x500, {7}}}},
     };
     for (const auto& c : cases) {

@@ -259,8 +259,8 @@ TEST_F(FirmwareUpdateTest, StopEndsAtOnceWithoutText) {
 TEST(FirmwareUpdateParts, FlashBlockLayoutAndClock) {
     const Bytes data = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(fu::FlashBlock(0x000103E8, data.data(), data.size()),
-              (Bytes{0x00, 0x01, 0x03, 0xE8, 0x00, 0x00, 0x00, 0x09, '1', '2', '3', '4', '5', '6', '7', '8', '9', 0x00,
-                     0x00, 0x5E, 0x86}));
+              (Bytes{0x00, 0x01, 0x03, 0xE8, 0x00, 0x00, 0x00, 0x09, '1',  '2', '3',
+                     '4',  '5',  '6',  '7',  '8',  '9',  0x00, 0x00, 0x5E, 0x86}));
     EXPECT_EQ(fu::ElapsedMs(1000, 1501), 501u);
     EXPECT_EQ(fu::ElapsedMs(0xFFFFFF00u, 0x000000F5u), 0x1F4u);  // across the wrap
     EXPECT_EQ(fu::FirmwareDecodedText("a.hex", IntelHexDecoder{Firmware(20)}), "Loaded 'a.hex', 1 Segments, 20 Bytes");

@@ -3,11 +3,11 @@
 // images received, and the results.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
-#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -83,11 +83,11 @@ protected:
 TEST_F(WorkerUpdate, SuccessfulUpdateWithTextsAndProgress) {
     instrument.SendPrintPacket("ignored while not shown %d", 1);
     EXPECT_EQ(Update(), LINK_OK);
-    EXPECT_EQ(texts, (std::vector<std::string>{
-                         "> Debug On ...", "> Reset ...", "> Writing RAM loader ...",
-                         "> RamWrite: Success; Wrote 5 segments", "> RunCode ...", "> Erase ...",
-                         "> Writing Flash Segments ...", "> FlashWrite: Success; Wrote 1 segments",
-                         "> Firmware update completed succesfully. Reset target."}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"> Debug On ...", "> Reset ...", "> Writing RAM loader ...",
+                                        "> RamWrite: Success; Wrote 5 segments", "> RunCode ...", "> Erase ...",
+                                        "> Writing Flash Segments ...", "> FlashWrite: Success; Wrote 1 segments",
+                                        "> Firmware update completed succesfully. Reset target."}));
     ASSERT_EQ(progress.size(), 22u + 3);
     EXPECT_EQ(progress.back(), total);
     EXPECT_EQ(loaderSim.FlashImage(), expectedFlash);

@@ -47,14 +47,14 @@ TEST(LoaderSim, FollowsTheLoaderSequenceAndChecksTheCrc) {
     sim::LoaderSim s;
     RecordingWire w;
     EXPECT_FALSE(s.OnPayload(Bytes{0x71, 0x1C}.data(), 2, w));  // not a loader command
-    EXPECT_EQ(Command(s, w, {0x13, 0x05, 0x00, 1}), 0x0B);       // RAM write before Reset
-    EXPECT_EQ(Command(s, w, {0x20, 0x00}), 0x0B);                // Reset before Debug On
+    EXPECT_EQ(Command(s, w, {0x13, 0x05, 0x00, 1}), 0x0B);      // RAM write before Reset
+    EXPECT_EQ(Command(s, w, {0x20, 0x00}), 0x0B);               // Reset before Debug On
     EXPECT_EQ(Command(s, w, {0x09}), 0x0C);
     EXPECT_EQ(Command(s, w, {0x20, 0x00}), 0x0C);
-    EXPECT_EQ(Command(s, w, {0x19, 0xFF, 0xFF}), 0x0B);          // Erase before the loader runs
-    EXPECT_EQ(Command(s, w, {0x1D, 0x05, 0x00}), 0x0B);          // nothing loaded at 0x0500
+    EXPECT_EQ(Command(s, w, {0x19, 0xFF, 0xFF}), 0x0B);  // Erase before the loader runs
+    EXPECT_EQ(Command(s, w, {0x1D, 0x05, 0x00}), 0x0B);  // nothing loaded at 0x0500
     EXPECT_EQ(Command(s, w, {0x13, 0x05, 0x00, 0xAA, 0xBB}), 0x0C);
-    EXPECT_EQ(Command(s, w, {0x1D, 0x06, 0x00}), 0x0B);          // not the entry point
+    EXPECT_EQ(Command(s, w, {0x1D, 0x06, 0x00}), 0x0B);  // not the entry point
     EXPECT_EQ(Command(s, w, {0x1D, 0x05, 0x00}), 0x0C);
     const Bytes data = {1, 2, 3, 4, 5};
     EXPECT_EQ(Block(s, w, firmware_update::FlashBlock(0x10000, data.data(), data.size()), 1), 0x0B);  // not erased
@@ -65,8 +65,8 @@ TEST(LoaderSim, FollowsTheLoaderSequenceAndChecksTheCrc) {
     bad[9] ^= 0x01;  // a data bit flipped on the line
     EXPECT_EQ(Block(s, w, bad, 3), 0x0B);
     EXPECT_EQ(s.RamImage(), (std::map<uint32_t, uint8_t>{{0x500, 0xAA}, {0x501, 0xBB}}));
-    EXPECT_EQ(s.FlashImage(), (std::map<uint32_t, uint8_t>{{0x10000, 1}, {0x10001, 2}, {0x10002, 3}, {0x10003, 4},
-                                                          {0x10004, 5}}));
+    EXPECT_EQ(s.FlashImage(),
+              (std::map<uint32_t, uint8_t>{{0x10000, 1}, {0x10001, 2}, {0x10002, 3}, {0x10003, 4}, {0x10004, 5}}));
     EXPECT_EQ(s.FlashBlocks(), (std::vector<std::pair<uint32_t, uint32_t>>{{0x10000, 5}}));
 }
 

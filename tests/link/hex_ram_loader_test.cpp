@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -9,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include <unistd.h>
 
 #include "link/FirmwareUpdate.h"
 #include "link/IntelHexDecoder.h"

@@ -2,11 +2,11 @@
 // answers there, and ends cleanly on SIGTERM and SIGINT.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "link/USerIO.h"
 #include "support/WaitUntil.h"

@@ -30,9 +30,9 @@ TEST(InstrumentText, ServesOneIntegerConversionAndPrintsTheRestLiterally) {
         {"%c", 'A', "A"},
         {"%-3c|", 'B', "B  |"},
         {"%3c", 'C', "  C"},
-        {"%hc%llc", 'D', "D%llc"},   // no length modifier reaches printf for a character
-        {"%05.2c", 'E', "    E"},    // nor a zero flag or precision
-        {"%#d", 12, "12"},           // '#' only for o, x and X
+        {"%hc%llc", 'D', "D%llc"},  // no length modifier reaches printf for a character
+        {"%05.2c", 'E', "    E"},   // nor a zero flag or precision
+        {"%#d", 12, "12"},          // '#' only for o, x and X
         {"%#o", 8, "010"},
         {"100%%", 1, "100%"},
         {"%d%%", 50, "50%"},

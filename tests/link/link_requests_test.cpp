@@ -28,9 +28,9 @@ Bytes Cat(Bytes a, const uint8_t* p, size_t n) {
 
 struct RequestCase {
     const char* name;
-    uint8_t code;          // the instrument's request code
-    uint32_t timeoutMs;    // from the request to the earliest "no response"
-    size_t replyData;      // data bytes of the reply after its two leading bytes
+    uint8_t code;        // the instrument's request code
+    uint32_t timeoutMs;  // from the request to the earliest "no response"
+    size_t replyData;    // data bytes of the reply after its two leading bytes
     std::function<void(sim::InstrumentSim&)> prepare;
     std::function<void(MV_Comm&, Buffers&, MV_Comm::Completion)> issue;
     std::function<Bytes(const Buffers&)> sent;
@@ -46,10 +46,16 @@ std::vector<RequestCase> Cases() {
     using C = MV_Comm::Completion;
     return {
         {"FirmwareVersion", 0x1C, 500, 3, [](sim::InstrumentSim& s) { s.SetFirmwareVersion("4A7"); },
-         [](MV_Comm& l, B& b, C c) { l.QueryFirmwareVersion(b.b3, c); }, [](const B&) { return Bytes{0x71, 0x1C}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryFirmwareVersion(b.b3, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x1C};
+         },
          LINK_OK, [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(std::string(b.b3, b.b3 + 3), "4A7"); }},
         {"StartTest", 0x10, 4000, 0, kNothing, [](MV_Comm& l, B& b, C c) { l.StartTest(0x2C, 50, b.params, c); },
-         [](const B& b) { return Cat({0x71, 0x10, 0x2C}, b.params, 20); }, LINK_OK, kNoCheck},
+         [](const B& b) {
+             return Cat({0x71, 0x10, 0x2C}, b.params, 20);
+         },
+         LINK_OK, kNoCheck},
         {"StartTestWithoutParameters", 0x10, 4000, 0, kNothing,
          [](MV_Comm& l, B&, C c) { l.StartTest(7, 50, nullptr, c); },
          [](const B&) {
@@ -59,7 +65,10 @@ std::vector<RequestCase> Cases() {
          },
          LINK_OK, kNoCheck},
         {"TestResult", 0x11, 4000, 84, [](sim::InstrumentSim& s) { s.SetTestResultBytes(Bytes(84, 'A')); },
-         [](MV_Comm& l, B& b, C c) { l.QueryTestResult(b.b84, c); }, [](const B&) { return Bytes{0x71, 0x11}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryTestResult(b.b84, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x11};
+         },
          LINK_OK,
          [](const B& b, sim::InstrumentSim&) {
              EXPECT_EQ(b.b84[82], 'A');
@@ -70,13 +79,20 @@ std::vector<RequestCase> Cases() {
              s.SetLog(Bytes(300, 0x55));
              s.SetLogOverflow(true);
          },
-         [](MV_Comm& l, B& b, C c) { l.QueryLogSize(&b.size, c); }, [](const B&) { return Bytes{0x71, 0x12}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryLogSize(&b.size, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x12};
+         },
          LINK_OK_LOG_OVERFLOW, [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(b.size, 300); }},
-        {"LogSize", 0x12, 4000, 3, [](sim::InstrumentSim& s) {
+        {"LogSize", 0x12, 4000, 3,
+         [](sim::InstrumentSim& s) {
              s.SetLog(Bytes(5, 1));
              s.SetLogOverflow(false);
          },
-         [](MV_Comm& l, B& b, C c) { l.QueryLogSize(&b.size, c); }, [](const B&) { return Bytes{0x71, 0x12}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryLogSize(&b.size, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x12};
+         },
          LINK_OK, [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(b.size, 5); }},
         {"ReadLog", 0x13, 4000, 200,
          [](sim::InstrumentSim& s) {
@@ -84,7 +100,10 @@ std::vector<RequestCase> Cases() {
              for (size_t i = 0; i < log.size(); ++i) log[i] = static_cast<uint8_t>(i);
              s.SetLog(log);
          },
-         [](MV_Comm& l, B& b, C c) { l.ReadLog(b.log, 200, c); }, [](const B&) { return Bytes{0x71, 0x13, 200}; },
+         [](MV_Comm& l, B& b, C c) { l.ReadLog(b.log, 200, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x13, 200};
+         },
          LINK_OK,
          [](const B& b, sim::InstrumentSim& s) {
              EXPECT_EQ(b.log[0], 0);
@@ -92,15 +111,21 @@ std::vector<RequestCase> Cases() {
              EXPECT_EQ(s.LogUnread(), 50u);
          }},
         {"ClearLog", 0x14, 4000, 0, [](sim::InstrumentSim& s) { s.SetLog(Bytes(9, 1)); },
-         [](MV_Comm& l, B&, C c) { l.ClearLog(c); }, [](const B&) { return Bytes{0x71, 0x14}; }, LINK_OK,
-         [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LogUnread(), 0u); }},
+         [](MV_Comm& l, B&, C c) { l.ClearLog(c); },
+         [](const B&) {
+             return Bytes{0x71, 0x14};
+         },
+         LINK_OK, [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LogUnread(), 0u); }},
         {"LinkStatus", 0x19, 4200, 28,
          [](sim::InstrumentSim& s) {
              Bytes st(28);
              for (size_t i = 0; i < 28; ++i) st[i] = static_cast<uint8_t>(0x90 + i);
              s.SetLinkStatus(st);
          },
-         [](MV_Comm& l, B& b, C c) { l.QueryLinkStatus(b.b28, c); }, [](const B&) { return Bytes{0x71, 0x19}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryLinkStatus(b.b28, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x19};
+         },
          LINK_OK,
          [](const B& b, sim::InstrumentSim&) {
              EXPECT_EQ(b.b28[0], 0x90);
@@ -113,14 +138,21 @@ std::vector<RequestCase> Cases() {
              s.SetEdid(e);
          },
          [](MV_Comm& l, B& b, C c) { l.ReadEdidBlock(b.edid, 1, 16, 0x80, c); },
-         [](const B&) { return Bytes{0x71, 0x16, 1, 0x80, 16}; }, LINK_OK,
+         [](const B&) {
+             return Bytes{0x71, 0x16, 1, 0x80, 16};
+         },
+         LINK_OK,
          [](const B& b, sim::InstrumentSim&) {
              EXPECT_EQ(b.edid[0], static_cast<uint8_t>(384 ^ 0x5A));
              EXPECT_EQ(b.edid[15], static_cast<uint8_t>(399 ^ 0x5A));
              EXPECT_EQ(b.edid[16], 0xCD);  // only the count asked for
          }},
-        {"WriteEdidBlock", 0x17, 6000, 0, kNothing, [](MV_Comm& l, B& b, C c) { l.WriteEdidBlock(b.block, 0, 0x80, c); },
-         [](const B& b) { return Cat({0x71, 0x17, 0, 0x80, 0x80}, b.block, 128); }, LINK_OK,
+        {"WriteEdidBlock", 0x17, 6000, 0, kNothing,
+         [](MV_Comm& l, B& b, C c) { l.WriteEdidBlock(b.block, 0, 0x80, c); },
+         [](const B& b) {
+             return Cat({0x71, 0x17, 0, 0x80, 0x80}, b.block, 128);
+         },
+         LINK_OK,
          [](const B& b, sim::InstrumentSim& s) {
              const Bytes e = s.Edid();
              ASSERT_GE(e.size(), 256u);
@@ -128,30 +160,49 @@ std::vector<RequestCase> Cases() {
          }},
         {"ReadDpcd", 0x1A, 4000, 1, [](sim::InstrumentSim& s) { s.SetDpcd(0x0202, 0x77); },
          [](MV_Comm& l, B& b, C c) { l.ReadDpcd(&b.one, 0x0202, c); },
-         [](const B&) { return Bytes{0x71, 0x1A, 0x02, 0x02}; }, LINK_OK,
-         [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(b.one, 0x77); }},
+         [](const B&) {
+             return Bytes{0x71, 0x1A, 0x02, 0x02};
+         },
+         LINK_OK, [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(b.one, 0x77); }},
         {"WriteDpcdLow16BitsOfAWiderAddress", 0x1B, 4000, 0, kNothing,
          [](MV_Comm& l, B&, C c) { l.WriteDpcd(0x5E, static_cast<uint16_t>(0x12345), c); },
-         [](const B&) { return Bytes{0x71, 0x1B, 0x23, 0x45, 0x5E}; }, LINK_OK,
-         [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.Dpcd(0x2345), 0x5E); }},
+         [](const B&) {
+             return Bytes{0x71, 0x1B, 0x23, 0x45, 0x5E};
+         },
+         LINK_OK, [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.Dpcd(0x2345), 0x5E); }},
         {"OperatorResponse", 0x1E, 4000, 0, kNothing, [](MV_Comm& l, B&, C c) { l.SendOperatorResponse(2, c); },
-         [](const B&) { return Bytes{0x71, 0x1E, 2}; }, LINK_OK,
-         [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LastOperatorResponse(), 2); }},
+         [](const B&) {
+             return Bytes{0x71, 0x1E, 2};
+         },
+         LINK_OK, [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LastOperatorResponse(), 2); }},
         {"LegacyProbeAnswered", 0xE0, 500, 0, [](sim::InstrumentSim& s) { s.SetLegacyFirmware(true); },
-         [](MV_Comm& l, B&, C c) { l.ProbeLegacyFirmware(c); }, [](const B&) { return Bytes{0xE0, 0xA2}; }, LINK_OK,
-         kNoCheck},
+         [](MV_Comm& l, B&, C c) { l.ProbeLegacyFirmware(c); },
+         [](const B&) {
+             return Bytes{0xE0, 0xA2};
+         },
+         LINK_OK, kNoCheck},
         {"Colorimetry", 0x21, 4000, 0, kNothing, [](MV_Comm& l, B& b, C c) { l.SetColorimetry(128, b.colors, c); },
-         [](const B& b) { return Cat({0x71, 0x21, 128}, b.colors, 128); }, LINK_OK,
+         [](const B& b) {
+             return Cat({0x71, 0x21, 128}, b.colors, 128);
+         },
+         LINK_OK,
          [](const B& b, sim::InstrumentSim& s) { EXPECT_EQ(s.LastColorimetry(), Bytes(b.colors, b.colors + 128)); }},
         {"TestStatus", 0x35, 2000, 1, [](sim::InstrumentSim& s) { s.SetTestStatus(9); },
-         [](MV_Comm& l, B& b, C c) { l.QueryTestStatus(&b.one, c); }, [](const B&) { return Bytes{0x71, 0x35}; },
+         [](MV_Comm& l, B& b, C c) { l.QueryTestStatus(&b.one, c); },
+         [](const B&) {
+             return Bytes{0x71, 0x35};
+         },
          LINK_OK, [](const B& b, sim::InstrumentSim&) { EXPECT_EQ(b.one, 9); }},
         {"Channel", 0x36, 4000, 0, kNothing, [](MV_Comm& l, B&, C c) { l.SetChannel(3, c); },
-         [](const B&) { return Bytes{0x71, 0x36, 3}; }, LINK_OK,
-         [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LastChannel(), 3); }},
+         [](const B&) {
+             return Bytes{0x71, 0x36, 3};
+         },
+         LINK_OK, [](const B&, sim::InstrumentSim& s) { EXPECT_EQ(s.LastChannel(), 3); }},
         {"DutConfig", 0x3A, 4000, 0, kNothing, [](MV_Comm& l, B& b, C c) { l.SetDutConfig(b.dut, c); },
-         [](const B& b) { return Cat({0x71, 0x3A}, b.dut, 12); }, LINK_OK,
-         [](const B& b, sim::InstrumentSim& s) { EXPECT_EQ(s.LastDutConfig(), Bytes(b.dut, b.dut + 12)); }},
+         [](const B& b) {
+             return Cat({0x71, 0x3A}, b.dut, 12);
+         },
+         LINK_OK, [](const B& b, sim::InstrumentSim& s) { EXPECT_EQ(s.LastDutConfig(), Bytes(b.dut, b.dut + 12)); }},
     };
 }
 

@@ -81,7 +81,8 @@ TEST_F(LinkSequence, AWorkerSequenceHasTheLineToItself) {
                 };
                 line.UpdateStart(8);
                 const uint8_t debugOn = 0x09;
-                if (!line.SendFrame(&debugOn, 1) || next(2000) != LinkWorkerHooks::Receive::Payload) return LINK_NO_RESPONSE;
+                if (!line.SendFrame(&debugOn, 1) || next(2000) != LinkWorkerHooks::Receive::Payload)
+                    return LINK_NO_RESPONSE;
                 line.Message("> step");
                 const uint8_t header = 0x10;
                 const uint8_t block[8] = {0, 1, 0, 0, 0, 0, 0, 2};
@@ -120,7 +121,8 @@ TEST_F(LinkSequence, ASequenceIsEndedByDestroyingTheLinkWithoutACompletion) {
             size_t n = 0;
             const uint8_t cmd = 0x09;  // nobody answers
             line.SendFrame(&cmd, 1);
-            return line.ReceivePayload(buf, &n, 60000) == LinkWorkerHooks::Receive::Stopped ? LINK_OK : LINK_NO_RESPONSE;
+            return line.ReceivePayload(buf, &n, 60000) == LinkWorkerHooks::Receive::Stopped ? LINK_OK
+                                                                                            : LINK_NO_RESPONSE;
         },
         [&](LinkResult) { ++calls; });
     platform::ServeGuiCallsUntil([&] { return started.load(); }, kGenerousMs);

@@ -137,7 +137,8 @@ TEST_F(LinkWorker, ALateReplyIsTakenByTheNextRequestOnlyAsAnInvalidResponse) {
     EXPECT_EQ(Run([&](auto d) { link->QueryFirmwareVersion(nullptr, d); }).results,
               std::vector<LinkResult>{LINK_NO_RESPONSE});
     uint8_t dpcd = 0;
-    EXPECT_EQ(Run([&](auto d) { link->ReadDpcd(&dpcd, 0, d); }).results, std::vector<LinkResult>{LINK_INVALID_RESPONSE});
+    EXPECT_EQ(Run([&](auto d) { link->ReadDpcd(&dpcd, 0, d); }).results,
+              std::vector<LinkResult>{LINK_INVALID_RESPONSE});
 }
 
 // The millisecond clock wraps 200 ms after the request goes out: its 0.5 s

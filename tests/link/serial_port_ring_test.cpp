@@ -146,7 +146,8 @@ TEST_F(SerialRing, AFullRingDropsFurtherBytesUntilAReaderTakesSome) {
 TEST_F(SerialRing, BytesAcrossTheRingsEndComeOutInArrivalOrder) {
     const auto first = Pattern(8000, 0);
     for (size_t off = 0; off < first.size(); off += 1000) {
-        std::vector<uint8_t> piece(first.begin() + static_cast<long>(off), first.begin() + static_cast<long>(off + 1000));
+        std::vector<uint8_t> piece(first.begin() + static_cast<long>(off),
+                                   first.begin() + static_cast<long>(off + 1000));
         ASSERT_TRUE(FeedUntil(pty, *io, piece, off + 1000));
     }
     std::vector<uint8_t> sink(8000);

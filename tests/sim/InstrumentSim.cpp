@@ -186,9 +186,8 @@ std::vector<Bytes> InstrumentSim::Received() const {
 }
 size_t InstrumentSim::CountReceived(uint8_t code) const {
     std::lock_guard lk(mu_);
-    return static_cast<size_t>(std::count_if(received_payloads_.begin(), received_payloads_.end(), [&](const Bytes& b) {
-        return RequestCode(b.data(), b.size()) == code;
-    }));
+    return static_cast<size_t>(std::count_if(received_payloads_.begin(), received_payloads_.end(),
+                                             [&](const Bytes& b) { return RequestCode(b.data(), b.size()) == code; }));
 }
 void InstrumentSim::ClearReceived() {
     std::lock_guard lk(mu_);
@@ -197,9 +196,9 @@ void InstrumentSim::ClearReceived() {
 bool InstrumentSim::WaitForReceived(uint8_t code, size_t count, int timeoutMs) const {
     std::unique_lock lk(mu_);
     return received_.wait_for(lk, std::chrono::milliseconds(timeoutMs), [&] {
-        return static_cast<size_t>(std::count_if(received_payloads_.begin(), received_payloads_.end(),
-                                                 [&](const Bytes& b) { return RequestCode(b.data(), b.size()) == code; })) >=
-               count;
+        return static_cast<size_t>(
+                   std::count_if(received_payloads_.begin(), received_payloads_.end(),
+                                 [&](const Bytes& b) { return RequestCode(b.data(), b.size()) == code; })) >= count;
     });
 }
 Bytes InstrumentSim::LastStartTest() const {
@@ -365,15 +364,25 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
     }
     bool paced = false;
     switch (fault.fault) {
-        case Fault::None: break;
-        case Fault::Refuse: reply = {kLead, kRefuse}; break;
-        case Fault::Silent: return;
+        case Fault::None:
+            break;
+        case Fault::Refuse:
+            reply = {kLead, kRefuse};
+            break;
+        case Fault::Silent:
+            return;
         case Fault::Delay:
             if (!SleepMs(fault.value)) return;
             break;
-        case Fault::Short: reply.resize(std::min<size_t>(reply.size(), 2 + fault.value)); break;
-        case Fault::CloseLine: closeRequested_ = true; return;
-        case Fault::Paced: paced = true; break;
+        case Fault::Short:
+            reply.resize(std::min<size_t>(reply.size(), 2 + fault.value));
+            break;
+        case Fault::CloseLine:
+            closeRequested_ = true;
+            return;
+        case Fault::Paced:
+            paced = true;
+            break;
         case Fault::Noise: {
             Bytes noise;
             for (uint32_t i = 0; i < fault.value; ++i) noise.push_back(kNoiseBytes[i % kNoiseBytes.size()]);
@@ -407,7 +416,8 @@ bool InstrumentSim::Answer(const uint8_t* p, size_t n, Bytes& reply) {
     reply = {kLead, code};
     switch (code) {
         case 0x1C:  // firmware version
-            for (size_t i = 0; i < 3; ++i) reply.push_back(i < version_.size() ? static_cast<uint8_t>(version_[i]) : '0');
+            for (size_t i = 0; i < 3; ++i)
+                reply.push_back(i < version_.size() ? static_cast<uint8_t>(version_[i]) : '0');
             return true;
         case 0x10:  // start test: id, then the 20-byte parameter block
             if (!need(23)) break;
@@ -489,7 +499,8 @@ bool InstrumentSim::Answer(const uint8_t* p, size_t n, Bytes& reply) {
             lastDutConfig_.assign(p + 2, p + 14);
             reply = ack;
             return true;
-        default: break;
+        default:
+            break;
     }
     reply = refuse;
     return true;

@@ -81,8 +81,8 @@ public:
     void SetTestResultBytes(const Bytes& bytes84);
     void SetTestStatus(uint8_t value);
     void SetLinkStatus(const Bytes& bytes28);
-    void SetStatusByte(uint8_t value);           // the byte of the status reply 71 22 s
-    void SetEdid(const Bytes& bytes);            // the sink's E-EDID, 256 bytes per segment
+    void SetStatusByte(uint8_t value);  // the byte of the status reply 71 22 s
+    void SetEdid(const Bytes& bytes);   // the sink's E-EDID, 256 bytes per segment
     Bytes Edid() const;
     void SetDpcd(uint32_t address, uint8_t value);
     uint8_t Dpcd(uint32_t address) const;
@@ -109,7 +109,7 @@ public:
     void CloseLine();
 
     // ---- records
-    std::vector<Bytes> Received() const;      // every payload received, in order
+    std::vector<Bytes> Received() const;       // every payload received, in order
     size_t CountReceived(uint8_t code) const;  // of one request code
     void ClearReceived();
     // Waits until `count` payloads of `code` have been received, or timeoutMs.

@@ -6,12 +6,12 @@
 
 namespace sim {
 
-class InstrumentWire {            // what an extension may do on the line
+class InstrumentWire {  // what an extension may do on the line
 public:
     virtual ~InstrumentWire() = default;
-    virtual void SendPayload(const uint8_t* p, size_t n) = 0;   // framed reply
-    virtual void SendRaw(const uint8_t* p, size_t n) = 0;       // unframed bytes
-    virtual void CloseLine() = 0;                                // hang the line up
+    virtual void SendPayload(const uint8_t* p, size_t n) = 0;  // framed reply
+    virtual void SendRaw(const uint8_t* p, size_t n) = 0;      // unframed bytes
+    virtual void CloseLine() = 0;                              // hang the line up
 };
 
 class InstrumentSimExtension {

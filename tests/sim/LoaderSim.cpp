@@ -11,8 +11,8 @@ namespace {
 
 constexpr uint8_t kAck = 0x0C;
 constexpr uint8_t kRefuse = 0x0B;
-constexpr size_t kBlockHeader = 8;    // address and length, high byte first
-constexpr size_t kBlockTrailer = 4;   // 00 00 crc-high crc-low
+constexpr size_t kBlockHeader = 8;   // address and length, high byte first
+constexpr size_t kBlockTrailer = 4;  // 00 00 crc-high crc-low
 constexpr uint32_t kMaxBlockData = 500;
 constexpr uint32_t kMaxRamData = 250;
 constexpr uint32_t kLoaderEntry = 0x0500;
@@ -112,9 +112,13 @@ void LoaderSim::Answer(const Reply& r, InstrumentWire& wire) {
     if (!r.send) return;
     if (r.wireBytes) platform::SleepMs(static_cast<uint32_t>(uint64_t{r.wireBytes} * 10 * 1000 / kBaud));
     switch (r.fault) {
-    case Fault::Silence: return;
-    case Fault::CloseLine: wire.CloseLine(); return;
-    default: break;
+        case Fault::Silence:
+            return;
+        case Fault::CloseLine:
+            wire.CloseLine();
+            return;
+        default:
+            break;
     }
     const uint8_t reply = r.ok ? kAck : kRefuse;
     wire.SendPayload(&reply, 1);
@@ -140,65 +144,66 @@ LoaderSim::Reply LoaderSim::Handle(const uint8_t* p, size_t n, bool& handled) {
         return handled;
     };
     switch (p[0]) {
-    case 0x09: {  // Debug On
-        if (!command(1)) return {};
-        Note("DebugOn");
-        const Fault f = TakeFault(Step::DebugOn);
-        if (Keeps(f)) debugMode_ = true;
-        return Done(f, true);
-    }
-    case 0x20: {  // Reset into the boot monitor (only in debug mode)
-        if (!command(2)) return {};
-        Note("Reset");
-        const Fault f = TakeFault(Step::Reset);
-        const bool ok = debugMode_;
-        if (ok && Keeps(f)) {
-            resetDone_ = true;
-            loaderRunning_ = erased_ = false;
-            ram_.clear();
+        case 0x09: {  // Debug On
+            if (!command(1)) return {};
+            Note("DebugOn");
+            const Fault f = TakeFault(Step::DebugOn);
+            if (Keeps(f)) debugMode_ = true;
+            return Done(f, true);
         }
-        return Done(f, ok);
-    }
-    case 0x13: {  // RAM write: address high, address low, 1 to 250 bytes
-        if (!command(0)) return {};
-        const uint32_t address = (uint32_t{p[1]} << 8) | p[2];
-        const uint32_t count = static_cast<uint32_t>(n - 3);
-        Note("RamWrite " + Hex(address, 4) + " " + std::to_string(count));
-        const Fault f = TakeFault(Step::RamWrite);
-        const bool ok = resetDone_ && count <= kMaxRamData && address + count <= 0x10000;
-        if (ok && Keeps(f))
-            for (uint32_t i = 0; i < count; ++i) ram_[address + i] = p[3 + i];
-        return Done(f, ok);
-    }
-    case 0x1D: {  // RunCode at a 16-bit address
-        if (!command(3)) return {};
-        const uint32_t address = (uint32_t{p[1]} << 8) | p[2];
-        Note("RunCode " + Hex(address, 4));
-        const Fault f = TakeFault(Step::RunCode);
-        const bool ok = address == kLoaderEntry && ram_.count(kLoaderEntry) != 0;
-        if (ok && Keeps(f)) loaderRunning_ = true;
-        return Done(f, ok);
-    }
-    case 0x19: {  // Erase (FF FF: the whole flash), a loader command
-        if (!command(3)) return {};
-        Note("Erase");
-        const Fault f = TakeFault(Step::Erase);
-        const bool ok = loaderRunning_ && p[1] == 0xFF && p[2] == 0xFF;
-        if (ok && Keeps(f)) {
-            erased_ = true;
-            flash_.clear();
-            blocks_.clear();
+        case 0x20: {  // Reset into the boot monitor (only in debug mode)
+            if (!command(2)) return {};
+            Note("Reset");
+            const Fault f = TakeFault(Step::Reset);
+            const bool ok = debugMode_;
+            if (ok && Keeps(f)) {
+                resetDone_ = true;
+                loaderRunning_ = erased_ = false;
+                ram_.clear();
+            }
+            return Done(f, ok);
         }
-        return Done(f, ok);
-    }
-    case 0x10: {  // flash-write header: the raw block follows, then the answer
-        if (!command(1)) return {};
-        blockFault_ = TakeFault(Step::FlashWrite);
-        block_.clear();
-        rawWanted_ = kBlockHeader;
-        return {};
-    }
-    default: return {};
+        case 0x13: {  // RAM write: address high, address low, 1 to 250 bytes
+            if (!command(0)) return {};
+            const uint32_t address = (uint32_t{p[1]} << 8) | p[2];
+            const uint32_t count = static_cast<uint32_t>(n - 3);
+            Note("RamWrite " + Hex(address, 4) + " " + std::to_string(count));
+            const Fault f = TakeFault(Step::RamWrite);
+            const bool ok = resetDone_ && count <= kMaxRamData && address + count <= 0x10000;
+            if (ok && Keeps(f))
+                for (uint32_t i = 0; i < count; ++i) ram_[address + i] = p[3 + i];
+            return Done(f, ok);
+        }
+        case 0x1D: {  // RunCode at a 16-bit address
+            if (!command(3)) return {};
+            const uint32_t address = (uint32_t{p[1]} << 8) | p[2];
+            Note("RunCode " + Hex(address, 4));
+            const Fault f = TakeFault(Step::RunCode);
+            const bool ok = address == kLoaderEntry && ram_.count(kLoaderEntry) != 0;
+            if (ok && Keeps(f)) loaderRunning_ = true;
+            return Done(f, ok);
+        }
+        case 0x19: {  // Erase (FF FF: the whole flash), a loader command
+            if (!command(3)) return {};
+            Note("Erase");
+            const Fault f = TakeFault(Step::Erase);
+            const bool ok = loaderRunning_ && p[1] == 0xFF && p[2] == 0xFF;
+            if (ok && Keeps(f)) {
+                erased_ = true;
+                flash_.clear();
+                blocks_.clear();
+            }
+            return Done(f, ok);
+        }
+        case 0x10: {  // flash-write header: the raw block follows, then the answer
+            if (!command(1)) return {};
+            blockFault_ = TakeFault(Step::FlashWrite);
+            block_.clear();
+            rawWanted_ = kBlockHeader;
+            return {};
+        }
+        default:
+            return {};
     }
 }
 

@@ -62,8 +62,8 @@ private:
     Reply Handle(const uint8_t* p, size_t n, bool& handled);  // under the lock
     Reply TakeRaw(const uint8_t* p, size_t n);                // under the lock
     Reply Done(Fault fault, bool ok);
-    Fault TakeFault(Step step);                               // counts the command
-    void Answer(const Reply& r, InstrumentWire& wire);        // outside the lock
+    Fault TakeFault(Step step);                         // counts the command
+    void Answer(const Reply& r, InstrumentWire& wire);  // outside the lock
     Reply FinishBlock();
     void Note(const std::string& line) { log_.push_back(line); }
 

@@ -1,7 +1,7 @@
 #include "sim/SinkSim.h"
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -37,9 +37,7 @@ long long WireMicros(size_t n) {
     return static_cast<long long>(n) * SinkSim::kBitsPerByte * 1000000LL / SinkSim::kBaud;
 }
 
-uint16_t Le16(const std::vector<uint8_t>& c, size_t at) {
-    return static_cast<uint16_t>(c[at] | (c[at + 1] << 8));
-}
+uint16_t Le16(const std::vector<uint8_t>& c, size_t at) { return static_cast<uint16_t>(c[at] | (c[at + 1] << 8)); }
 
 }  // namespace
 
@@ -102,29 +100,98 @@ void SinkSim::HangUp() {
 
 #define SINKSIM_LOCKED std::lock_guard lk(mu_)
 
-void SinkSim::SetLinkStatus(const std::vector<uint8_t>& bytes) { SINKSIM_LOCKED; linkStatus_ = bytes; }
-void SinkSim::SetMsa(const std::array<uint8_t, 19>& record) { SINKSIM_LOCKED; msa_ = record; }
-void SinkSim::SetAudioStatus(const std::array<uint8_t, 13>& record) { SINKSIM_LOCKED; audio_ = record; }
-void SinkSim::SetVideoCrc(uint16_t r, uint16_t g, uint16_t b) { SINKSIM_LOCKED; crc_ = {r, g, b}; }
-void SinkSim::SetErrorCounts(const std::array<uint16_t, 4>& c) { SINKSIM_LOCKED; errors_ = c; }
-std::array<uint16_t, 4> SinkSim::ErrorCounts() { SINKSIM_LOCKED; return errors_; }
-void SinkSim::SetDpcd(uint16_t address, uint8_t value) { SINKSIM_LOCKED; dpcd_[address] = value; }
-uint8_t SinkSim::Dpcd(uint16_t address) { SINKSIM_LOCKED; return dpcd_[address]; }
-void SinkSim::SetEdidBlock(size_t index, const std::array<uint8_t, 128>& block) { SINKSIM_LOCKED; edid_[index] = block; }
-void SinkSim::SetDeviceRole(uint8_t role) { SINKSIM_LOCKED; role_ = role; }
-void SinkSim::SetAuxThreshold(uint16_t mvpp) { SINKSIM_LOCKED; auxThreshold_ = mvpp; }
-void SinkSim::SetHdcpStatus(uint8_t b0, uint8_t b1) { SINKSIM_LOCKED; hdcp_ = {b0, b1}; }
-std::array<uint8_t, 3> SinkSim::SinkCapabilities() { SINKSIM_LOCKED; return caps_; }
-std::vector<uint16_t> SinkSim::HpdPulses() { SINKSIM_LOCKED; return hpdPulses_; }
-uint8_t SinkSim::AuxOutputLevel() { SINKSIM_LOCKED; return auxLevel_; }
-std::vector<uint16_t> SinkSim::AuxSteps() { SINKSIM_LOCKED; return auxSteps_; }
-size_t SinkSim::SdpWaiting() { SINKSIM_LOCKED; return sdp_.size(); }
-void SinkSim::InjectFault(const SinkFaultPlan& fault) { SINKSIM_LOCKED; faults_.push_back(fault); }
-void SinkSim::SetPaced(bool paced) { SINKSIM_LOCKED; paced_ = paced; }
-void SinkSim::SetDebugFlood(unsigned intervalMs) { SINKSIM_LOCKED; floodMs_ = intervalMs; }
-void SinkSim::ClearFaults() { SINKSIM_LOCKED; faults_.clear(); }
-std::vector<std::vector<uint8_t>> SinkSim::Commands() { SINKSIM_LOCKED; return commands_; }
-size_t SinkSim::CommandCount() { SINKSIM_LOCKED; return commands_.size(); }
+void SinkSim::SetLinkStatus(const std::vector<uint8_t>& bytes) {
+    SINKSIM_LOCKED;
+    linkStatus_ = bytes;
+}
+void SinkSim::SetMsa(const std::array<uint8_t, 19>& record) {
+    SINKSIM_LOCKED;
+    msa_ = record;
+}
+void SinkSim::SetAudioStatus(const std::array<uint8_t, 13>& record) {
+    SINKSIM_LOCKED;
+    audio_ = record;
+}
+void SinkSim::SetVideoCrc(uint16_t r, uint16_t g, uint16_t b) {
+    SINKSIM_LOCKED;
+    crc_ = {r, g, b};
+}
+void SinkSim::SetErrorCounts(const std::array<uint16_t, 4>& c) {
+    SINKSIM_LOCKED;
+    errors_ = c;
+}
+std::array<uint16_t, 4> SinkSim::ErrorCounts() {
+    SINKSIM_LOCKED;
+    return errors_;
+}
+void SinkSim::SetDpcd(uint16_t address, uint8_t value) {
+    SINKSIM_LOCKED;
+    dpcd_[address] = value;
+}
+uint8_t SinkSim::Dpcd(uint16_t address) {
+    SINKSIM_LOCKED;
+    return dpcd_[address];
+}
+void SinkSim::SetEdidBlock(size_t index, const std::array<uint8_t, 128>& block) {
+    SINKSIM_LOCKED;
+    edid_[index] = block;
+}
+void SinkSim::SetDeviceRole(uint8_t role) {
+    SINKSIM_LOCKED;
+    role_ = role;
+}
+void SinkSim::SetAuxThreshold(uint16_t mvpp) {
+    SINKSIM_LOCKED;
+    auxThreshold_ = mvpp;
+}
+void SinkSim::SetHdcpStatus(uint8_t b0, uint8_t b1) {
+    SINKSIM_LOCKED;
+    hdcp_ = {b0, b1};
+}
+std::array<uint8_t, 3> SinkSim::SinkCapabilities() {
+    SINKSIM_LOCKED;
+    return caps_;
+}
+std::vector<uint16_t> SinkSim::HpdPulses() {
+    SINKSIM_LOCKED;
+    return hpdPulses_;
+}
+uint8_t SinkSim::AuxOutputLevel() {
+    SINKSIM_LOCKED;
+    return auxLevel_;
+}
+std::vector<uint16_t> SinkSim::AuxSteps() {
+    SINKSIM_LOCKED;
+    return auxSteps_;
+}
+size_t SinkSim::SdpWaiting() {
+    SINKSIM_LOCKED;
+    return sdp_.size();
+}
+void SinkSim::InjectFault(const SinkFaultPlan& fault) {
+    SINKSIM_LOCKED;
+    faults_.push_back(fault);
+}
+void SinkSim::SetPaced(bool paced) {
+    SINKSIM_LOCKED;
+    paced_ = paced;
+}
+void SinkSim::SetDebugFlood(unsigned intervalMs) {
+    SINKSIM_LOCKED;
+    floodMs_ = intervalMs;
+}
+void SinkSim::ClearFaults() {
+    SINKSIM_LOCKED;
+    faults_.clear();
+}
+std::vector<std::vector<uint8_t>> SinkSim::Commands() {
+    SINKSIM_LOCKED;
+    return commands_;
+}
+size_t SinkSim::CommandCount() {
+    SINKSIM_LOCKED;
+    return commands_.size();
+}
 
 size_t SinkSim::CommandCount(uint8_t code) {
     SINKSIM_LOCKED;
@@ -274,7 +341,9 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
         return r;
     };
     switch (c[0]) {
-        case 0x15: r.data = linkStatus_; break;
+        case 0x15:
+            r.data = linkStatus_;
+            break;
         case 0x16: {
             if (req != 3 || (c[2] != 0x00 && c[2] != 0x80) || c[3] != 128) return nack();
             auto it = edid_.find(c[1] * 2u + c[2] / 0x80u);
@@ -297,14 +366,22 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
             if (req != 3) return nack();
             dpcd_[static_cast<size_t>(c[1] << 8 | c[2])] = c[3];
             break;
-        case 0x1C: r.data.assign(version_.begin(), version_.end()); break;
-        case 0x22: r.data.assign(hdcp_.begin(), hdcp_.end()); break;
+        case 0x1C:
+            r.data.assign(version_.begin(), version_.end());
+            break;
+        case 0x22:
+            r.data.assign(hdcp_.begin(), hdcp_.end());
+            break;
         case 0x26:
             if (req != 3) return nack();
             caps_ = {c[1], c[2], c[3]};
             break;
-        case 0x27: r.data.assign(msa_.begin(), msa_.end()); break;
-        case 0x28: r.data = {role_}; break;
+        case 0x27:
+            r.data.assign(msa_.begin(), msa_.end());
+            break;
+        case 0x28:
+            r.data = {role_};
+            break;
         case 0x29:
             if (req != 2) return nack();
             hpdPulses_.push_back(Le16(c, 1));
@@ -317,7 +394,9 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
             for (uint16_t v : errors_) PutLe16(r.data, v);
             if (c[1] == 1) errors_.fill(0);
             break;
-        case 0x2D: r.data.assign(audio_.begin(), audio_.end()); break;
+        case 0x2D:
+            r.data.assign(audio_.begin(), audio_.end());
+            break;
         case 0x2E:
             r.data.assign(33, 0);
             if (!sdp_.empty()) {
@@ -337,7 +416,8 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
             r.data = {static_cast<uint8_t>(level >= auxThreshold_ ? 0 : 1)};
             break;
         }
-        default: return nack();
+        default:
+            return nack();
     }
     return r;
 }
@@ -354,16 +434,25 @@ void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
     SinkFaultPlan fault;
     if (TakeFault(cmd[0], fault)) {
         switch (fault.kind) {
-            case SinkFault::Nack: r.code = kNack; r.data.clear(); break;
-            case SinkFault::Silence: r.send = false; break;
+            case SinkFault::Nack:
+                r.code = kNack;
+                r.data.clear();
+                break;
+            case SinkFault::Silence:
+                r.send = false;
+                break;
             case SinkFault::LateReply:
                 if (stop_.Wait(static_cast<int>(fault.delayMs))) return;
                 break;
             case SinkFault::ShortReply:
                 if (r.data.size() > fault.keepDataBytes) r.data.resize(fault.keepDataBytes);
                 break;
-            case SinkFault::Noise: Transmit(fault.noise.data(), fault.noise.size()); break;
-            case SinkFault::CloseLine: hangUp_.store(true); return;
+            case SinkFault::Noise:
+                Transmit(fault.noise.data(), fault.noise.size());
+                break;
+            case SinkFault::CloseLine:
+                hangUp_.store(true);
+                return;
         }
     }
     if (!r.send) return;

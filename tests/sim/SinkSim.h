@@ -5,8 +5,8 @@
 // blocks, device role, AUX sensitivity threshold) is set by the test, and
 // faults can be injected for the next matching commands.
 #include <array>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>

@@ -1,8 +1,8 @@
 // main() of every GUI test program: runs the tests inside a QApplication on
 // the offscreen platform unless a platform was chosen.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 #include "platform/gui/QtPlatform.h"
 

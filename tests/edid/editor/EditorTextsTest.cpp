@@ -10,9 +10,9 @@ using namespace editor_text;
 namespace {
 
 struct PathCase {
-  const char* path;
-  int maxChars;  // the label's width, one unit per character
-  const char* shown;
+    const char* path;
+    int maxChars;  // the label's width, one unit per character
+    const char* shown;
 };
 
 const PathCase kPathCases[] = {
@@ -32,33 +32,32 @@ const PathCase kPathCases[] = {
 }  // namespace
 
 TEST(EditorTexts, PathLabelIsShortenedFromTheLeft) {
-  for (const PathCase& c : kPathCases) {
-    const QString text = PathLabelText(QString::fromLatin1(c.path), [&](const QString& t) {
-      return t.size() <= c.maxChars;
-    });
-    EXPECT_EQ(text, QString::fromLatin1(c.shown)) << c.path << " in " << c.maxChars;
-  }
+    for (const PathCase& c : kPathCases) {
+        const QString text =
+            PathLabelText(QString::fromLatin1(c.path), [&](const QString& t) { return t.size() <= c.maxChars; });
+        EXPECT_EQ(text, QString::fromLatin1(c.shown)) << c.path << " in " << c.maxChars;
+    }
 }
 
 TEST(EditorTexts, LinesEndAtCrLfCrOrLf) {
-  EXPECT_EQ(SplitLines(QStringLiteral("A\r\nB\rC\nD")), (QStringList{"A", "B", "C", "D"}));
-  // A final line break starts no further line; empty lines inside are kept.
-  EXPECT_EQ(SplitLines(QStringLiteral("A\r\n\r\nB\r\n")), (QStringList{"A", "", "B"}));
-  EXPECT_TRUE(SplitLines(QString()).isEmpty());
+    EXPECT_EQ(SplitLines(QStringLiteral("A\r\nB\rC\nD")), (QStringList{"A", "B", "C", "D"}));
+    // A final line break starts no further line; empty lines inside are kept.
+    EXPECT_EQ(SplitLines(QStringLiteral("A\r\n\r\nB\r\n")), (QStringList{"A", "", "B"}));
+    EXPECT_TRUE(SplitLines(QString()).isEmpty());
 }
 
 TEST(EditorTexts, DetailsRowsSplitAtTheFirstEqualsSign) {
-  const auto rows = SplitNameValueRows(QStringLiteral("Codec=V1.0.21\r\n = \nA=b=c\nNoValue"));
-  ASSERT_EQ(rows.size(), 4u);
-  EXPECT_EQ(rows[0], (std::pair<QString, QString>{"Codec", "V1.0.21"}));
-  // The separator line " = " is an empty row.
-  EXPECT_EQ(rows[1], (std::pair<QString, QString>{" ", " "}));
-  EXPECT_EQ(rows[2], (std::pair<QString, QString>{"A", "b=c"}));
-  EXPECT_EQ(rows[3], (std::pair<QString, QString>{"NoValue", ""}));
+    const auto rows = SplitNameValueRows(QStringLiteral("Codec=V1.0.21\r\n = \nA=b=c\nNoValue"));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], (std::pair<QString, QString>{"Codec", "V1.0.21"}));
+    // The separator line " = " is an empty row.
+    EXPECT_EQ(rows[1], (std::pair<QString, QString>{" ", " "}));
+    EXPECT_EQ(rows[2], (std::pair<QString, QString>{"A", "b=c"}));
+    EXPECT_EQ(rows[3], (std::pair<QString, QString>{"NoValue", ""}));
 }
 
 TEST(EditorTexts, CaptionsShowAmpersandsAsThemselves) {
-  EXPECT_EQ(Caption(QStringLiteral("Vendor & Product ID")), QStringLiteral("Vendor && Product ID"));
-  EXPECT_EQ(Caption(QStringLiteral("&&")), QStringLiteral("&&&&"));
-  EXPECT_EQ(Caption(QStringLiteral("Plain")), QStringLiteral("Plain"));
+    EXPECT_EQ(Caption(QStringLiteral("Vendor & Product ID")), QStringLiteral("Vendor && Product ID"));
+    EXPECT_EQ(Caption(QStringLiteral("&&")), QStringLiteral("&&&&"));
+    EXPECT_EQ(Caption(QStringLiteral("Plain")), QStringLiteral("Plain"));
 }

@@ -106,13 +106,20 @@ std::vector<StreamCase> StreamCases() {
         {"wrong checksum, then a good frame", {{badSum, 0}, {kVersionReply, 0}}, {kVersionReply}, 0},
         {"two frames back to back", {{kVersionReply, 0}, {kOther, 0}}, {kVersionReply, kOther}, 0},
         {"frame split by a 300 ms gap is lost, the next one is found",
-         {{tenHead, 300}, {tenTail, 500}, {kVersionReply, 0}}, {kVersionReply}, 0},
+         {{tenHead, 300}, {tenTail, 500}, {kVersionReply, 0}},
+         {kVersionReply},
+         0},
         {"frame split by a short gap is whole", {{tenHead, 30}, {tenTail, 0}}, {kTen}, 0},
         {"length below three is skipped", {{{0x02, 0xFE}, 0}, {kVersionReply, 0}}, {kVersionReply}, 0},
         {"unknown type 0x0E is dropped", {{Frame({0x0E, 1, 2}), 0}, {kVersionReply, 0}}, {kVersionReply}, 0},
-        {"noise, a pause, then a frame", {{{0xFF, 0x13, 0x02, 0x00, 0x05}, 300}, {kVersionReply, 0}}, {kVersionReply}, 0},
+        {"noise, a pause, then a frame",
+         {{{0xFF, 0x13, 0x02, 0x00, 0x05}, 300}, {kVersionReply, 0}},
+         {kVersionReply},
+         0},
         {"debug text and response go to their own queues",
-         {{DebugFrame("t=%u", {1, 0}), 0}, {kVersionReply, 0}}, {kVersionReply}, 1},
+         {{DebugFrame("t=%u", {1, 0}), 0}, {kVersionReply, 0}},
+         {kVersionReply},
+         1},
     };
 }
 
@@ -126,8 +133,7 @@ TEST_F(SinkFrameLayer, ByteStreamsGiveTheFramesTheyHold) {
         EXPECT_EQ(Responses(), c.responses);
         EXPECT_EQ(comm->debug_texts_waiting(), c.debugTexts);
         char text[dpcomm_t::kDebugTextBytes];
-        while (comm->format_debug_text(text)) {
-        }
+        while (comm->format_debug_text(text)) {}
     }
 }
 

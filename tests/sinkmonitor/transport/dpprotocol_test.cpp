@@ -56,7 +56,8 @@ std::function<bool(dpprotocol_t&, Bytes&)> NoData(std::function<bool(dpprotocol_
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> all = {
-        {"get_link_status", 0x15, false, 0, Into<17>([](dpprotocol_t& p, linkstatus_t& a) { return p.get_link_status(a); })},
+        {"get_link_status", 0x15, false, 0,
+         Into<17>([](dpprotocol_t& p, linkstatus_t& a) { return p.get_link_status(a); })},
         {"edid_read_block", 0x16, false, 128,
          Into<128>([](dpprotocol_t& p, edidblock_t& a) { return p.edid_read_block(0, 0x00, a); })},
         {"edid_write_block", 0x17, false, 0, NoData([](dpprotocol_t& p) {
@@ -68,7 +69,8 @@ const std::vector<Command>& Commands() {
         {"dpcd_write", 0x1B, false, 0, NoData([](dpprotocol_t& p) { return p.dpcd_write(0x0102, 0x5A); })},
         {"get_firmware_version", 0x1C, false, 3,
          Into<3>([](dpprotocol_t& p, firmwareversion_t& a) { return p.get_firmware_version(a); })},
-        {"get_hdcp_status", 0x22, true, 2, Into<2>([](dpprotocol_t& p, hdcpstatus_t& a) { return p.get_hdcp_status(a); })},
+        {"get_hdcp_status", 0x22, true, 2,
+         Into<2>([](dpprotocol_t& p, hdcpstatus_t& a) { return p.get_hdcp_status(a); })},
         {"set_sink_capabilities", 0x26, false, 0,
          NoData([](dpprotocol_t& p) { return p.set_sink_capabilities(2, 10, 0x80); })},
         {"get_msa", 0x27, true, 19, Into<19>([](dpprotocol_t& p, msarecord_t& a) { return p.get_msa(a); })},
@@ -109,9 +111,9 @@ protected:
 
 struct Decoded {
     const char* name;
-    Bytes expected;                                     // destination after success (none: no data)
+    Bytes expected;                                      // destination after success (none: no data)
     std::function<void(sim::SinkSim&)> check = nullptr;  // what the sink was told
-    Bytes request = {};                                 // the payload the sink received
+    Bytes request = {};                                  // the payload the sink received
 };
 
 TEST_F(SinkProtocol, EveryCommandGetsItsReply) {
@@ -134,7 +136,8 @@ TEST_F(SinkProtocol, EveryCommandGetsItsReply) {
     const std::vector<Decoded> table = {
         {"get_link_status", {0x77, 0x77, 0, 0, 0, 0, 0, 0, 0, 0, 4, 20, 1, 0, 1, 0, 0}, nullptr, {0x15}},
         {"edid_read_block", Bytes(edid.begin(), edid.end()), nullptr, {0x16, 0x00, 0x00, 0x80}},
-        {"edid_write_block", {},
+        {"edid_write_block",
+         {},
          [&](sim::SinkSim& sk) {
              std::array<uint8_t, 128> b{};
              ASSERT_TRUE(sk.EdidBlock(1, b));
@@ -145,19 +148,29 @@ TEST_F(SinkProtocol, EveryCommandGetsItsReply) {
         {"dpcd_write", {}, [](sim::SinkSim& sk) { EXPECT_EQ(sk.Dpcd(0x0102), 0x5A); }, {0x1B, 0x01, 0x02, 0x5A}},
         {"get_firmware_version", {'2', '.', '5'}, nullptr, {0x1C}},
         {"get_hdcp_status", {1, 0}, nullptr, {0x22}},
-        {"set_sink_capabilities", {},
-         [](sim::SinkSim& sk) { EXPECT_EQ(sk.SinkCapabilities(), (std::array<uint8_t, 3>{2, 10, 0x80})); },
+        {"set_sink_capabilities",
+         {},
+         [](sim::SinkSim& sk) {
+             EXPECT_EQ(sk.SinkCapabilities(), (std::array<uint8_t, 3>{2, 10, 0x80}));
+         },
          {0x26, 2, 10, 0x80}},
         {"get_msa",
          {0x01, 0x20, 0x00, 0x98, 0x08, 0xC0, 0x00, 0x80, 0x07, 0x2C, 0x00, 0x65, 0x04, 0x29, 0x00, 0x38, 0x04, 0x05,
           0x00},
-         nullptr, {0x27}},
+         nullptr,
+         {0x27}},
         {"get_device_role", {0}, nullptr, {0x28}},
-        {"hpd_pulse", {}, [](sim::SinkSim& sk) { EXPECT_EQ(sk.HpdPulses(), std::vector<uint16_t>{0x1234}); },
+        {"hpd_pulse",
+         {},
+         [](sim::SinkSim& sk) { EXPECT_EQ(sk.HpdPulses(), std::vector<uint16_t>{0x1234}); },
          {0x29, 0x34, 0x12}},
         {"get_video_crc", {0x34, 0x12, 0x78, 0x56, 0xBC, 0x9A}, nullptr, {0x2A}},
-        {"get_error_counts", {1, 0, 2, 0, 3, 0, 0x00, 0x04},
-         [](sim::SinkSim& sk) { EXPECT_EQ(sk.ErrorCounts(), (std::array<uint16_t, 4>{0, 0, 0, 0})); }, {0x2B, 1}},
+        {"get_error_counts",
+         {1, 0, 2, 0, 3, 0, 0x00, 0x04},
+         [](sim::SinkSim& sk) {
+             EXPECT_EQ(sk.ErrorCounts(), (std::array<uint16_t, 4>{0, 0, 0, 0}));
+         },
+         {0x2B, 1}},
         {"get_audio_status", {2, 2, 16, 0x80, 0xBB, 0x00, 0x00, 0x04, 0x00, 0x00, 0x02, 0x02, 0x00}, nullptr, {0x2D}},
         {"get_sdp", sdp, [](sim::SinkSim& sk) { EXPECT_EQ(sk.SdpWaiting(), 0u); }, {0x2E}},
         {"set_aux_output_level", {}, [](sim::SinkSim& sk) { EXPECT_EQ(sk.AuxOutputLevel(), 0x2A); }, {0x31, 0x2A}},

@@ -164,8 +164,7 @@ TEST_F(SinkSerialPort, AWriteThatCannotDrainGivesUpWithTwelveAndThePortRecovers)
     EXPECT_FALSE(port.is_broken());
     // Once the other side reads again, writing works again.
     uint8_t buf[4096];
-    while (pty.WaitReadable(200) == platform::SerialPort::Wait::Readable && pty.ReadNow(buf, sizeof buf) > 0) {
-    }
+    while (pty.WaitReadable(200) == platform::SerialPort::Wait::Readable && pty.ReadNow(buf, sizeof buf) > 0) {}
     const uint8_t b = 0x42;
     EXPECT_TRUE(port.write(&b, 1));
     EXPECT_TRUE(port.close());
