@@ -62,25 +62,32 @@ void TfrmMain::OnSdpPacket(dpscheduler_t& poller) {
     if (row) tbsSDP->lvSDP->scrollToItem(AddRow(tbsSDP->lvSDP, *row));
 }
 
-void TfrmMain::cbMSAEnableClick() {
-    if (captureBoxGuard_) return;
-    QCheckBox* box = tbsMain->cbMSAEnable;
+// The checks before a capture box switches its polling: a connection, a
+// port and a poller. When one fails, the box is unchecked again.
+bool TfrmMain::CaptureBoxMayChange(QCheckBox* box) {
     if (!CheckConnected()) {
         UncheckCaptureBox(box);
-        return;
+        return false;
     }
     if (!port_ && box->isChecked()) {
         AddMessage(QString::fromLatin1(dpprotocol_t::kTextPortNotSet));
         platform::ShowMessageBox("Communication  port not set.", "Error", MsgIcon::Error, MsgButtons::Ok, this);
         UncheckCaptureBox(box);
-        return;
+        return false;
     }
     if (!poller_) {
         platform::ShowMessageBox("Communication failed to initialize. Please re-select the serial port.", "Error",
                                  MsgIcon::Error, MsgButtons::Ok, this);
         UncheckCaptureBox(box);
-        return;
+        return false;
     }
+    return true;
+}
+
+void TfrmMain::cbMSAEnableClick() {
+    if (captureBoxGuard_) return;
+    QCheckBox* box = tbsMain->cbMSAEnable;
+    if (!CaptureBoxMayChange(box)) return;
     lastMsa_.fill(0);  // the next record always makes a row
     poller_->set_msa_polling(box->isChecked());
     if (!box->isChecked()) {
@@ -92,22 +99,7 @@ void TfrmMain::cbMSAEnableClick() {
 void TfrmMain::cbSDPEnableClick() {
     if (captureBoxGuard_) return;
     QCheckBox* box = tbsSDP->cbSDPEnable;
-    if (!CheckConnected()) {
-        UncheckCaptureBox(box);
-        return;
-    }
-    if (!port_ && box->isChecked()) {
-        AddMessage(QString::fromLatin1(dpprotocol_t::kTextPortNotSet));
-        platform::ShowMessageBox("Communication  port not set.", "Error", MsgIcon::Error, MsgButtons::Ok, this);
-        UncheckCaptureBox(box);
-        return;
-    }
-    if (!poller_) {
-        platform::ShowMessageBox("Communication failed to initialize. Please re-select the serial port.", "Error",
-                                 MsgIcon::Error, MsgButtons::Ok, this);
-        UncheckCaptureBox(box);
-        return;
-    }
+    if (!CaptureBoxMayChange(box)) return;
     sdpSwitchGuard_ = true;
     poller_->set_sdp_polling(box->isChecked());
     sdpSwitchGuard_ = false;

@@ -151,6 +151,7 @@ private:
     void SetLabelColor(QLabel* label, const QColor& color);
     void SetEditColors(QLineEdit* edit, bool matched);
     void UncheckCaptureBox(QCheckBox* box);
+    bool CaptureBoxMayChange(QCheckBox* box);
     void ReadEdid();
     void WriteEdid(uint32_t blocks);
 
