@@ -13,6 +13,7 @@
 #include "link/USerIO.h"
 #include "platform/MessageBox.h"
 #include "platform/PseudoTerminal.h"
+#include "support/LineProbe.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -26,28 +27,6 @@ bool FeedUntil(platform::PseudoTerminal& pty, USerIO& io, const std::vector<uint
     WaitUntil([&] { return io.Available() >= expected; }, kGenerousMs);
     return io.Available() == expected;
 }
-
-// A second descriptor of the port's side of the line, opened before the port
-// (which then refuses further opens): it reads nothing, it only tells how
-// many bytes the line holds that the port has not read yet.
-class LineProbe {
-public:
-    explicit LineProbe(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~LineProbe() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    LineProbe(const LineProbe&) = delete;
-    LineProbe& operator=(const LineProbe&) = delete;
-    bool IsOpen() const { return fd_ >= 0; }
-    int Pending() const {
-        int n = -1;
-        return ::ioctl(fd_, FIONREAD, &n) == 0 ? n : -1;
-    }
-
-private:
-    int fd_;
-};
 
 std::vector<uint8_t> Pattern(size_t n, uint8_t start) {
     std::vector<uint8_t> v(n);

@@ -13,6 +13,7 @@
 #include "platform/PseudoTerminal.h"
 #include "sinkmonitor/transport/serialport.h"
 #include "sinkmonitor/transport/serialportenum.h"
+#include "support/LineProbe.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -20,28 +21,6 @@ namespace {
 constexpr int kWaitMs = 5000;  // a condition that does not come fails, never hangs
 using ms = std::chrono::milliseconds;
 using steady = std::chrono::steady_clock;
-
-// A second descriptor of the port's side of the line, opened before the port
-// (which then refuses further opens): it reads nothing, it only tells how
-// many bytes the line holds that the port's reader has not taken yet.
-class LineProbe {
-public:
-    explicit LineProbe(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~LineProbe() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    LineProbe(const LineProbe&) = delete;
-    LineProbe& operator=(const LineProbe&) = delete;
-    bool IsOpen() const { return fd_ >= 0; }
-    int Pending() const {
-        int n = -1;
-        return ::ioctl(fd_, FIONREAD, &n) == 0 ? n : -1;
-    }
-
-private:
-    int fd_;
-};
 
 class SinkSerialPort : public ::testing::Test {
 protected:
