@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cts/report/HtmlText.h"
 #include "platform/Clock.h"
 
 RunClock RunClock::System() {
@@ -57,7 +58,7 @@ void UCTSTest::FinishRun(TestResultRecord result) {
         case kResultFailed:
             ++fails_;
             log_.push_back("<b>Test FAILED, step " + std::to_string(result.Step()) + ", substep " +
-                           std::to_string(result.Substep()) + ": " + result.Text() + ".</b>");
+                           std::to_string(result.Substep()) + ": " + EscapeHtml(result.Text()) + ".</b>");
             break;
         case kResultPassed:
             ++passes_;
@@ -65,7 +66,7 @@ void UCTSTest::FinishRun(TestResultRecord result) {
             break;
         case kResultSkipped:
             ++skips_;
-            log_.push_back("<b>Test SKIPPED: " + result.Text() + "</b>");
+            log_.push_back("<b>Test SKIPPED: " + EscapeHtml(result.Text()) + "</b>");
             break;
         case kResultTimedOut:
             ++timeouts_;

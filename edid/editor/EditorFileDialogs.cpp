@@ -3,18 +3,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "platform/gui/FileDialog.h"
+
 namespace editor_files {
 namespace {
 
-Hook& TheHook() {
-    static Hook hook;
-    return hook;
-}
-
 void Common(QFileDialog& dialog, const QString& folder, const QStringList& filters) {
-    // The project's own dialog, so that the filters match in any letter case.
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    platform::UseCaseInsensitiveFilters(dialog);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.front());
     if (!folder.isEmpty()) dialog.setDirectory(folder);
@@ -60,18 +55,11 @@ int FilterIndex(const QFileDialog& dialog, const QString& filter) {
 }
 
 QString Run(QFileDialog& dialog) {
-    QString name;
-    if (TheHook()) {
-        name = TheHook()(dialog);
-    } else if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        name = dialog.selectedFiles().front();
-    }
+    QString name = platform::RunFileDialog(dialog);
     if (!name.isEmpty() && !dialog.defaultSuffix().isEmpty() && QFileInfo(name).suffix().isEmpty()) {
         name += QLatin1Char('.') + dialog.defaultSuffix();
     }
     return name;
 }
-
-void SetHook(Hook hook) { TheHook() = std::move(hook); }
 
 }  // namespace editor_files

@@ -5,8 +5,6 @@
 #include <QFileDialog>
 #include <QString>
 
-#include <functional>
-
 namespace editor_files {
 
 // Sets up the open dialog: the three filters, filter 1 chosen, no default
@@ -21,13 +19,9 @@ QString SaveDefaultSuffix(int filterIndex);
 // The 1-based index of a filter text in the dialog's filters (0: none).
 int FilterIndex(const QFileDialog& dialog, const QString& filter);
 
-// Shows the dialog modally; the chosen file name, or empty when cancelled.
-// A name without extension gets the dialog's default extension.
+// Shows the dialog modally (platform::RunFileDialog, which tests answer
+// through its hook); the chosen file name, or empty when cancelled. A name
+// without extension gets the dialog's default extension.
 QString Run(QFileDialog& dialog);
-
-// Tests answer the dialogs through a hook instead of showing them: it gets
-// the configured dialog and returns the chosen name (empty: cancel).
-using Hook = std::function<QString(QFileDialog& dialog)>;
-void SetHook(Hook hook);
 
 }  // namespace editor_files

@@ -9,6 +9,7 @@
 
 #include "cts/catalogue/TestResultRecord.h"
 #include "cts/catalogue/UCTSTest.h"
+#include "cts/report/HtmlText.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -129,6 +130,10 @@ TEST_F(TestRecordFixture, FinishRunCountsTheOutcomeAndWritesItsLine) {
         {Result(kResultFailed, 200, 3, "No video"), "<b>Test FAILED, step -56, substep 3: No video.</b>", 0, 1, 0, 0},
         {Result(kResultPassed), "<b>Test PASSED</b>", 1, 0, 0, 0},
         {Result(kResultSkipped, 0, 0, "No audio"), "<b>Test SKIPPED: No audio</b>", 0, 0, 1, 0},
+        // The instrument's text is content, escaped once; the mark-up around it stays.
+        {Result(kResultFailed, 1, 2, "V<2> & \"x\""),
+         "<b>Test FAILED, step 1, substep 2: V&lt;2&gt; &amp; &quot;x&quot;.</b>", 0, 1, 0, 0},
+        {Result(kResultSkipped, 0, 0, "</b><script>"), "<b>Test SKIPPED: &lt;/b&gt;&lt;script&gt;</b>", 0, 0, 1, 0},
         {Result(kResultTimedOut), "<b>Test TIMEOUT</b>", 0, 0, 0, 1},
         {Result(kResultGoOn), "", 0, 0, 0, 0},
         {Result(kResultQuestionPassFail), "", 0, 0, 0, 0},
@@ -203,4 +208,20 @@ TEST(UCTSTestOrder, LabelsAndSortingByTestId) {
     for (const auto& r : records) ids.push_back(r->TestId());
     EXPECT_THAT(ids, ElementsAreArray({3, 65, 129, 144}));
     EXPECT_EQ(UCTSTest::CompareTestIds(*records[3], *records[0]), 141);
+}
+
+TEST(EscapeHtml, EscapesTheFourMarkupCharactersOnly) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"plain text 1.2V", "plain text 1.2V"},
+        {"a & b", "a &amp; b"},
+        {"<b>", "&lt;b&gt;"},
+        {"say \"hi\" it's", "say &quot;hi&quot; it's"},
+        {"&amp;", "&amp;amp;"},                      // escaped once more: no entity is kept
+        {"\xE4\xB5 \xC3\xA4", "\xE4\xB5 \xC3\xA4"},  // 8-bit and UTF-8 bytes unchanged
+    };
+    for (const Case& c : cases) EXPECT_EQ(EscapeHtml(c.in), c.out) << c.in;
 }

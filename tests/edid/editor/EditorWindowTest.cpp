@@ -10,6 +10,7 @@
 #include "edid/editor/TxtField.h"
 
 #include "platform/MessageBox.h"
+#include "platform/gui/FileDialog.h"
 #include "support/Probe.h"
 
 #include <QDir>
@@ -37,7 +38,7 @@ protected:
         ECSetHostCallback(ed.Handle(), &host, &RecordingHost::Callback);
         ASSERT_TRUE(ECSetOptions(ed.Handle(), 0x20000003u));
     }
-    void TearDown() override { editor_files::SetHook({}); }
+    void TearDown() override { platform::SetFileDialogHook({}); }
 
     RecordingHost host;
     EditorInstance ed;
@@ -53,7 +54,7 @@ struct DialogAnswer {
     QString objectName;
     int shown = 0;
     void Install() {
-        editor_files::SetHook([this](QFileDialog& d) {
+        platform::SetFileDialogHook([this](QFileDialog& d) {
             ++shown;
             filters = d.nameFilters();
             folder = d.directory().absolutePath();
@@ -190,7 +191,7 @@ TEST_F(EditorWindow, SaveTypeChangeSetsTheDefaultExtension) {
     ASSERT_TRUE(dir.isValid());
     ASSERT_EQ(ed.Add(BaseBlock()), 0);
     QStringList suffixes;
-    editor_files::SetHook([&](QFileDialog& d) {
+    platform::SetFileDialogHook([&](QFileDialog& d) {
         for (const QString& filter : d.nameFilters()) {
             emit d.filterSelected(filter);
             suffixes << d.defaultSuffix();
