@@ -14,7 +14,7 @@
 // key given twice in a section the first counts. Everything missing reads as
 // the caller's default.
 //
-// Saving is atomic: the text goes to a new file beside the target, every
+// Saving is atomic (platform/AtomicFile.h): the text goes to a new file beside the target, every
 // write, the flush to disk and the close are checked, and only then does a
 // rename replace the target. A failed save (no room, no permission, a crash
 // half-way) leaves the old file as it was and no temporary file behind.
