@@ -129,11 +129,17 @@ void TCTSMainForm::OnFirstContact(LinkResult result) {
         BTN_TryConnection->setEnabled(true);
         return;
     }
-    link_->QueryFirmwareVersion(version_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
+    link_->QueryFirmwareVersion(versionReply_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
+}
+
+void TCTSMainForm::StoreFirmwareVersion(const std::array<uint8_t, 3>& characters) {
+    version_ = characters;
+    versionKnown_ = true;
 }
 
 void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
     if (result == LINK_OK) {
+        StoreFirmwareVersion(versionReply_);
         const QChar a(version_[0]), b(version_[1]), c(version_[2]);
         LB_NotConnected->setText(QStringLiteral("Firmware V%1.%2.%3 Detected...").arg(a).arg(b).arg(c));
         const int32_t v = version_[0] * 10000 + version_[1] * 100 + version_[2] - 484848;
@@ -155,7 +161,7 @@ void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
         return;
     }
     if (versionAttempts_++ < kVersionRequests - 1) {
-        link_->QueryFirmwareVersion(version_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
+        link_->QueryFirmwareVersion(versionReply_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
         return;
     }
     const FailureText failure = FailureOf(result);

@@ -188,7 +188,13 @@ public:
 
     // ---- state other windows and tests read
     MV_Comm* Link() const { return link_.get(); }
+    // The instrument's firmware version characters from the last successful
+    // version query (connection, run start or the firmware dialog); known
+    // once one has succeeded.
     const std::array<uint8_t, 3>& VersionCharacters() const { return version_; }
+    bool VersionKnown() const { return versionKnown_; }
+    // Every successful version query hands its reply here.
+    void StoreFirmwareVersion(const std::array<uint8_t, 3>& characters);
     int32_t CurrentGroupOffset() const { return groupOffset_; }
     const std::string& ComDevice() const { return comDevice_; }
     ECHandle EdidHandle() const { return edid_; }
@@ -278,6 +284,8 @@ private:
     std::unique_ptr<MV_Comm> link_;
     uint64_t linkGeneration_ = 0;  // changes with every new link or disconnection
     std::array<uint8_t, 3> version_{};
+    bool versionKnown_ = false;
+    std::array<uint8_t, 3> versionReply_{};  // the connection sequence's query writes here
     int32_t versionAttempts_ = 0;
     uint32_t blinkPhase_ = 0;
     std::string comDevice_;

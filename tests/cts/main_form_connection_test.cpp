@@ -55,12 +55,18 @@ TEST_P(StartUpConnection, EndsAsTheInstrumentAnswers) {
         EXPECT_EQ(form->TC_PagesTabs->currentIndex(), 0);
         EXPECT_EQ(form->LV_TestList->topLevelItemCount(), 35);
         EXPECT_TRUE(form->Link()->StatusPollEnabled());
+        EXPECT_TRUE(form->VersionKnown());
+        const auto& chars = form->VersionCharacters();
+        EXPECT_EQ(std::string(chars.begin(), chars.end()), c.version);
     } else {
         ASSERT_TRUE(WaitFor([&] { return form->BTN_TryConnection->isEnabled(); }));
         EXPECT_EQ(form->LBL_NotConnectedHeadline->text().toStdString(), c.headline);
         EXPECT_TRUE(form->PNL_NotConnected->isVisible());
         EXPECT_FALSE(form->TC_Pages->isVisible());
         EXPECT_FALSE(form->MENU_DPCDAccess->isEnabled());
+        if (c.versionRequests == 0 || c.versionFault.fault != sim::Fault::None) {
+            EXPECT_FALSE(form->VersionKnown());  // no query succeeded
+        }
     }
     EXPECT_EQ(form->LB_NotConnected->text().toStdString(), c.explanation);
     std::vector<std::string> expectedBoxes;
