@@ -184,6 +184,8 @@ void TCTSMainForm::OnLinkReady() {
             TC_PagesTabs->addTab(QString::fromLatin1(caption));
     }
     link_->SetStatusPollEnabled(true);
+    // A link-status request the previous link never completed left the button disabled.
+    BTN_UpdateLinkTraining->setEnabled(true);
     MENU_DPCDAccess->setEnabled(true);
     {
         const QSignalBlocker block(TC_PagesTabs);

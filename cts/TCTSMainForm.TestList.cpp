@@ -91,6 +91,7 @@ QWidget* TCTSMainForm::BuildPagesArea() {
         panel->hide();
     }
     BuildTestListPage();
+    BuildLinkTrainingPage();
 
     connect(TC_PagesTabs, &QTabBar::currentChanged, this, [this](int index) {
         // A page change is refused while a run is in progress.

@@ -372,6 +372,7 @@ void TCTSMainForm::FormShow() {
     // E-EDID page, with the Write EDID and Read EDID buttons.
     edid_ = ECCreate(static_cast<int32_t>(0x80000003u));
     if (edid_) {
+        ECSetHostCallback(edid_, this, &TCTSMainForm::OnEdidEditorEvent);
         ECSetOptions(edid_, 3);
         ECEmbed(edid_, PNL_Edid);
     }

@@ -205,6 +205,23 @@ public:
     // got past its checks (empty before).
     const TestParameterBlock::Build& LastBuild() const { return lastBuild_; }
 
+    // ---- link training and E-EDID transfer (TCTSMainForm.LinkTraining.cpp, TCTSMainForm.Edid.cpp)
+    // The link-training page: per lane (..._L1 to ..._L4 show lanes 0 to 3)
+    // clock recovery, symbol lock and channel equalization lamps, the voltage
+    // swing and pre-emphasis in use and those the sink requests.
+    QGroupBox* GB_SourceSinkStatus = nullptr;
+    std::array<platform::Lamp*, 4> SH_CR{};  // SH_CR_L1 .. SH_CR_L4
+    std::array<platform::Lamp*, 4> SH_SL{};  // SH_SL_L1 .. SH_SL_L4
+    std::array<platform::Lamp*, 4> SH_CE{};  // SH_CE_L1 .. SH_CE_L4
+    std::array<QLabel*, 4> LB_CD{};          // voltage swing in use, LB_CD_L1 .. LB_CD_L4
+    std::array<QLabel*, 4> LB_PE{};          // pre-emphasis in use, LB_PE_L1 .. LB_PE_L4
+    std::array<QLabel*, 4> LB_ACD{};         // voltage swing requested, LB_ACD_L1 .. LB_ACD_L4
+    std::array<QLabel*, 4> LB_APE{};         // pre-emphasis requested, LB_APE_L1 .. LB_APE_L4
+    QPushButton* BTN_UpdateLinkTraining = nullptr;
+    void BTN_UpdateLinkTrainingClick();
+    // The EDID library's host callback; the owner is the window.
+    static void OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number, const char16_t* text);
+
     // Handlers.
     void BTN_TryConnectionClick();
     void BTN_ClearStatusClick();
@@ -277,6 +294,20 @@ private:
     bool EnterMovesFocus(QEvent* event, QWidget* target);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- link training and E-EDID transfer (TCTSMainForm.LinkTraining.cpp, TCTSMainForm.Edid.cpp)
+    void BuildLinkTrainingPage();
+    void OnLinkStatus(LinkResult result);
+    void WriteEdid(uint32_t blockCount);
+    void ReadEdid();
+    // Issues the read or write of image block n (edidState_ set to waiting
+    // first) and waits for its completion; a link freed or replaced
+    // meanwhile counts as a failure. Returns the transfer state.
+    int32_t TransferEdidBlock(bool write, int32_t n, uint64_t generation);
+    void AddEdidStatusLine(const QString& line);
+    std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
+    std::array<uint8_t, 128> edidBuffer_{};       // the block on its way to or from the link
+    int32_t edidState_ = 0;                       // 0 waiting, 1 done, 2 refused, 3 failed
 
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;

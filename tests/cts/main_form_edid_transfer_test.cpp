@@ -1,0 +1,458 @@
+// The E-EDID transfer of the main window against the simulated instrument:
+// the editor's Read EDID and Write EDID buttons, the segment and offset of
+// each block, the status lines, the boxes, refusals and silence in the
+// middle of a transfer (the editor keeps its image), blocks the library
+// refuses, the empty write, and the window disabled while a block waits.
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include <utility>
+#include <vector>
+
+#include "MainFormFixture.h"
+#include "edid/ECLibrary.h"
+#include "platform/GuiCall.h"
+#include "platform/MessageBox.h"
+#include "platform/gui/MessageList.h"
+#include "support/EdidFixtures.h"
+
+namespace {
+
+using cts_test::MainFormFixture;
+using edid_fixtures::Block;
+using test_support::Probe;
+
+constexpr uint8_t kRead = 0x16;
+constexpr uint8_t kWrite = 0x17;
+constexpr int kEdidPage = 5;
+
+const std::string kWriteQuestion =
+    "This operation will over-write the E-EDID in the attached SINK device.\r\nThe existing data will be "
+    "lost.\r\n\r\nWrite E-EDID?";
+
+// Turns one request of a code, counted from when it is armed, into a fault of
+// the simulator: when that request arrives the fault is set for it alone, so
+// the requests before and after it are answered normally.
+class FaultOnRequest : public sim::InstrumentSimExtension {
+public:
+    FaultOnRequest(sim::InstrumentSim& sim, uint8_t code, int nth, sim::Fault fault)
+        : sim_(sim), code_(code), nth_(nth), fault_(fault) {}
+    bool OnPayload(const uint8_t* p, size_t n, sim::InstrumentWire&) override {
+        if (sim::InstrumentSim::RequestCode(p, n) == code_ && ++seen_ == nth_)
+            sim_.SetFault(code_, sim::FaultSpec{fault_, 0, 1});
+        return false;
+    }
+    size_t RawBytesWanted() const override { return 0; }
+    void OnRawBytes(const uint8_t*, size_t, sim::InstrumentWire&) override {}
+
+private:
+    sim::InstrumentSim& sim_;
+    uint8_t code_;
+    int nth_;
+    sim::Fault fault_;
+    int seen_ = 0;  // the simulator's thread only
+};
+
+// A base block announcing `extensions` blocks, and CEA-861 blocks that
+// differ from each other.
+Block BaseAnnouncing(int extensions) {
+    Block b = edid_fixtures::DigitalBase14();
+    b[126] = static_cast<uint8_t>(extensions);
+    edid_fixtures::FixChecksum(b);
+    return b;
+}
+Block Extension(int i) {
+    // A video data block with one VIC, i (1 to 127), so that every block is its own.
+    return edid_fixtures::MakeCea({{0x41, static_cast<uint8_t>(1 + (i - 1) % 127)}}, {}, 0x00);
+}
+std::vector<Block> Image(int extensions) {
+    std::vector<Block> blocks{BaseAnnouncing(extensions)};
+    for (int i = 1; i <= extensions; ++i) blocks.push_back(Extension(i));
+    return blocks;
+}
+sim::Bytes Bytes(const std::vector<Block>& blocks) {
+    sim::Bytes bytes;
+    for (const Block& b : blocks) bytes.insert(bytes.end(), b.begin(), b.end());
+    // The simulator's image holds whole segments.
+    if (bytes.size() % 256) bytes.resize(bytes.size() + 128, 0);
+    return bytes;
+}
+
+using Address = std::pair<int, int>;  // segment, offset
+
+class EdidTransfer : public MainFormFixture {
+protected:
+    void SetUp() override {
+        MainFormFixture::SetUp();
+        if (HasFatalFailure()) return;
+        form_ptr_ = OpenConnected();
+        ASSERT_TRUE(form_ptr_->TC_Pages->isVisible());
+        form_ptr_->TC_PagesTabs->setCurrentIndex(kEdidPage);
+        ASSERT_NE(form_ptr_->EdidHandle(), nullptr);
+        ClearStatus();
+    }
+
+    TCTSMainForm* Form() const { return form_ptr_; }
+    ECHandle Edid() const { return form_ptr_->EdidHandle(); }
+    QPushButton* ReadButton() { return Probe<QPushButton>(Form(), "BTN_ReadEDID"); }
+    QPushButton* WriteButton() { return Probe<QPushButton>(Form(), "BTN_WriteEDID"); }
+    void ClearStatus() { Form()->LB_StatusLines->clear(); }
+
+    // The blocks the library holds now.
+    std::vector<Block> Library() const {
+        std::vector<Block> blocks;
+        Block b{};
+        while (ECGetBlock(Edid(), static_cast<int32_t>(blocks.size()), b.data(), 128) == 128) blocks.push_back(b);
+        return blocks;
+    }
+    void SetLibrary(const std::vector<Block>& blocks) {
+        ECClearBlocks(Edid());
+        for (const Block& b : blocks) ASSERT_GE(ECAddBlock(Edid(), b.data(), 128), 0);
+        ASSERT_EQ(Library().size(), blocks.size());
+    }
+
+    std::vector<Address> Addresses(uint8_t code) const {
+        std::vector<Address> out;
+        for (const sim::Bytes& p : sim_.Received())
+            if (p.size() >= 4 && p[0] == 0x71 && p[1] == code) out.emplace_back(p[2], p[3]);
+        return out;
+    }
+    // The byte after segment and offset (the count) of every request of a code.
+    std::vector<int> FifthBytes(uint8_t code) const {
+        std::vector<int> out;
+        for (const sim::Bytes& p : sim_.Received())
+            if (p.size() >= 5 && p[0] == 0x71 && p[1] == code) out.push_back(p[4]);
+        return out;
+    }
+    std::vector<std::string> StatusLines() const {
+        std::vector<std::string> lines;
+        for (int i = 0; i < Form()->LB_StatusLines->count(); ++i)
+            lines.push_back(Form()->LB_StatusLines->item(i)->text().toStdString());
+        return lines;
+    }
+
+    // Arms a fault on the nth request of a code (1: the first from now).
+    void FaultOn(uint8_t code, int nth, sim::Fault fault) {
+        fault_ = std::make_unique<FaultOnRequest>(sim_, code, nth, fault);
+        sim_.SetExtension(fault_.get());
+    }
+
+    // Runs while the next block waits: a function posted now is served by
+    // the transfer's wait, as every link completion is.
+    void DuringTransfer(std::function<void()> fn) { platform::PostToGuiThread(std::move(fn)); }
+
+    // Declared before the fixture's simulator is stopped, destroyed after it.
+    std::unique_ptr<FaultOnRequest> fault_;
+    TCTSMainForm* form_ptr_ = nullptr;
+};
+
+std::vector<Address> ReadAddresses(int blocks) {
+    std::vector<Address> out;
+    for (int n = 0; n < blocks; ++n) out.emplace_back(n / 2, (n % 2) * 128);
+    return out;
+}
+
+// ---- reading
+
+struct ReadCase {
+    int extensions;
+    std::vector<std::string> lines;  // the status lines, when checked whole
+};
+
+class EdidRead : public EdidTransfer, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(EdidRead, ReadsEveryAnnouncedBlockAtItsSegmentAndOffset) {
+    const ReadCase& c = GetParam();
+    const std::vector<Block> image = Image(c.extensions);
+    sim_.SetEdid(Bytes(image));
+    SetLibrary({edid_fixtures::AnalogBase13()});
+    platform::MessageBoxInterceptor boxes;
+    sim_.ClearReceived();
+
+    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_EQ(Addresses(kRead), ReadAddresses(c.extensions + 1));
+    EXPECT_EQ(FifthBytes(kRead), std::vector<int>(static_cast<size_t>(c.extensions + 1), 128)) << "the count byte";
+    EXPECT_EQ(Library(), image);
+    const std::vector<std::string> lines = StatusLines();
+    if (!c.lines.empty()) {
+        EXPECT_EQ(lines, c.lines);
+    }
+    ASSERT_EQ(lines.size(), static_cast<size_t>(c.extensions + 2));
+    EXPECT_EQ(lines[1], "> Read E-EDID Block #0 -" + std::to_string(c.extensions));
+    EXPECT_EQ(lines.back(), c.extensions == 0 ? lines[1] : "> Read E-EDID Block #" + std::to_string(c.extensions));
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BlockCounts, EdidRead,
+    ::testing::Values(ReadCase{0, {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -0"}},
+                      ReadCase{1, {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -1", "> Read E-EDID Block #1"}},
+                      ReadCase{3,
+                               {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -3", "> Read E-EDID Block #1",
+                                "> Read E-EDID Block #2", "> Read E-EDID Block #3"}},
+                      // Up to segment 100, offset 0.
+                      ReadCase{200, {}}),
+    [](const auto& info) { return "Extensions" + std::to_string(info.param.extensions); });
+
+struct ReadFailure {
+    const char* name;
+    int nth;  // the failing request, 1 for block 0
+    sim::Fault fault;
+    const char* box;
+};
+
+class EdidReadFailure : public EdidTransfer, public ::testing::WithParamInterface<ReadFailure> {};
+
+TEST_P(EdidReadFailure, StopsThereAndTheEditorKeepsItsImage) {
+    const ReadFailure& c = GetParam();
+    sim_.SetEdid(Bytes(Image(3)));
+    SetLibrary({edid_fixtures::AnalogBase13(), Extension(9)});
+    const std::vector<Block> before = Library();
+    FaultOn(kRead, c.nth, c.fault);
+    platform::MessageBoxInterceptor boxes;
+    sim_.ClearReceived();
+
+    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.box});
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(Addresses(kRead), ReadAddresses(c.nth)) << "no request after the failing one";
+    EXPECT_EQ(Library(), before);
+    // Block 0's line, its extension count (when it arrived), one line per further block tried.
+    EXPECT_EQ(StatusLines().size(), static_cast<size_t>(c.nth == 1 ? 1 : c.nth + 1));
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidReadFailure,
+                         ::testing::Values(ReadFailure{"Block0Refused", 1, sim::Fault::Refuse, "Request refused"},
+                                           ReadFailure{"Block1Refused", 2, sim::Fault::Refuse, "Request refused"},
+                                           ReadFailure{"Block2Silent", 3, sim::Fault::Silent, "Read failed"},
+                                           ReadFailure{"Block1AnsweredWithAnotherReply", 2, sim::Fault::Short,
+                                                       "Read failed"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EdidTransfer, ABlockTheLibraryRefusesStopsTheAddingAndKeepsTheBlocksBeforeIt) {
+    // Block 2 of four is all zeros, which the library does not take as a block.
+    std::vector<Block> image = Image(3);
+    image[2] = Block{};
+    sim_.SetEdid(Bytes(image));
+    SetLibrary({edid_fixtures::AnalogBase13()});
+    platform::MessageBoxInterceptor boxes;
+
+    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"EDID block #2 was refused by the EDID library."});
+    const std::vector<Block> held = Library();
+    ASSERT_EQ(held.size(), 2u);
+    // The library keeps the base block's extension count in step with the
+    // blocks it holds.
+    EXPECT_TRUE(std::equal(held[0].begin(), held[0].begin() + 126, image[0].begin()));
+    EXPECT_EQ(held[1], image[1]);
+    EXPECT_EQ(Addresses(kRead).size(), 4u) << "every announced block is read first";
+}
+
+TEST_F(EdidTransfer, WithoutALinkNothingHappens) {
+    SetLibrary({edid_fixtures::AnalogBase13()});
+    Form()->DisconnectCOM1Click();
+    ASSERT_EQ(Form()->Link(), nullptr);
+    platform::MessageBoxInterceptor boxes;
+    sim_.ClearReceived();
+
+    ReadButton()->click();
+    WriteButton()->click();
+
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(Library(), std::vector<Block>{edid_fixtures::AnalogBase13()});
+    EXPECT_TRUE(StatusLines().empty());
+    EXPECT_EQ(sim_.CountReceived(kRead) + sim_.CountReceived(kWrite), 0u);
+}
+
+// ---- writing
+
+TEST_F(EdidTransfer, WriteSendsEveryBlockAtItsSegmentAndOffsetAfterTheQuestion) {
+    const std::vector<Block> image = Image(3);
+    SetLibrary(image);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Completed succesfully"}));
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(boxes.Boxes()[1].icon, platform::MsgIcon::Information);
+    EXPECT_EQ(Addresses(kWrite), ReadAddresses(4));
+    EXPECT_EQ(FifthBytes(kWrite), std::vector<int>(4, 0x80)) << "the count byte";
+    const sim::Bytes held = sim_.Edid();
+    ASSERT_GE(held.size(), 4u * 128);
+    EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 4 * 128), Bytes(image));
+    EXPECT_EQ(StatusLines(), (std::vector<std::string>{"> Write E-EDID Block #0", "> Write E-EDID Block #1",
+                                                       "> Write E-EDID Block #2", "> Write E-EDID Block #3"}));
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+TEST_F(EdidTransfer, WriteAnsweredNoSendsNothing) {
+    SetLibrary(Image(1));
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::No);
+    sim_.ClearReceived();
+
+    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kWriteQuestion});
+    EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
+    EXPECT_TRUE(StatusLines().empty());
+}
+
+TEST_F(EdidTransfer, WriteWithNoBlocksSaysSoBeforeAnyQuestionAndSendsNothing) {
+    ECClearBlocks(Edid());
+    ASSERT_TRUE(Library().empty());
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"No EDID data to write."});
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
+    EXPECT_TRUE(StatusLines().empty());
+}
+
+struct WriteFailure {
+    const char* name;
+    int nth;
+    sim::Fault fault;
+    const char* box;
+};
+
+class EdidWriteFailure : public EdidTransfer, public ::testing::WithParamInterface<WriteFailure> {};
+
+TEST_P(EdidWriteFailure, StopsAfterTheBlocksBeforeIt) {
+    const WriteFailure& c = GetParam();
+    const std::vector<Block> old = Image(3);
+    sim_.SetEdid(Bytes(old));
+    std::vector<Block> image = Image(3);
+    image[0] = edid_fixtures::AnalogBase13();
+    image[0][126] = 3;
+    edid_fixtures::FixChecksum(image[0]);
+    for (int i = 1; i <= 3; ++i) image[static_cast<size_t>(i)] = Extension(20 + i);
+    SetLibrary(image);
+    FaultOn(kWrite, c.nth, c.fault);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, c.box}));
+    EXPECT_EQ(Addresses(kWrite), ReadAddresses(c.nth));
+    EXPECT_EQ(StatusLines().size(), static_cast<size_t>(c.nth));
+    EXPECT_EQ(StatusLines().back(), "> Write E-EDID Block #" + std::to_string(c.nth - 1));
+    // The blocks before the failing one were written, none after it (the
+    // simulator stores the failing block itself before it answers).
+    const sim::Bytes held = sim_.Edid();
+    for (int n = 0; n < 4; ++n) {
+        if (n == c.nth - 1) continue;
+        const Block& expected = n < c.nth - 1 ? image[static_cast<size_t>(n)] : old[static_cast<size_t>(n)];
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), held.begin() + n * 128)) << "block " << n;
+    }
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidWriteFailure,
+                         ::testing::Values(WriteFailure{"Block1Refused", 2, sim::Fault::Refuse, "Request refused"},
+                                           WriteFailure{"Block2Silent", 3, sim::Fault::Silent, "Write failed"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the window during a transfer
+
+struct DuringCase {
+    const char* name;
+    bool write;
+};
+
+class EdidTransferWindow : public EdidTransfer, public ::testing::WithParamInterface<DuringCase> {};
+
+TEST_P(EdidTransferWindow, IsDisabledWhileABlockWaitsAndEnabledAfter) {
+    const std::vector<Block> image = Image(1);
+    sim_.SetEdid(Bytes(image));
+    SetLibrary(image);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    bool ran = false, enabledDuring = true;
+    size_t linesDuring = 0;
+    DuringTransfer([&] {
+        ran = true;
+        enabledDuring = Form()->isEnabled();
+        linesDuring = StatusLines().size();
+    });
+
+    QTest::mouseClick(GetParam().write ? WriteButton() : ReadButton(), Qt::LeftButton);
+
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(linesDuring, 1u) << "the check ran while block 0 waited";
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferWindow,
+                         ::testing::Values(DuringCase{"Read", false}, DuringCase{"Write", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EdidTransfer, ALinkFreedWhileABlockWaitsEndsTheReadAsFailed) {
+    // The instrument does not answer, and the link goes away meanwhile: the
+    // transfer must not wait for a completion that never comes.
+    sim_.SetEdid(Bytes(Image(1)));
+    SetLibrary({edid_fixtures::AnalogBase13()});
+    sim_.SetFault(kRead, sim::FaultSpec{sim::Fault::Silent, 0, -1});
+    platform::MessageBoxInterceptor boxes;
+    DuringTransfer([&] { Form()->DisconnectCOM1Click(); });
+
+    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Read failed"});
+    EXPECT_EQ(Library(), std::vector<Block>{edid_fixtures::AnalogBase13()});
+    EXPECT_EQ(Form()->Link(), nullptr);
+    EXPECT_TRUE(Form()->isEnabled());
+}
+
+// ---- library messages
+
+TEST_F(EdidTransfer, OnlyFileErrorsOfTheLibraryAreShown) {
+    platform::MessageBoxInterceptor boxes;
+    const struct {
+        uint32_t kind;
+        bool shown;
+    } kinds[] = {
+        {EC_MSG_INFORMATION, false}, {EC_MSG_WARNING, false}, {EC_MSG_ERROR, false}, {EC_MSG_FILE_ERROR, true}};
+    for (const auto& k : kinds) {
+        boxes.Clear();
+        TCTSMainForm::OnEdidEditorEvent(Form(), EC_HOST_MESSAGE, k.kind, u"Cannot open file \"x.ecd\"");
+        EXPECT_EQ(boxes.Texts().size(), k.shown ? 1u : 0u) << "kind " << k.kind;
+    }
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "Cannot open file \"x.ecd\"");
+}
+
+// ---- what the operator sees
+
+TEST_F(EdidTransfer, ScreenshotOfTheEdidPageAfterARead) {
+    const std::vector<Block> image = Image(2);
+    sim_.SetEdid(Bytes(image));
+    platform::MessageBoxInterceptor boxes;
+    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+    ASSERT_EQ(Library(), image);
+    // The collection opened, as the operator would, to show the blocks read.
+    auto* tree = Probe<QTreeWidget>(Form(), "LV_EDID_tree");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    tree->topLevelItem(0)->setExpanded(true);
+    EXPECT_EQ(tree->topLevelItem(0)->childCount(), 3 + 1) << "the block count and the three blocks";
+    const QImage shot = Form()->grab().toImage();
+    EXPECT_TRUE(shot.save(QStringLiteral(CTS_SCREENSHOT_DIR "/vardeko-edid-after-read.png")));
+}
+
+}  // namespace
