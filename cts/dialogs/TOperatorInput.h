@@ -1,0 +1,114 @@
+#pragma once
+// TOperatorInput: the dialog through which the operator answers a prompt of
+// the instrument (result codes 4 and 6 to 9 of the test-result query).
+//
+// The main window creates it once and, for every prompt, sets the two
+// request closures, calls Setup with the prompt's kind, the test's label and
+// the prompt's text, and later ShowModal. The answer follows from the modal
+// result: Yes ("Pass") is answered with 1, No ("Proceed", "Fail" or the
+// window's close button) with 0, Abort (the run ended meanwhile) with
+// nothing.
+//
+// Kind 8 polls the instrument's test status every 500 ms while the dialog is
+// shown: the timer stops itself and asks for the status through
+// StatusPollRequest; the reply (SetStatus) colours the three lamps and
+// restarts the timer. "Proceed" pressed while a status request is out takes
+// effect when the reply arrives. Kind 9 lets the operator choose the audio
+// channel pair the instrument monitors; each new choice goes out through
+// ChannelSelectRequest.
+//
+// The dialog has a fixed size, computed from its texts when it is shown, and
+// is centred on its parent. Esc does not close it: an answer is given with a
+// button or the window's close button only.
+
+#include <QButtonGroup>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/gui/Lamp.h"
+
+class TOperatorInput : public QDialog {
+public:
+    enum class ModalResult { None, Yes, No, Abort };
+
+    // Clears every state and both closures.
+    explicit TOperatorInput(QWidget* parent = nullptr);
+
+    // Set by the main window before each prompt; called by the dialog.
+    std::function<void(int pairIndex)> ChannelSelectRequest;  // 0..3
+    std::function<void()> StatusPollRequest;
+
+    // Prepares the dialog for a prompt of the given kind (4, 6, 7, 8 or 9;
+    // other kinds only get the texts). Label and message are 8-bit
+    // Windows-1252 texts; the message's lines end with CR, LF or CR LF.
+    void Setup(int kind, const std::string& testLabel, const std::string& message);
+    // Colours the three lamps from the nibbles of value: bits 0-1 lamp 1,
+    // bits 4-5 lamp 2, bits 8-9 lamp 3; 0 red, 1 green, 2 blank, 3 black.
+    void SetLamps(uint32_t value);
+    // The status poll's reply: bits 0, 1 and 2 light lamps 1, 2 and 3 green
+    // when set and red when clear. Restarts the poll while the dialog is
+    // shown; a result chosen while the request was out closes the dialog now.
+    void SetStatus(uint8_t statusByte);
+    // Stops the poll and closes the dialog with ModalResult::Abort. Does
+    // nothing else while the dialog is not shown.
+    void Abort();
+    // Shows the dialog modally and returns how it was closed.
+    ModalResult ShowModal();
+    bool PollPending() const { return pollPending_; }  // a status request is out
+    bool IsShowing() const { return showing_; }        // inside ShowModal
+
+    // Handlers.
+    void FormShow();
+    void FormClose();
+    void StatPollTimerTimer();
+    void BTN_PassButtonClick();
+    void BTN_FailButtonClick();
+    void RG_ChannelSelectClick();
+
+    QLabel* LB_Mark;
+    QLabel* LB_Test;
+    QLabel* LB_MessageAbout;
+    QFrame* PNL_Message;
+    platform::Lamp* S_Led1;
+    platform::Lamp* S_Led2;
+    platform::Lamp* S_Led3;
+    QLabel* LB_Message;
+    QLabel* LB_Message2;
+    QLabel* LB_Message3;
+    QGroupBox* RG_ChannelSelect;  // RG_ChannelSelect_0 .. RG_ChannelSelect_3
+    QPushButton* BTN_PassButton;
+    QPushButton* BTN_FailButton;  // "Proceed" or "Fail"
+    QTimer* StatPollTimer;
+
+    // Every way the dialog closes ends here.
+    void done(int result) override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CloseWith(ModalResult result);
+    void ChooseResult(ModalResult result);
+    int SelectedPair() const;
+    void PlaceControls(int clientWidth, int clientHeight);
+
+    QButtonGroup* channelPairs_;
+    std::array<QRadioButton*, 4> pairButtons_{};
+    bool polling_ = false;
+    bool pollPending_ = false;
+    bool showing_ = false;
+    ModalResult pendingResult_ = ModalResult::None;
+    ModalResult modalResult_ = ModalResult::None;
+    int lastChannelPair_ = 0;
+    int messageHeight_ = 0;
+};
