@@ -189,23 +189,14 @@ void TOperatorInput::Setup(int kind, const std::string& testLabel, const std::st
 }
 
 void TOperatorInput::SetLamps(uint32_t value) {
+    // Fill and outline of each lamp state; a blank lamp takes the colour of the buttons and so disappears.
     const QColor face = palette().color(QPalette::Button);
+    const QColor fills[] = {FromBgr(0x0000FF), FromBgr(0x00FF00), face, FromBgr(0x000000)};
+    const QColor outlines[] = {FromBgr(0x000080), FromBgr(0x008000), face, FromBgr(0x000000)};
     platform::Lamp* const lamps[] = {S_Led1, S_Led2, S_Led3};
     for (int i = 0; i < 3; ++i) {
-        switch ((value >> (4 * i)) & 0x3) {
-            case 0:
-                lamps[i]->SetColor(FromBgr(0x0000FF));
-                break;
-            case 1:
-                lamps[i]->SetColor(FromBgr(0x00FF00));
-                break;
-            case 2:
-                lamps[i]->SetColor(face);
-                break;
-            default:
-                lamps[i]->SetColor(FromBgr(0x000000));
-                break;
-        }
+        const uint32_t state = (value >> (4 * i)) & 0x3;
+        lamps[i]->SetColor(fills[state], outlines[state]);
     }
 }
 

@@ -26,9 +26,10 @@ QColor Lamp::ColorOf(State state) {
     return QColor(128, 128, 128);
 }
 
-void Lamp::SetColor(const QColor& color) {
-    if (color == color_) return;
+void Lamp::SetColor(const QColor& color, const QColor& outline) {
+    if (color == color_ && outline == outline_) return;
     color_ = color;
+    outline_ = outline;
     update();
 }
 
@@ -40,7 +41,7 @@ void Lamp::paintEvent(QPaintEvent*) {
     const QRectF circle((width() - 1 - diameter) / 2.0, (height() - 1 - diameter) / 2.0, diameter, diameter);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1));
+    painter.setPen(QPen(outline_, 1));
     painter.setBrush(color_);
     painter.drawEllipse(circle.translated(0.5, 0.5));
 }

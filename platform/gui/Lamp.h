@@ -1,7 +1,8 @@
 #pragma once
 // Lamp: an indicator light, a filled circle with a dark outline. It shows one
 // of the three states the windows use (on, off, fault) or any colour a
-// window computes itself. A new lamp is off.
+// window computes itself, with a black outline or one of its own. A new lamp
+// is off.
 
 #include <QColor>
 #include <QWidget>
@@ -18,8 +19,10 @@ public:
     static QColor ColorOf(State state);
 
     void SetState(State state) { SetColor(ColorOf(state)); }
-    void SetColor(const QColor& color);
+    void SetColor(const QColor& color) { SetColor(color, Qt::black); }
+    void SetColor(const QColor& color, const QColor& outline);
     QColor Color() const { return color_; }
+    QColor Outline() const { return outline_; }
 
     QSize sizeHint() const override;
 
@@ -28,6 +31,7 @@ protected:
 
 private:
     QColor color_;
+    QColor outline_ = Qt::black;
 };
 
 }  // namespace platform

@@ -164,6 +164,25 @@ TEST(Lamp, PaintsARoundLampInItsColour) {
     EXPECT_EQ(image.pixelColor(7, 10), QColor(0, 255, 0));
 }
 
+TEST(Lamp, TakesAnOutlineOfItsOwnUntilAColourWithoutOneIsGiven) {
+    Lamp lamp;
+    lamp.resize(15, 21);
+    EXPECT_EQ(lamp.Outline(), QColor(Qt::black));
+    const QColor fill(0, 0, 255), outline(255, 255, 0);
+    lamp.SetColor(fill, outline);
+    EXPECT_EQ(lamp.Color(), fill);
+    EXPECT_EQ(lamp.Outline(), outline);
+    const QColor edge = Rendered(lamp).pixelColor(0, 10);
+    EXPECT_GT(edge.alpha(), 128);
+    EXPECT_GT(edge.red(), 128);
+    EXPECT_GT(edge.green(), 128);
+    EXPECT_LT(edge.blue(), 64);
+
+    lamp.SetState(Lamp::State::Fault);
+    EXPECT_EQ(lamp.Outline(), QColor(Qt::black));
+    EXPECT_LT(qGray(Rendered(lamp).pixelColor(0, 10).rgb()), 64);
+}
+
 namespace {
 
 // A window class without Q_OBJECT, as most of the suite's windows are.

@@ -327,10 +327,19 @@ TEST_F(OperatorInputTest, SetLampsColoursEachLampFromItsNibble) {
         {0x123, {kBlack, blank, kGreen}},      {0x0C1, {kGreen, kRed, kRed}},  // bits 2-3 of a nibble do not count
         {0xFFFF'F0FF, {kBlack, kBlack, kRed}},
     };
+    // Red and green lamps have a darker outline; a blank one none that shows.
+    const auto outlineOf = [&](const QColor& fill) {
+        if (fill == kRed) return QColor(128, 0, 0);
+        if (fill == kGreen) return QColor(0, 128, 0);
+        return fill;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         dialog.SetLamps(c.value);
         EXPECT_EQ(Lamps(), c.lamps);
+        const std::vector<QColor> outlines = {dialog.S_Led1->Outline(), dialog.S_Led2->Outline(),
+                                              dialog.S_Led3->Outline()};
+        EXPECT_EQ(outlines, (std::vector<QColor>{outlineOf(c.lamps[0]), outlineOf(c.lamps[1]), outlineOf(c.lamps[2])}));
     }
 }
 
