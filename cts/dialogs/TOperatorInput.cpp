@@ -301,6 +301,8 @@ void TOperatorInput::FormClose() {
 
 void TOperatorInput::done(int result) {
     FormClose();
+    // Closed: from here a late reply or Abort finds the dialog no longer showing, even before exec() returns.
+    showing_ = false;
     QDialog::done(result);
 }
 

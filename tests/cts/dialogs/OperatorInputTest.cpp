@@ -533,6 +533,26 @@ TEST_F(OperatorInputTest, AbortOutsideTheModalLoopChangesNothing) {
     EXPECT_EQ(RunModal([&] { QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton); }), Result::No);
 }
 
+TEST_F(OperatorInputTest, OnceClosedTheDialogKeepsItsResultAgainstAbortAndALateReply) {
+    dialog.Setup(7, "2 - x", "a");
+    EXPECT_EQ(RunModal([&] {
+                  QTest::mouseClick(dialog.BTN_PassButton, Qt::LeftButton);
+                  EXPECT_FALSE(dialog.IsShowing());
+                  dialog.Abort();  // the run ends before the modal loop has returned
+              }),
+              Result::Yes);
+
+    dialog.Setup(8, "2 - x", "a");
+    EXPECT_EQ(RunModal([&] {
+                  ASSERT_TRUE(WaitForPolls(1));
+                  dialog.close();
+                  dialog.SetStatus(0x07);
+                  EXPECT_FALSE(dialog.StatPollTimer->isActive());
+                  EXPECT_FALSE(dialog.PollPending());
+              }),
+              Result::No);
+}
+
 // ---- channel pairs
 
 TEST_F(OperatorInputTest, EachNewChannelPairIsRequestedOnce) {
