@@ -589,6 +589,29 @@ TEST_F(OperatorInputTest, EachNewChannelPairIsRequestedOnce) {
     EXPECT_EQ(pollRequests, 0);
 }
 
+TEST_F(OperatorInputTest, ChannelPairsCanBeChosenWithTheArrowKeys) {
+    dialog.Setup(9, "40 - Audio", "Listen");
+    EXPECT_EQ(RunModal([&] {
+                  dialog.activateWindow();
+                  EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog));
+                  auto* first = dialog.findChild<QRadioButton*>(QStringLiteral("RG_ChannelSelect_0"));
+                  first->setFocus();
+                  // Each arrow moves the focus to the next pair and chooses it.
+                  for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}) {
+                      QWidget* focus = dialog.focusWidget();
+                      if (!focus) {
+                          ADD_FAILURE() << "nothing has the focus";
+                          break;
+                      }
+                      QTest::keyClick(focus, key);
+                  }
+                  EXPECT_TRUE(dialog.findChild<QRadioButton*>(QStringLiteral("RG_ChannelSelect_1"))->isChecked());
+                  EXPECT_EQ(channelRequests, (std::vector<int>{1, 2, 1}));
+                  QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton);
+              }),
+              Result::No);
+}
+
 TEST_F(OperatorInputTest, WithoutAChannelRequestAChoiceIsOnlyRemembered) {
     dialog.ChannelSelectRequest = nullptr;
     dialog.Setup(9, "40 - Audio", "Listen");
@@ -620,6 +643,8 @@ TEST_F(OperatorInputTest, TheWindowIsAsWideAsItsLongestTextNeedsAndFixed) {
         {"test label", 4, longLabel, "b",
          metrics.horizontalAdvance(QString::fromStdString("Test '" + longLabel + "'")) + 100},
         {"message row", 7, "1 - a", longLine, metrics.horizontalAdvance(QString::fromStdString(longLine)) + 120},
+        {"channel prompt", 9, "1 - a", longLine + " and no other\r\nsecond line",
+         metrics.horizontalAdvance(QString::fromStdString(longLine + " and no other")) + 120},
         {"third row with its prefix", 8, "1 - a", "a\nb\n" + longLine,
          metrics.horizontalAdvance(QString::fromStdString("AUDIO: " + longLine)) + 120},
     };
