@@ -191,6 +191,7 @@ void TCTSMainForm::BuildMenus() {
 
     connect(MENU_Exit, &QAction::triggered, this, [this] { MENU_ExitClick(); });
     connect(DisconnectCOM1, &QAction::triggered, this, [this] { DisconnectCOM1Click(); });
+    ConnectSettingsMenu();
 }
 
 void TCTSMainForm::BuildStatusArea() {

@@ -24,6 +24,8 @@
 #include "link/MV_Comm.h"
 #include "platform/RegistryIniFile.h"
 
+struct LoadedTestSettings;
+struct TestSettings;
 class TAudioSupportSelector;
 class TColorimetryEdit;
 class TDUTCfg;
@@ -239,6 +241,14 @@ public:
     int SPL_UpperLowerCanResize(int newSize) const;
     int ConnectionImageIndex() const;
 
+    // ---- test settings files (TCTSMainForm.Settings.cpp)
+    // "Save Settings ...": the test parameters and the parameter dialogs'
+    // choices into a .CFG file the operator picks.
+    void MENU_SaveSettingsClick();
+    // "Load Settings ...": a .CFG file back into them; values they cannot
+    // hold are left out and named in one warning.
+    void MENU_LoadSettingsClick();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -308,6 +318,12 @@ private:
     std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
     std::array<uint8_t, 128> edidBuffer_{};       // the block on its way to or from the link
     int32_t edidState_ = 0;                       // 0 waiting, 1 done, 2 refused, 3 failed
+
+    // ---- test settings files (TCTSMainForm.Settings.cpp)
+    void ConnectSettingsMenu();
+    TestSettings CurrentTestSettings() const;
+    // Sets the controls and dialogs; the keys whose values they refused.
+    std::vector<std::string> ApplyTestSettings(const LoadedTestSettings& loaded);
 
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
