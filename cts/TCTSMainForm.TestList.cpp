@@ -272,6 +272,8 @@ void TCTSMainForm::BTN_ClearTestResultsClick() {
             "Report not saved.\r\n\r\nWould you like to save the report of the previous test run before clearing "
             "results?",
             windowTitle().toStdString(), platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, this);
+        // Yes clears only when the report was written.
+        if (answer == platform::MsgResult::Yes && !MENU_SaveReportClick()) return;
         if (answer != platform::MsgResult::Yes && answer != platform::MsgResult::No) return;
     }
     reportSaved_ = true;

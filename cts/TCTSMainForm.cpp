@@ -25,6 +25,7 @@
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
 #include "cts/dialogs/TOptionsForm.h"
+#include "cts/dialogs/TReportOptions.h"
 #include "cts/dialogs/TSrcAboutForm.h"
 #include "cts/dialogs/TTestAutomation.h"
 #include "cts/dialogs/TTimingSelection.h"
@@ -80,6 +81,7 @@ std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
         owned.emplace_back(dialog);
         return dialog;
     };
+    d.reportOptions = keep(new TReportOptions);
     d.options = keep(new TOptionsForm);
     d.about = keep(new TSrcAboutForm);
     d.colorimetry = keep(new TColorimetryEdit);
@@ -107,6 +109,7 @@ void TCTSMainForm::SetDialogs(const Dialogs& dialogs) {
     opens(Button1, dialogs_.audio);
     connect(MENU_Options, &QAction::triggered, this, [this] { MENU_OptionsClick(); });
     connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+    connect(MENU_SaveReport, &QAction::triggered, this, [this] { MENU_SaveReportClick(); });
 }
 
 void TCTSMainForm::BuildUi() {
@@ -414,6 +417,14 @@ bool TCTSMainForm::FormCloseQuery() {
             "A test process is still running.\r\n\r\nAbort the test process and close?", windowTitle().toStdString(),
             platform::MsgIcon::Question, platform::MsgButtons::YesNo, this);
         if (answer != platform::MsgResult::Yes) return false;
+    }
+    if (!reportSaved_) {
+        // Yes closes only when the report was written.
+        const auto answer = platform::ShowMessageBox(
+            "Report not saved.\r\n\r\nWould you like to save the report of the test run before closing program?",
+            windowTitle().toStdString(), platform::MsgIcon::Question, platform::MsgButtons::YesNoCancel, this);
+        if (answer == platform::MsgResult::Yes) return MENU_SaveReportClick();
+        if (answer != platform::MsgResult::No) return false;
     }
     return true;
 }

@@ -31,6 +31,7 @@ class TColorimetryEdit;
 class TDUTCfg;
 class TDutCapsForm;
 class TOptionsForm;
+class TReportOptions;
 class TSrcAboutForm;
 class TTestAutomation;
 class TTimingSelection;
@@ -83,6 +84,7 @@ public:
         TAudioSupportSelector* audio = nullptr;
         TDutCapsForm* dutCaps = nullptr;
         TDUTCfg* dutCfg = nullptr;
+        TReportOptions* reportOptions = nullptr;
     };
     // Creates them in their order, owned by the caller (the program's
     // windows live until it ends).
@@ -248,6 +250,18 @@ public:
     // "Load Settings ...": a .CFG file back into them; values they cannot
     // hold are left out and named in one warning.
     void MENU_LoadSettingsClick();
+    // ---- HTML report (TCTSMainForm.Report.cpp)
+    // "Save Report ...": the options dialog, then the report of every test
+    // record written to the chosen file and opened by the desktop. True
+    // exactly when the report was written whole (the report-saved flag is
+    // then set).
+    bool MENU_SaveReportClick();
+    // Whether the report of the last run was saved; the run engine clears it
+    // when a run ends.
+    bool ReportSaved() const { return reportSaved_; }
+    void SetReportSaved(bool saved) { reportSaved_ = saved; }
+    // The test records the report shows (the run engine fills the list).
+    std::vector<std::unique_ptr<UCTSTest>>& TestRecords() { return tests_; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -8,7 +8,7 @@ class QWidget;
 namespace platform {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesCancel };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
 struct MessageBoxRequest {

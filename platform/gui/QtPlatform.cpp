@@ -47,6 +47,9 @@ MsgResult ShowQtBox(const MessageBoxRequest& r) {
         case MsgButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
+        case MsgButtons::YesCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+            break;
     }
     switch (box.exec()) {
         case QMessageBox::Cancel:
