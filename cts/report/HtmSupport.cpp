@@ -349,7 +349,8 @@ std::string HtmSupport::HtmlText(const QString& plain) {
     std::string html = To1252(QString::fromUtf8(EscapeHtml(std::string_view(utf8.constData(), size_t(utf8.size())))));
     // Control characters (line breaks above all) become blanks, so that the
     // text stays on its line of the file; HTML shows them as blanks anyway.
-    std::replace_if(html.begin(), html.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
+    std::replace_if(
+        html.begin(), html.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }, ' ');
     return html;
 }
 
