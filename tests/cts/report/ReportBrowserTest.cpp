@@ -100,6 +100,9 @@ TEST_F(ReportBrowser, SavedRunShowsInEveryView) {
     }
     records[0]->StartRun();
     records[0]->AddLogLine("TE says <b>ok</b> &amp; fine");
+    // Log lines are HTML; an end tag of a script or a comment in one must
+    // not end or hide the page's script.
+    records[0]->AddLogLine("raw </SCRIPT> end tag and <!-- a note --> comment");
     records[0]->FinishRun(Result(kResultPassed));
     records[1]->StartRun();
     records[1]->AddLogLine("AUX reply &lt;/script&gt; defer");
@@ -172,7 +175,7 @@ TEST_F(ReportBrowser, SavedRunShowsInEveryView) {
     const Expected details[] = {
         {label5, QStringLiteral("AUX reply </script> defer")},
         {label65, QStringLiteral("Test SKIPPED: No audio")},
-        {label134, QStringLiteral("TE says ok & fine")},
+        {label134, QStringLiteral("raw  end tag and  comment")},
     };
     for (int i = 0; i < 3; ++i) {
         const QString fromSummary =
@@ -194,6 +197,7 @@ TEST_F(ReportBrowser, SavedRunShowsInEveryView) {
     // All details: one heading, every test.
     const QString all = Read(browser, ClickButton(QStringLiteral("View all test details")));
     EXPECT_EQ(all.count(QStringLiteral("Test details")), 1);
+    ExpectContains(all, QStringLiteral("TE says ok & fine"), "all details");
     for (const Expected& e : details) {
         ExpectContains(all, e.label, "all details");
         ExpectContains(all, e.line, "all details");
