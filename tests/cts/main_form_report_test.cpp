@@ -145,12 +145,15 @@ TEST_F(MainFormReport, WritesOpensAndMarksTheReportSaved) {
         EXPECT_EQ(QDir(work_.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);  // no temporary file left
     }
 
-    // Cancel in the dialog writes nothing and leaves the flag.
+    // Cancel in the dialog writes nothing and leaves the flag; the menu item
+    // "Save Report ..." runs the same command.
     form->SetReportSaved(false);
     OptionsAnswer cancel(dialogs_.reportOptions, QDialog::Rejected);
     EXPECT_FALSE(form->MENU_SaveReportClick());
     EXPECT_FALSE(form->ReportSaved());
     EXPECT_EQ(opened_.size(), 1u);
+    form->MENU_SaveReport->trigger();
+    EXPECT_EQ(cancel.shown, 2);
 }
 
 TEST_F(MainFormReport, FirmwareVersionRowOnceAQuerySucceeded) {
