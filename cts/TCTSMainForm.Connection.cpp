@@ -110,6 +110,7 @@ void TCTSMainForm::Reconnect() {
 void TCTSMainForm::ReconnectNow() {
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
+    CloseDpcdAccess();
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
     ++linkGeneration_;
@@ -205,6 +206,7 @@ void TCTSMainForm::OnHdcpStatus(bool authenticated) {
 
 void TCTSMainForm::DisconnectCOM1Click() {
     if (!link_) return;
+    CloseDpcdAccess();
     link_.reset();
     ++linkGeneration_;
     ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),

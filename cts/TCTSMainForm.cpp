@@ -22,8 +22,10 @@
 #include "cts/GeometryOptions.h"
 #include "cts/dialogs/TAudioSupportSelector.h"
 #include "cts/dialogs/TColorimetryEdit.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TFirmwareUpdate.h"
 #include "cts/dialogs/TOptionsForm.h"
 #include "cts/dialogs/TReportOptions.h"
 #include "cts/dialogs/TSrcAboutForm.h"
@@ -81,8 +83,10 @@ std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
         owned.emplace_back(dialog);
         return dialog;
     };
+    d.firmware = keep(new TFirmwareUpdate);
     d.reportOptions = keep(new TReportOptions);
     d.options = keep(new TOptionsForm);
+    d.dpcd = keep(new TDPCD_Access);
     d.about = keep(new TSrcAboutForm);
     d.colorimetry = keep(new TColorimetryEdit);
     d.timing = keep(new TTimingSelection);
@@ -110,6 +114,8 @@ void TCTSMainForm::SetDialogs(const Dialogs& dialogs) {
     connect(MENU_Options, &QAction::triggered, this, [this] { MENU_OptionsClick(); });
     connect(About1, &QAction::triggered, this, [this] { About1Click(); });
     connect(MENU_SaveReport, &QAction::triggered, this, [this] { MENU_SaveReportClick(); });
+    connect(MENU_FirmwareUpdate, &QAction::triggered, this, [this] { MENU_FirmwareUpdateClick(); });
+    connect(MENU_DPCDAccess, &QAction::triggered, this, [this] { MENU_DPCDAccessClick(); });
 }
 
 void TCTSMainForm::BuildUi() {

@@ -28,8 +28,10 @@ struct LoadedTestSettings;
 struct TestSettings;
 class TAudioSupportSelector;
 class TColorimetryEdit;
+class TDPCD_Access;
 class TDUTCfg;
 class TDutCapsForm;
+class TFirmwareUpdate;
 class TOptionsForm;
 class TReportOptions;
 class TSrcAboutForm;
@@ -85,6 +87,8 @@ public:
         TDutCapsForm* dutCaps = nullptr;
         TDUTCfg* dutCfg = nullptr;
         TReportOptions* reportOptions = nullptr;
+        TFirmwareUpdate* firmware = nullptr;
+        TDPCD_Access* dpcd = nullptr;
     };
     // Creates them in their order, owned by the caller (the program's
     // windows live until it ends).
@@ -250,6 +254,7 @@ public:
     // "Load Settings ...": a .CFG file back into them; values they cannot
     // hold are left out and named in one warning.
     void MENU_LoadSettingsClick();
+
     // ---- HTML report (TCTSMainForm.Report.cpp)
     // "Save Report ...": the options dialog, then the report of every test
     // record written to the chosen file and opened by the desktop. True
@@ -262,6 +267,21 @@ public:
     void SetReportSaved(bool saved) { reportSaved_ = saved; }
     // The test records the report shows (the run engine fills the list).
     std::vector<std::unique_ptr<UCTSTest>>& TestRecords() { return tests_; }
+
+    // ---- DPCD access and firmware update (TCTSMainForm.Dpcd.cpp, TCTSMainForm.Firmware.cpp)
+    void MENU_DPCDAccessClick();
+    // The DPCD dialog's requests. Without a link, or while a run is going
+    // on, nothing is sent and the dialog gets " - Failed" at once.
+    void ReadDpcd(uint32_t address);
+    void WriteDpcd(uint32_t address, uint8_t data);
+    // Hides the DPCD dialog as its "Close" does: called when the link is
+    // freed and when a run starts.
+    void CloseDpcdAccess();
+    void MENU_FirmwareUpdateClick();
+    // The firmware dialog's requests: the version check (up to four
+    // queries) and the update from an Intel HEX file (name in UTF-8).
+    void QueryFirmwareVersionText();
+    void StartFirmwareUpdate(const std::string& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -316,6 +336,21 @@ private:
     void ED_AuthenticationStartTOExit();
     void UD_AuthenticationStartTOChangingEx(int position);
     bool EnterMovesFocus(QEvent* event, QWidget* target);
+
+
+    // ---- DPCD access and firmware update (TCTSMainForm.Dpcd.cpp, TCTSMainForm.Firmware.cpp)
+    // A DPCD outcome reaches the dialog only while it still shows the
+    // operation that asked for it.
+    void OnDpcdRead(uint64_t operation, LinkResult result);
+    void OnDpcdWritten(uint64_t operation, LinkResult result);
+    void OnFirmwareVersionText(LinkResult result);
+    void OnFirmwareUpdateStart(uint32_t totalBytes);
+    void OnFirmwareUpdateProgress(uint32_t bytesSent);
+    void OnFirmwareUpdateComplete(LinkResult result);
+    void OnFirmwareUpdateEnd(bool ok);
+    uint8_t dpcdByte_ = 0;                          // the DPCD read's reply
+    std::array<uint8_t, 3> firmwareDialogReply_{};  // the firmware dialog's version query writes here
+    int32_t firmwareVersionRetries_ = 0;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -10,8 +10,10 @@
 #include "DialogTestSupport.h"
 #include "cts/dialogs/TAudioSupportSelector.h"
 #include "cts/dialogs/TColorimetryEdit.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TFirmwareUpdate.h"
 #include "cts/dialogs/TOptionsForm.h"
 #include "cts/dialogs/TSrcAboutForm.h"
 #include "cts/dialogs/TTestAutomation.h"
@@ -63,6 +65,27 @@ TEST(DialogScreenshotTest, EachDialogShowsAllItsControls) {
         {"most_packed.png",
          [] { return std::make_unique<TTimingSelection>(); },
          {"LV_Lane1", "LV_Lane2", "LV_Lane4", "BTN_Accept", "BTN_Cancel"}},
+        {"dpcd_access.png",
+         [] {
+             auto form = std::make_unique<TDPCD_Access>();
+             form->ED_Address->setText(QStringLiteral("2"));
+             form->ED_Data->setText(QStringLiteral("100"));  // red
+             form->BTN_ReadClick();
+             form->ShowReadResult(true, 0x41);
+             return form;
+         },
+         {"Label1", "ED_Address", "Label2", "ED_Data", "BTN_Read", "BTN_Write", "BTN_Close", "LBL_Status"}},
+        {"firmware_update.png",
+         [] {
+             auto form = std::make_unique<TFirmwareUpdate>();
+             form->SetVersionText(QStringLiteral("V3.4.1"));
+             form->ED_HexFile->setText(QStringLiteral("/home/operator/firmware/release-3.4.2.hex"));
+             form->StartProgress(100000);
+             form->SetProgress(40000);
+             return form;
+         },
+         {"Label2", "ED_VersionInfo", "BTN_CheckVer", "Label3", "ED_HexFile", "BTN_BrowseHex", "PB_UpdateProcess",
+          "BTN_Upgrade", "BTN_Cancel"}},
     };
     for (const Shot& shot : shots) {
         SCOPED_TRACE(shot.file);
