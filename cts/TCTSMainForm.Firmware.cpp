@@ -25,7 +25,6 @@ void TCTSMainForm::MENU_FirmwareUpdateClick() {
 }
 
 void TCTSMainForm::QueryFirmwareVersionText() {
-    dialogs_.firmware->SetVersionText(QStringLiteral("<Please wait>"));
     firmwareVersionRetries_ = 0;
     if (!link_) {
         dialogs_.firmware->SetVersionText(QStringLiteral("<query error>"));

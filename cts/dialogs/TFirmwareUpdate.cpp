@@ -105,10 +105,14 @@ void TFirmwareUpdate::showEvent(QShowEvent* event) {
 }
 
 void TFirmwareUpdate::BTN_CheckVerClick() {
-    // The request shows "<Please wait>" before it asks and the outcome when
-    // it has one; an outcome that comes inside the call stays.
-    if (VersionRequest) VersionRequest();
-    else SetVersionText(QStringLiteral("<Not set>"));
+    if (!VersionRequest) {
+        SetVersionText(QStringLiteral("<Not set>"));
+        return;
+    }
+    // "<Please wait>" goes up before the request is made; the request's
+    // outcome replaces it, also one that comes inside the call.
+    SetVersionText(QStringLiteral("<Please wait>"));
+    VersionRequest();
 }
 
 void TFirmwareUpdate::BTN_BrowseHexClick() {

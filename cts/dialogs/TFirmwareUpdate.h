@@ -26,8 +26,9 @@ class TFirmwareUpdate : public QDialog {
 public:
     // The file name as UTF-8.
     using UpgradeRequestFn = std::function<void(const std::string& fileName)>;
-    // Shows "<Please wait>" (SetVersionText) before it asks the instrument,
-    // and the outcome when the answer is there.
+    // Asks the instrument for its version and shows the outcome
+    // (SetVersionText), inside the call or later; "Check Running Version"
+    // shows "<Please wait>" before it calls it.
     using VersionRequestFn = std::function<void()>;
 
     // The progress bar's scale: the bar's range stays below 32768 whatever

@@ -190,20 +190,30 @@ TEST_F(FirmwareDialog, UpgradeHandsOnTheFileNameAsUtf8) {
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_F(FirmwareDialog, CheckRunningVersionLeavesTheTextToTheRequest) {
+TEST_F(FirmwareDialog, CheckRunningVersionShowsPleaseWaitBeforeTheRequest) {
     Open(dialog);
     // Without a requester the text says nothing is known.
     dialog.SetVersionText(QStringLiteral("V1.2.3"));
     QTest::mouseClick(dialog.BTN_CheckVer, Qt::LeftButton);
     EXPECT_EQ(dialog.ED_VersionInfo->text(), QStringLiteral("<Not set>"));
 
-    // An answer given inside the request stays.
-    dialog.VersionRequest = [this] {
-        dialog.SetVersionText(QStringLiteral("<Please wait>"));
-        dialog.SetVersionText(QStringLiteral("<query error>"));
+    // "<Please wait>" is up when the request is made; an outcome given
+    // inside the request stays, one given later replaces it then.
+    QString whenAsked;
+    bool answerInside = true;
+    dialog.VersionRequest = [&] {
+        whenAsked = dialog.ED_VersionInfo->text();
+        if (answerInside) dialog.SetVersionText(QStringLiteral("<query error>"));
     };
     QTest::mouseClick(dialog.BTN_CheckVer, Qt::LeftButton);
+    EXPECT_EQ(whenAsked, QStringLiteral("<Please wait>"));
     EXPECT_EQ(dialog.ED_VersionInfo->text(), QStringLiteral("<query error>"));
+
+    answerInside = false;
+    whenAsked.clear();
+    QTest::mouseClick(dialog.BTN_CheckVer, Qt::LeftButton);
+    EXPECT_EQ(whenAsked, QStringLiteral("<Please wait>"));
+    EXPECT_EQ(dialog.ED_VersionInfo->text(), QStringLiteral("<Please wait>"));
 }
 
 TEST_F(FirmwareDialog, BusyDisablesTheDialogAndRefusesEveryWayOfClosing) {
