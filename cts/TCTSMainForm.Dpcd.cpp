@@ -1,7 +1,6 @@
 // The DPCD access dialog's requests: one DPCD byte read or written through
 // the link, the outcome handed back to the dialog for the operation that
 // asked for it.
-#include <QAction>
 
 #include "cts/TCTSMainForm.h"
 #include "cts/dialogs/TDPCD_Access.h"

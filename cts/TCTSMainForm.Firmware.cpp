@@ -3,7 +3,6 @@
 // from an Intel HEX file, whose start, progress and outcome go back to the
 // dialog. After a successful update the window stays connected: the link's
 // last text asks the operator to reset the instrument.
-#include <QAction>
 
 #include "cts/TCTSMainForm.h"
 #include "cts/dialogs/TFirmwareUpdate.h"
