@@ -1,14 +1,19 @@
 // The standalone simulated instrument: it prints the device path it serves,
-// answers there, and ends cleanly on SIGTERM and SIGINT.
+// answers there, and ends cleanly on SIGTERM and SIGINT; with
+// "--test-scripts demo" it plays its demonstration set of test runs.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "link/MV_Comm.h"
 #include "link/USerIO.h"
+#include "platform/GuiCall.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -25,20 +30,35 @@ struct Program {
     }
 };
 
-bool StartSim(Program& p) {
+// Starts the program with `options`; its standard output (and, with
+// `errorsToOut`, its standard error) can be read from p.out.
+bool StartSim(Program& p, std::vector<std::string> options = {}, bool errorsToOut = false) {
+    std::vector<char*> argv{const_cast<char*>(INSTRUMENT_SIM_PROGRAM)};
+    for (auto& o : options) argv.push_back(o.data());
+    argv.push_back(nullptr);
     int fds[2];
     if (::pipe(fds) != 0) return false;
     p.pid = ::fork();
     if (p.pid == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
+        if (errorsToOut) ::dup2(fds[1], STDERR_FILENO);
         ::close(fds[0]);
         ::close(fds[1]);
-        ::execl(INSTRUMENT_SIM_PROGRAM, INSTRUMENT_SIM_PROGRAM, static_cast<char*>(nullptr));
+        ::execv(INSTRUMENT_SIM_PROGRAM, argv.data());
         ::_exit(127);
     }
     ::close(fds[1]);
     p.out = ::fdopen(fds[0], "r");
     return p.pid > 0 && p.out;
+}
+
+// The device path the program prints first ("" when none).
+std::string ReadPath(Program& p) {
+    char line[256] = {};
+    if (!std::fgets(line, sizeof line, p.out)) return "";
+    std::string path(line);
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+    return path;
 }
 
 // Waits up to 10 s for the program to end; its exit status, or -1.
@@ -54,10 +74,7 @@ TEST(InstrumentSimProgram, ServesThePathItPrintsAndEndsCleanlyOnEachSignal) {
         SCOPED_TRACE(sig);
         Program p;
         ASSERT_TRUE(StartSim(p));
-        char line[256] = {};
-        ASSERT_NE(std::fgets(line, sizeof line, p.out), nullptr);
-        std::string path(line);
-        while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+        const std::string path = ReadPath(p);
         ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
 
         USerIO io(path);
@@ -73,6 +90,59 @@ TEST(InstrumentSimProgram, ServesThePathItPrintsAndEndsCleanlyOnEachSignal) {
 
         ASSERT_EQ(::kill(p.pid, sig), 0);
         EXPECT_EQ(WaitForEnd(p), 0);
+    }
+}
+
+// Runs one request of the link to its completion (15 s at most).
+LinkResult RunRequest(const std::function<void(MV_Comm::Completion)>& issue) {
+    LinkResult result = LINK_INTERNAL_ERROR;
+    bool done = false;
+    issue([&](LinkResult r) {
+        result = r;
+        done = true;
+    });
+    platform::ServeGuiCallsUntil([&] { return done; }, 15000);
+    return result;
+}
+
+TEST(InstrumentSimProgram, TheDemoScriptsPlayAPromptAndItsOutcomeWithALog) {
+    Program p;
+    ASSERT_TRUE(StartSim(p, {"--test-scripts", "demo"}));
+    const std::string path = ReadPath(p);
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+    platform::SetGuiThreadToCurrent();
+    {
+        MV_Comm link(MV_Comm::kModeSerial, 0, path);
+        uint8_t params[20] = {};
+        uint8_t record[84] = {};
+        ASSERT_EQ(RunRequest([&](auto c) { link.StartTest(3, 50, params, c); }), LINK_OK);
+        ASSERT_EQ(RunRequest([&](auto c) { link.QueryTestResult(record, c); }), LINK_OK);
+        EXPECT_EQ(record[0], 4);
+        EXPECT_STREQ(reinterpret_cast<const char*>(record + 4),
+                     "Unplug and re-plug the DisplayPort cable, then press Proceed.");
+        ASSERT_EQ(RunRequest([&](auto c) { link.SendOperatorResponse(0, c); }), LINK_OK);
+        ASSERT_EQ(RunRequest([&](auto c) { link.QueryTestResult(record, c); }), LINK_OK);
+        EXPECT_EQ(record[0], 1);
+        uint16_t size = 0;
+        ASSERT_EQ(RunRequest([&](auto c) { link.QueryLogSize(&size, c); }), LINK_OK);
+        EXPECT_GT(size, 0);
+    }
+    ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(p), 0);
+}
+
+TEST(InstrumentSimProgram, AnUnknownSetOfTestScriptsShowsTheUsage) {
+    for (const char* set : {"other", ""}) {
+        SCOPED_TRACE(set);
+        Program p;
+        std::vector<std::string> options{"--test-scripts"};
+        if (*set) options.emplace_back(set);
+        ASSERT_TRUE(StartSim(p, options, true));
+        std::string text;
+        char line[256];
+        while (std::fgets(line, sizeof line, p.out)) text += line;
+        EXPECT_NE(text.find("--test-scripts demo"), std::string::npos) << text;
+        EXPECT_EQ(WaitForEnd(p), 2);
     }
 }
 

@@ -19,6 +19,8 @@ namespace {
 constexpr uint8_t kLead = 0x71;
 constexpr uint8_t kAck = 0x0C;
 constexpr uint8_t kRefuse = 0x0B;
+constexpr uint8_t kTestResultCode = 0x11;
+constexpr size_t kMaxLogSize = 0xFFFF;  // the log-size reply has 16 bits
 constexpr int kServeWaitMs = 5;
 constexpr auto kByteTimeAt115200 = std::chrono::nanoseconds(1'000'000'000LL * 10 / 115200);
 
@@ -65,6 +67,10 @@ bool InstrumentSim::Start() {
     }
     stop_.Reset();
     closeRequested_ = false;
+    {
+        std::lock_guard lk(mu_);
+        dueReplies_.clear();
+    }
     thread_ = std::thread([this] { Serve(); });
     return true;
 }
@@ -94,12 +100,7 @@ void InstrumentSim::SetLegacyFirmware(bool answersProbe) {
     legacy_ = answersProbe;
 }
 void InstrumentSim::SetTestResult(int8_t result, int8_t step, int8_t substep, const std::string& text) {
-    Bytes r(kTestResultBytes, 0);
-    r[0] = static_cast<uint8_t>(result);
-    r[2] = static_cast<uint8_t>(step);
-    r[3] = static_cast<uint8_t>(substep);
-    std::memcpy(r.data() + 4, text.data(), std::min<size_t>(text.size(), 79));
-    SetTestResultBytes(r);
+    SetTestResultBytes(ResultRecord(result, text, step, substep));
 }
 void InstrumentSim::SetTestResultBytes(const Bytes& bytes84) {
     std::lock_guard lk(mu_);
@@ -161,6 +162,25 @@ void InstrumentSim::ClearScripts() {
     std::lock_guard lk(mu_);
     scripts_.clear();
 }
+void InstrumentSim::SetTestScript(uint8_t testId, TestScript script) {
+    std::lock_guard lk(mu_);
+    testScripts_[testId] = std::move(script);
+    testStarts_[testId] = 0;
+}
+void InstrumentSim::SetTestScripts(const std::map<uint8_t, TestScript>& scripts) {
+    for (const auto& [id, script] : scripts) SetTestScript(id, script);
+}
+void InstrumentSim::ClearTestScripts() {
+    std::lock_guard lk(mu_);
+    testScripts_.clear();
+    testStarts_.clear();
+    runActive_ = false;
+}
+int InstrumentSim::TestStarts(uint8_t testId) const {
+    std::lock_guard lk(mu_);
+    auto it = testStarts_.find(testId);
+    return it == testStarts_.end() ? 0 : it->second;
+}
 void InstrumentSim::SetFault(uint8_t code, FaultSpec spec) {
     std::lock_guard lk(mu_);
     faults_[code] = spec;
@@ -188,6 +208,13 @@ size_t InstrumentSim::CountReceived(uint8_t code) const {
     std::lock_guard lk(mu_);
     return static_cast<size_t>(std::count_if(received_payloads_.begin(), received_payloads_.end(),
                                              [&](const Bytes& b) { return RequestCode(b.data(), b.size()) == code; }));
+}
+std::vector<Bytes> InstrumentSim::ReceivedOf(uint8_t code) const {
+    std::lock_guard lk(mu_);
+    std::vector<Bytes> of;
+    for (const auto& b : received_payloads_)
+        if (RequestCode(b.data(), b.size()) == code) of.push_back(b);
+    return of;
 }
 void InstrumentSim::ClearReceived() {
     std::lock_guard lk(mu_);
@@ -280,6 +307,7 @@ void InstrumentSim::Serve() {
             std::lock_guard lk(writeMu_);
             pty_.Close();
         }
+        SendDueReplies();
         auto w = pty_.WaitReadable(kServeWaitMs, &stop_);
         if (w == platform::SerialPort::Wait::Stopped) break;
         if (w == platform::SerialPort::Wait::Error) stop_.Wait(kServeWaitMs);  // closed line: idle
@@ -348,7 +376,58 @@ void InstrumentSim::OnPayload(const uint8_t* p, size_t n) {
     }
     Bytes reply;
     if (!Answer(p, n, reply)) return;
+    if (code == kTestResultCode) {
+        const uint32_t hold = ResultHoldMs();
+        if (hold == TestStep::kHoldForever) return;
+        if (hold > 0) return HoldBack(reply, hold);
+    }
     SendAnswer(code, reply);
+}
+
+// ------------------------------------------------------------------ scripted test runs
+
+void InstrumentSim::StartTestRun(uint8_t testId) {
+    auto it = testScripts_.find(testId);
+    runActive_ = false;
+    if (it == testScripts_.end() || it->second.empty()) return;
+    const TestScript& runs = it->second;
+    const size_t n = static_cast<size_t>(testStarts_[testId]++);
+    run_ = runs[std::min(n, runs.size() - 1)];
+    if (run_.steps.empty()) return;
+    runActive_ = true;
+    ReachStep(0);
+}
+
+void InstrumentSim::ReachStep(size_t index) {
+    runStep_ = index;
+    TestStep& step = run_.steps[index];
+    step.result.resize(kTestResultBytes, 0);
+    log_.insert(log_.end(), step.log.begin(), step.log.end());
+    if (step.logOverflow) logOverflow_ = true;
+    statusNext_ = 0;
+}
+
+uint32_t InstrumentSim::ResultHoldMs() const {
+    std::lock_guard lk(mu_);
+    return runActive_ ? run_.steps[runStep_].holdMs : 0;
+}
+
+void InstrumentSim::HoldBack(const Bytes& reply, uint32_t ms) {
+    std::lock_guard lk(mu_);
+    dueReplies_.push_back({platform::TickCountMs() + ms, Frame(reply)});
+}
+
+void InstrumentSim::SendDueReplies() {
+    std::vector<Bytes> due;
+    {
+        std::lock_guard lk(mu_);
+        const uint32_t now = platform::TickCountMs();
+        auto isDue = [now](const DueReply& d) { return static_cast<int32_t>(now - d.dueTick) >= 0; };
+        for (const auto& d : dueReplies_)
+            if (isDue(d)) due.push_back(d.frame);
+        std::erase_if(dueReplies_, isDue);
+    }
+    for (const auto& frame : due) WriteBytes(frame, false);
 }
 
 void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
@@ -422,13 +501,16 @@ bool InstrumentSim::Answer(const uint8_t* p, size_t n, Bytes& reply) {
         case 0x10:  // start test: id, then the 20-byte parameter block
             if (!need(23)) break;
             lastStartTest_.assign(p + 2, p + 23);
+            StartTestRun(p[2]);
             reply = ack;
             return true;
-        case 0x11:  // test result record
-            reply.insert(reply.end(), testResult_.begin(), testResult_.end());
+        case 0x11: {  // test result record
+            const Bytes& record = runActive_ ? run_.steps[runStep_].result : testResult_;
+            reply.insert(reply.end(), record.begin(), record.end());
             return true;
+        }
         case 0x12: {  // log size: unread bytes, high byte first, and the overflow flag
-            const size_t unread = log_.size() - logRead_;
+            const size_t unread = std::min(log_.size() - logRead_, kMaxLogSize);
             reply.push_back(static_cast<uint8_t>(unread >> 8));
             reply.push_back(static_cast<uint8_t>(unread));
             reply.push_back(logOverflow_ ? 1 : 0);
@@ -476,6 +558,7 @@ bool InstrumentSim::Answer(const uint8_t* p, size_t n, Bytes& reply) {
         case 0x1E:  // operator response
             if (!need(3)) break;
             lastOperatorResponse_ = p[2];
+            if (runActive_ && runStep_ + 1 < run_.steps.size()) ReachStep(runStep_ + 1);
             reply = ack;
             return true;
         case 0x21:  // colorimetry list: count, then the entries
@@ -486,9 +569,15 @@ bool InstrumentSim::Answer(const uint8_t* p, size_t n, Bytes& reply) {
         case 0x22:  // status poll
             reply.push_back(statusByte_);
             return true;
-        case 0x35:  // test status
-            reply.push_back(testStatus_);
+        case 0x35: {  // test status: the scripted step's answers in turn, the last repeating
+            const std::vector<uint8_t>* answers = runActive_ ? &run_.steps[runStep_].status : nullptr;
+            if (answers && !answers->empty()) {
+                reply.push_back((*answers)[std::min(statusNext_++, answers->size() - 1)]);
+            } else {
+                reply.push_back(testStatus_);
+            }
             return true;
+        }
         case 0x36:  // channel select
             if (!need(3)) break;
             lastChannel_ = p[2];

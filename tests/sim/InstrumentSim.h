@@ -8,6 +8,12 @@
 //
 // A request code is the byte after 0x71, or the first byte of a payload
 // that does not start with 0x71 (the probe: 0xE0).
+//
+// Test runs can be scripted per test ID (TestScript.h): while a scripted run
+// is on, its steps answer the test-result and test-status queries, fill the
+// test log and set its overflow flag; the start of a test without a script
+// ends it, and the answers set with SetTestResult and SetTestStatus apply
+// again.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -21,10 +27,9 @@
 #include "platform/PseudoTerminal.h"
 #include "platform/StopSignal.h"
 #include "sim/InstrumentSimExtension.h"
+#include "sim/TestScript.h"
 
 namespace sim {
-
-using Bytes = std::vector<uint8_t>;
 
 enum class Fault {
     None,
@@ -86,7 +91,10 @@ public:
     Bytes Edid() const;
     void SetDpcd(uint32_t address, uint8_t value);
     uint8_t Dpcd(uint32_t address) const;
-    // The test log: bytes appended by test runs; a read pointer moves with ReadLog.
+    // The test log: bytes appended by test runs; a read pointer moves with
+    // ReadLog. A read of n bytes is answered with n bytes, zeros past the end;
+    // the pointer moves when the read is answered, also when a fault then
+    // loses the reply. The log-size reply gives the unread bytes (at most 65535).
     void AppendLog(const Bytes& bytes);
     void SetLog(const Bytes& bytes);  // replaces the log; read pointer back to its start
     void SetLogOverflow(bool overflow);
@@ -95,6 +103,17 @@ public:
     // with these steps.
     void SetScript(uint8_t code, std::vector<ScriptStep> steps, int times = 1);
     void ClearScripts();
+
+    // ---- scripted test runs (TestScript.h)
+    // The script of a test ID; its start count begins at 0. The start-test
+    // request counts every start that reaches the instrument, also one whose
+    // reply a fault loses or refuses (the instrument has started the test).
+    void SetTestScript(uint8_t testId, TestScript script);
+    void SetTestScripts(const std::map<uint8_t, TestScript>& scripts);
+    void ClearTestScripts();               // every script and start count; ends a scripted run
+    int TestStarts(uint8_t testId) const;  // starts of a scripted test ID so far
+    // A result held back by a step (TestStep::holdMs) is sent as it is, without
+    // the result query's fault, when its time has come.
 
     // ---- faults
     void SetFault(uint8_t code, FaultSpec spec);
@@ -109,8 +128,9 @@ public:
     void CloseLine();
 
     // ---- records
-    std::vector<Bytes> Received() const;       // every payload received, in order
-    size_t CountReceived(uint8_t code) const;  // of one request code
+    std::vector<Bytes> Received() const;                // every payload received, in order
+    size_t CountReceived(uint8_t code) const;           // of one request code
+    std::vector<Bytes> ReceivedOf(uint8_t code) const;  // the payloads of one request code, in order
     void ClearReceived();
     // Waits until `count` payloads of `code` have been received, or timeoutMs.
     bool WaitForReceived(uint8_t code, size_t count, int timeoutMs) const;
@@ -135,6 +155,11 @@ private:
     void OnPayload(const uint8_t* p, size_t n);
     bool Answer(const uint8_t* p, size_t n, Bytes& reply);
     void SendAnswer(uint8_t code, const Bytes& reply);
+    void StartTestRun(uint8_t testId);  // with mu_ held
+    void ReachStep(size_t index);       // with mu_ held
+    uint32_t ResultHoldMs() const;
+    void HoldBack(const Bytes& reply, uint32_t ms);
+    void SendDueReplies();
     void WriteBytes(const Bytes& bytes, bool paced);
     Bytes Frame(const Bytes& payload) const;
     bool SleepMs(uint32_t ms);
@@ -157,6 +182,17 @@ private:
         int times = 1;
     };
     std::map<uint8_t, Script> scripts_;
+    std::map<uint8_t, TestScript> testScripts_;
+    std::map<uint8_t, int> testStarts_;
+    bool runActive_ = false;  // a scripted run answers the result and status queries
+    TestRun run_;
+    size_t runStep_ = 0;
+    size_t statusNext_ = 0;  // the next of the step's status answers
+    struct DueReply {
+        uint32_t dueTick;
+        Bytes frame;
+    };
+    std::vector<DueReply> dueReplies_;  // results held back until their tick
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;

@@ -8,12 +8,17 @@
 //   --refuse-version       refuse the firmware-version request (71 0B)
 //   --hdcp-authenticated   status replies say HDCP is authenticated (default)
 //   --hdcp-off             status replies say it is not
+//   --test-scripts demo    run tests from the demonstration set (DemoTestScripts.h):
+//                          passed, failed, skipped and timed-out tests, operator
+//                          prompts of every kind, logs with link-training packets;
+//                          without it every test passes at once with an empty log
 #include <pthread.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "sim/DemoTestScripts.h"
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
 
@@ -24,12 +29,14 @@ constexpr uint8_t kVersionCode = 0x1C;
 int Usage() {
     std::fprintf(stderr,
                  "usage: instrument-sim [--obsolete-firmware] [--version ABC] [--silent-version | --refuse-version]\n"
-                 "                      [--hdcp-authenticated | --hdcp-off]\n");
+                 "                      [--hdcp-authenticated | --hdcp-off] [--test-scripts demo]\n"
+                 "  --test-scripts demo  run tests from the demonstration set: passed, failed, skipped and\n"
+                 "                       timed-out tests, operator prompts, logs with link-training packets\n");
     return 2;
 }
 
-// Applies the options; false on an unknown option or a version that is not
-// three characters.
+// Applies the options; false on an unknown option, a version that is not
+// three characters or a set of test scripts other than "demo".
 bool Configure(sim::InstrumentSim& instrument, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -45,6 +52,9 @@ bool Configure(sim::InstrumentSim& instrument, int argc, char** argv) {
             instrument.SetStatusByte(1);
         } else if (arg == "--hdcp-off") {
             instrument.SetStatusByte(0);
+        } else if (arg == "--test-scripts" && i + 1 < argc && std::string(argv[i + 1]) == "demo") {
+            ++i;
+            instrument.SetTestScripts(sim::DemoTestScripts());
         } else {
             return false;
         }
