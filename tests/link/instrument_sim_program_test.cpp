@@ -5,9 +5,12 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -129,6 +132,42 @@ TEST(InstrumentSimProgram, TheDemoScriptsPlayAPromptAndItsOutcomeWithALog) {
     }
     ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
     EXPECT_EQ(WaitForEnd(p), 0);
+}
+
+TEST(InstrumentSimProgram, PresentsTheEdidFileItIsGiven) {
+    const std::string file = std::string(SUITE_EDID_DIR) + "/009.bin";  // two blocks
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(image.size(), 256u);
+    Program p;
+    ASSERT_TRUE(StartSim(p, {"--edid", file}));
+    const std::string path = ReadPath(p);
+    platform::SetGuiThreadToCurrent();
+    {
+        MV_Comm link(MV_Comm::kModeSerial, 0, path);
+        for (uint8_t block = 0; block < 2; ++block) {
+            uint8_t bytes[128] = {};
+            ASSERT_EQ(RunRequest([&](auto c) { link.ReadEdidBlock(bytes, 0, 128, block * 128, c); }), LINK_OK);
+            EXPECT_TRUE(std::equal(bytes, bytes + 128, image.begin() + block * 128)) << int(block);
+        }
+    }
+    ASSERT_EQ(::kill(p.pid, SIGTERM), 0);
+    EXPECT_EQ(WaitForEnd(p), 0);
+}
+
+TEST(InstrumentSimProgram, AnEdidFileThatIsNotWholeBlocksShowsTheUsage) {
+    const std::string odd = testing::TempDir() + "odd_edid.bin";
+    std::ofstream(odd, std::ios::binary) << std::string(130, '\x01');
+    for (const std::string& file : {odd, std::string("/nonexistent/edid.bin")}) {
+        SCOPED_TRACE(file);
+        Program p;
+        ASSERT_TRUE(StartSim(p, {"--edid", file}, true));
+        std::string text;
+        char line[256];
+        while (std::fgets(line, sizeof line, p.out)) text += line;
+        EXPECT_NE(text.find("--edid FILE"), std::string::npos) << text;
+        EXPECT_EQ(WaitForEnd(p), 2);
+    }
 }
 
 TEST(InstrumentSimProgram, AnUnknownSetOfTestScriptsShowsTheUsage) {

@@ -12,10 +12,15 @@
 //                          passed, failed, skipped and timed-out tests, operator
 //                          prompts of every kind, logs with link-training packets;
 //                          without it every test passes at once with an empty log
+//   --edid FILE            the E-EDID the instrument presents: the file's bytes,
+//                          block n at segment n / 2, offset (n mod 2) x 128
+//                          (without it the E-EDID reads as zeros)
 #include <pthread.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "sim/DemoTestScripts.h"
@@ -29,14 +34,25 @@ constexpr uint8_t kVersionCode = 0x1C;
 int Usage() {
     std::fprintf(stderr,
                  "usage: instrument-sim [--obsolete-firmware] [--version ABC] [--silent-version | --refuse-version]\n"
-                 "                      [--hdcp-authenticated | --hdcp-off] [--test-scripts demo]\n"
+                 "                      [--hdcp-authenticated | --hdcp-off] [--test-scripts demo] [--edid FILE]\n"
                  "  --test-scripts demo  run tests from the demonstration set: passed, failed, skipped and\n"
-                 "                       timed-out tests, operator prompts, logs with link-training packets\n");
+                 "                       timed-out tests, operator prompts, logs with link-training packets\n"
+                 "  --edid FILE          the E-EDID the instrument presents (whole 128-byte blocks, at most 256)\n");
     return 2;
 }
 
+// The E-EDID file: one to 256 whole blocks of 128 bytes.
+bool ReadEdidFile(const char* path, sim::Bytes& edid) {
+    constexpr size_t kBlock = 128, kMaxBlocks = 256;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    edid.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad() && !edid.empty() && edid.size() % kBlock == 0 && edid.size() <= kBlock * kMaxBlocks;
+}
+
 // Applies the options; false on an unknown option, a version that is not
-// three characters or a set of test scripts other than "demo".
+// three characters, a set of test scripts other than "demo" or an E-EDID
+// file that cannot be read or is not whole blocks.
 bool Configure(sim::InstrumentSim& instrument, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -55,6 +71,10 @@ bool Configure(sim::InstrumentSim& instrument, int argc, char** argv) {
         } else if (arg == "--test-scripts" && i + 1 < argc && std::string(argv[i + 1]) == "demo") {
             ++i;
             instrument.SetTestScripts(sim::DemoTestScripts());
+        } else if (arg == "--edid" && i + 1 < argc) {
+            sim::Bytes edid;
+            if (!ReadEdidFile(argv[++i], edid)) return false;
+            instrument.SetEdid(edid);
         } else {
             return false;
         }
