@@ -206,6 +206,8 @@ void TCTSMainForm::OnHdcpStatus(bool authenticated) {
 
 void TCTSMainForm::DisconnectCOM1Click() {
     if (!link_) return;
+    // A run ends first, as "Abort" would end it; only then is the link freed.
+    EndRunForDisconnect();
     CloseDpcdAccess();
     link_.reset();
     ++linkGeneration_;

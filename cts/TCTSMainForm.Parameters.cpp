@@ -305,11 +305,13 @@ TestParameterInputs TCTSMainForm::ReadInputs() const {
 
 void TCTSMainForm::BTN_RunTestsClick() {
     NormaliseAllEdits();
-    const TestParameterBlock::Build build = TestParameterBlock::FromInputs(ReadInputs());
+    const TestParameterInputs inputs = ReadInputs();
+    const TestParameterBlock::Build build = TestParameterBlock::FromInputs(inputs);
     if (!build.Ok()) {
         platform::ShowMessageBox(build.message, windowTitle().toStdString(), platform::MsgIcon::Warning,
                                  platform::MsgButtons::Ok, this);
         return;
     }
     lastBuild_ = build;
+    StartTestRun(inputs);
 }

@@ -180,6 +180,7 @@ void TCTSMainForm::BuildTestListPage() {
     connect(LV_TestList, &QTreeWidget::itemSelectionChanged, this, [this] { LV_TestListSelectItem(); });
     connect(LV_TestList, &QTreeWidget::itemClicked, this, [this] { LV_TestListSelectItem(); });
     connect(BTN_RunTests, &QPushButton::clicked, this, [this] { BTN_RunTestsClick(); });
+    connect(BTN_Abort, &QPushButton::clicked, this, [this] { BTN_AbortClick(); });
     connect(BTN_ClearTestResults, &QPushButton::clicked, this, [this] { BTN_ClearTestResultsClick(); });
 }
 

@@ -26,6 +26,7 @@
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
 #include "cts/dialogs/TFirmwareUpdate.h"
+#include "cts/dialogs/TOperatorInput.h"
 #include "cts/dialogs/TOptionsForm.h"
 #include "cts/dialogs/TReportOptions.h"
 #include "cts/dialogs/TSrcAboutForm.h"
@@ -63,12 +64,16 @@ TCTSMainForm::TCTSMainForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Merovan Vardeko"));
     setMinimumSize(800, 600);
     BuildUi();
+    InstallAppMessageHook();
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
 }
 
 TCTSMainForm::~TCTSMainForm() {
     // FormDestroy: the records, the link (its worker stopped and joined),
-    // then the EDID library instance.
+    // then the EDID library instance. A completion the link still delivers
+    // meanwhile belongs to no run.
+    ++runGeneration_;
+    running_ = false;
     tests_.clear();
     link_.reset();
     if (edid_) {
@@ -86,6 +91,7 @@ std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
     d.firmware = keep(new TFirmwareUpdate);
     d.reportOptions = keep(new TReportOptions);
     d.options = keep(new TOptionsForm);
+    d.operatorInput = keep(new TOperatorInput);
     d.dpcd = keep(new TDPCD_Access);
     d.about = keep(new TSrcAboutForm);
     d.colorimetry = keep(new TColorimetryEdit);
@@ -423,6 +429,8 @@ bool TCTSMainForm::FormCloseQuery() {
             "A test process is still running.\r\n\r\nAbort the test process and close?", windowTitle().toStdString(),
             platform::MsgIcon::Question, platform::MsgButtons::YesNo, this);
         if (answer != platform::MsgResult::Yes) return false;
+        // The run ends now; a completion that arrives later does nothing.
+        EndTestRun();
     }
     if (!reportSaved_) {
         // Yes closes only when the report was written.

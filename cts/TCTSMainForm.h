@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "cts/params/TestParameterBlock.h"
 #include "edid/ECLibrary.h"
 #include "link/MV_Comm.h"
+#include "platform/MessageBox.h"
 #include "platform/RegistryIniFile.h"
 
 struct LoadedTestSettings;
@@ -32,6 +34,7 @@ class TDPCD_Access;
 class TDUTCfg;
 class TDutCapsForm;
 class TFirmwareUpdate;
+class TOperatorInput;
 class TOptionsForm;
 class TReportOptions;
 class TSrcAboutForm;
@@ -52,6 +55,10 @@ class QTabBar;
 class QToolButton;
 class QTreeWidget;
 class QWidget;
+
+namespace test_log {
+struct Output;
+}  // namespace test_log
 
 namespace platform {
 class Lamp;
@@ -79,6 +86,7 @@ public:
     // The dialogs the program creates once, after this window, and keeps.
     struct Dialogs {
         TOptionsForm* options = nullptr;
+        TOperatorInput* operatorInput = nullptr;
         TSrcAboutForm* about = nullptr;
         TColorimetryEdit* colorimetry = nullptr;
         TTimingSelection* timing = nullptr;
@@ -283,6 +291,42 @@ public:
     void QueryFirmwareVersionText();
     void StartFirmwareUpdate(const std::string& fileName);
 
+    // ---- run engine (TCTSMainForm.Run.cpp)
+    // "Abort": the next completion of the run (or the sequencer) ends it.
+    void BTN_AbortClick();
+    bool AbortRequested() const { return abortRequested_; }
+    // The test records, sorted by test ID while a run goes on.
+    const std::vector<std::unique_ptr<UCTSTest>>& TestRecords() const { return tests_; }
+    // The record whose run is open, or nullptr.
+    UCTSTest* CurrentTest() const { return currentTest_; }
+    // The header lines of the run's group, built by "Run Tests" (CR LF
+    // separated, the first line empty).
+    const std::string& RunHeaderText() const { return runHeader_; }
+    // Decodes a downloaded test log (Windows-1252 lines, NUL-ended) into the
+    // open test's log (HTML-escaped) and the status list.
+    void ParseTestLog(const uint8_t* bytes, size_t length);
+    // One training packet line (ESC first, without its NUL).
+    void DecodeTrainingPacket(const uint8_t* line, size_t length);
+    // Ends a run "Disconnect COM" interrupts, before the link is freed: as
+    // "Abort" would at the next completion, with its message.
+    void EndRunForDisconnect();
+    // How a failed request of the run is named, and what precedes its repetition.
+    struct RunFailure {
+        const char* text;         // status list (after ">") and the test's log
+        const char* messageText;  // the message box
+        bool lostLogPiece;        // warn that a log piece was lost before the port reset
+    };
+
+    // ---- operator feedback (TCTSMainForm.Operator.cpp)
+    // The application-wide hook of the two posted events: the prompt to show
+    // and the operator's answer to send. True when the event was one of them.
+    bool AppMessageHook(QObject* watched, QEvent* event);
+    // Shows the operator dialog set up for the prompt (from the posted
+    // event, outside any completion) and posts the answer.
+    void ShowOperatorInput();
+    // Sends the operator's answer (from the posted event).
+    void SendOperatorResponse(int answer);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -374,6 +418,43 @@ private:
     // Sets the controls and dialogs; the keys whose values they refused.
     std::vector<std::string> ApplyTestSettings(const LoadedTestSettings& loaded);
 
+    // ---- run engine (TCTSMainForm.Run.cpp)
+    using RunHandler = void (TCTSMainForm::*)(LinkResult);
+    void StartTestRun(const TestParameterInputs& inputs);  // "Run Tests" after the parameter block
+    MV_Comm::Completion RunCompletion(RunHandler handler);
+    void SendRunRequest(std::function<void()> request);
+    bool AbortNoticed();
+    void RunRequestFailed(LinkResult result, const RunFailure& failure);
+    void FailRun(LinkResult result, const RunFailure& failure);
+    void ShowRunMessage(const std::string& text, platform::MsgIcon icon);
+    void AddStatusLine(const std::string& line);
+    void OnRunFirmwareCheck(LinkResult result);
+    void PrepareTestRun();
+    void OnColorimetrySent(LinkResult result);
+    void OnTsgConfigSent(LinkResult result);
+    void RunNextTest();
+    void OnTestStarted(LinkResult result);
+    void OnTestResult(LinkResult result);
+    void OnLogSize(LinkResult result);
+    void OnLogData(LinkResult result);
+    void OnClearLog(LinkResult result);
+    void EndTestRun();
+    void SetRunningState(bool running);
+    void FreeLogBuffer();
+    uint32_t TestTimeout100ms() const;
+    test_log::Output TestLogOutput();
+
+    // ---- operator feedback (TCTSMainForm.Operator.cpp)
+    void InstallAppMessageHook();
+    void HandOperatorPrompt();  // from OnTestResult: set the dialog up, post the prompt
+    void EndOperatorPrompt();   // the run ends: the dialog closes with Abort, nothing is sent
+    void PostOperatorAnswer();
+    void OnOperatorResponse(LinkResult result);
+    void QueryTestStat();
+    void OnTestStat(LinkResult result);
+    void SelectAudioChannels(int pairIndex);
+    void OnChannelSelect(LinkResult result);
+
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
 
@@ -399,4 +480,33 @@ private:
     bool authTextGuard_ = false;
     TestParameterBlock::Build lastBuild_{};
     ECHandle edid_ = nullptr;
+
+    // ---- run engine (TCTSMainForm.Run.cpp)
+    bool abortRequested_ = false;
+    bool retryAllowed_ = false;
+    uint64_t runGeneration_ = 0;          // changes with every run's end: late completions are dropped
+    std::function<void()> lastRequest_;   // the run's request last sent, for its one repetition
+    std::string runHeader_;               // the group's header lines, built by "Run Tests"
+    uint16_t hpdLowMs_ = 0, hpdHighMs_ = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
+    int32_t iterationsLeft_ = 0;
+    int32_t currentIndex_ = -1;
+    UCTSTest* currentTest_ = nullptr;
+    std::array<uint8_t, 3> runVersionReply_{};
+    TestResultRecord resultRecord_;
+    uint16_t logSize_ = 0;
+    uint32_t logLength_ = 0;
+    uint32_t logBytesRead_ = 0;
+    std::unique_ptr<uint8_t[]> logBuffer_;
+    bool logOverflowNoted_ = false;
+    std::vector<uint8_t> colorimetryIds_;
+    bool colorimetryNeeded_ = false;
+    bool timeStampNeeded_ = false;
+    std::array<uint8_t, 12> timeStampRecord_{};
+    std::vector<bool> savedSelection_;
+
+    // ---- operator feedback (TCTSMainForm.Operator.cpp)
+    int operatorAnswer_ = 0;             // the answer of the last prompt, for a repeated send
+    bool answerWaiting_ = false;         // the dialog closed while one of its requests was out
+    bool dialogRequestPending_ = false;  // a status poll or channel request of the dialog is out
+    uint8_t testStatus_ = 0;
 };

@@ -699,6 +699,12 @@ void MV_Comm::UpdateStartHere(uint32_t totalBytes) {
     if (core_->onUpdateStart) core_->onUpdateStart(totalBytes);
 }
 
+namespace {
+std::atomic<int> g_failingPortResets{0};
+}  // namespace
+
+void MV_Comm::FailNextPortResets(int count) { g_failingPortResets = count; }
+
 bool MV_Comm::ResetPort() {
     Core& c = *core_;
     MessageHere("> Port Reset");
@@ -713,6 +719,10 @@ bool MV_Comm::ResetPort() {
     old.reset();
     std::unique_ptr<USerIO> fresh;
     try {
+        int failing = g_failingPortResets.load();
+        while (failing > 0 && !g_failingPortResets.compare_exchange_weak(failing, failing - 1)) {
+        }
+        if (failing > 0) throw std::bad_alloc();
         fresh = std::make_unique<USerIO>(c.devicePath);
     } catch (const std::bad_alloc&) {
         MessageHere("> Port reset FAILED! (Object allocation error)");

@@ -155,6 +155,9 @@ public:
     // texts "> Port Reset" and "> Port reset complete" (or "> Port reset
     // FAILED! (Object allocation error)", then false) to onMessage.
     bool ResetPort();
+    // Test hook: the next `count` ResetPort calls, of any link object, fail
+    // as when the new port object cannot be created (the old port is gone).
+    static void FailNextPortResets(int count);
 
     // Hook for the firmware update: hands `sequence` to the worker as one
     // request (state link_state::kFirmwareUpdate); the worker runs it with the line
