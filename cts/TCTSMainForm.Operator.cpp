@@ -34,7 +34,7 @@ public:
 
 class AppMessageFilter : public QObject {
 public:
-    explicit AppMessageFilter(TCTSMainForm* form) : QObject(form), form_(form) {}
+    explicit AppMessageFilter(TCTSMainForm* form) : form_(form) {}
     bool eventFilter(QObject* watched, QEvent* event) override { return form_->AppMessageHook(watched, event); }
 
 private:
@@ -49,8 +49,8 @@ const TCTSMainForm::RunFailure kChannelFailed{"Channel select set Failed: ", "Ch
 }  // namespace
 
 void TCTSMainForm::InstallAppMessageHook() {
-    // The filter is a child of the window: it leaves the application with it.
-    QCoreApplication::instance()->installEventFilter(new AppMessageFilter(this));
+    appMessageFilter_ = std::make_unique<AppMessageFilter>(this);
+    QCoreApplication::instance()->installEventFilter(appMessageFilter_.get());
 }
 
 bool TCTSMainForm::AppMessageHook(QObject* watched, QEvent* event) {

@@ -509,4 +509,7 @@ private:
     bool answerWaiting_ = false;         // the dialog closed while one of its requests was out
     bool dialogRequestPending_ = false;  // a status poll or channel request of the dialog is out
     uint8_t testStatus_ = 0;
+    // The application's filter of the two posted events; a member, so that it
+    // leaves the application before the window's base classes are destroyed.
+    std::unique_ptr<QObject> appMessageFilter_;
 };
