@@ -199,6 +199,12 @@ void TCTSMainForm::RunNextTest() {
     }
     const bool delay = currentIndex_ != -1 && testDelay_ != 0;
     const int32_t count = static_cast<int32_t>(tests_.size());
+    // Rows deselected during the firmware check can leave nothing to run.
+    if (std::none_of(tests_.begin(), tests_.end(), [](const auto& record) { return record->Selected(); })) {
+        EndTestRun();
+        ShowRunMessage("Testing Sequence Complete.", platform::MsgIcon::None);
+        return;
+    }
     do {
         ++currentIndex_;
         if (currentIndex_ >= count) {

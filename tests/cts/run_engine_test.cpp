@@ -313,6 +313,22 @@ TEST_F(RunFixture, ColorimetryAndTimeStampConfigurationGoFirstWhenNeeded) {
     EXPECT_EQ(sim_.CountReceived(kDutConfig), 0u);
 }
 
+// Rows deselected while the firmware check is out leave no test to run: the
+// run ends at once.
+TEST_F(RunFixture, NoRowLeftSelectedRunsNoTest) {
+    TCTSMainForm* form = OpenForRuns();
+    sim_.SetFault(0x1C, {sim::Fault::Delay, 300, 1});
+    Select(form, {1});
+    platform::MessageBoxInterceptor boxes;
+    form->UD_IterationCount->setValue(3);
+    form->BTN_RunTests->click();
+    form->LV_TestList->clearSelection();
+    ASSERT_TRUE(WaitEnded(form, boxes));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+    EXPECT_EQ(sim_.CountReceived(kStart), 0u);
+    EXPECT_TRUE(form->TestRecords().empty());
+}
+
 struct StartFailureCase {
     const char* name;
     uint8_t code;
