@@ -281,6 +281,40 @@ TEST_F(RunFixture, Code5CollectsTheLogAnswersZeroAndAsksAgain) {
     EXPECT_TRUE(one != log.end() && two != log.end() && one < two);
 }
 
+// The answer 0 that lets a code-5 test go on is sent again as the answer 0.
+struct GoOnAnswerCase {
+    const char* name;
+    int times;  // refusals of the answer
+};
+void PrintTo(const GoOnAnswerCase& c, std::ostream* os) { *os << c.name; }
+
+class GoOnAnswerFailures : public RunFixture, public ::testing::WithParamInterface<GoOnAnswerCase> {};
+
+TEST_P(GoOnAnswerFailures, AreRepeatedAsTheAnswerZero) {
+    tests_.SetRuns(1, {{{Record(kResultGoOn), Log({"part one"})}, {Record(kResultPassed), Log({"part two"})}}});
+    TCTSMainForm* form = OpenForRuns();
+    sim_.SetFault(kAnswer, {sim::Fault::Refuse, 0, GetParam().times});
+    Select(form, {1});
+    platform::MessageBoxInterceptor boxes;
+    ASSERT_TRUE(RunToEnd(form, boxes));
+    const auto answers = ReceivedOf(kAnswer);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0], (sim::Bytes{0x71, 0x1E, 0}));
+    EXPECT_EQ(answers[1], answers[0]);
+    EXPECT_EQ(sim_.CountReceived(kStart), 1u);  // not a new start
+    if (GetParam().times == 1) {
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+        EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
+    } else {
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Start test command or Operator response command Failed: 7"});
+        EXPECT_TRUE(Contains(StatusLines(form), ">Start test command or Operator response command Failed: 7"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, GoOnAnswerFailures,
+                         ::testing::Values(GoOnAnswerCase{"Once", 1}, GoOnAnswerCase{"Twice", -1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- run preparation
 
 TEST_F(RunFixture, ColorimetryAndTimeStampConfigurationGoFirstWhenNeeded) {
