@@ -112,6 +112,8 @@ void TCTSMainForm::PrepareTestRun() {
     SetRunningState(true);
     BTN_Abort->setEnabled(true);
     running_ = true;
+    // The DPCD dialog's requests would meet the run's.
+    CloseDpcdAccess();
 
     for (const auto& record : tests_) record->SetSelected(false);
     const int rowCount = LV_TestList->topLevelItemCount();

@@ -651,27 +651,43 @@ TEST_P(CloseDuringRun, AsksAndYesEndsTheRunAtOnce) {
     sim_.SetFault(kResult, {sim::Fault::Delay, 400, 1});
     TCTSMainForm* form = OpenForRuns();
     Select(form, {1});
-    platform::MessageBoxInterceptor boxes(GetParam().answer);
+    // The close question gets the case's answer, the report question after
+    // it "No" (no report is written).
+    std::vector<std::string> texts;
+    const platform::MessageBoxHandler previous =
+        platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& box) {
+            texts.push_back(box.text);
+            return texts.size() == 1 ? GetParam().answer : platform::MsgResult::No;
+        });
+    struct Restore {
+        platform::MessageBoxHandler handler;
+        ~Restore() { platform::SetMessageBoxHandler(handler); }
+    } restore{previous};
     form->BTN_RunTests->click();
     ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kResult) == 1; }));
     form->close();
-    ASSERT_FALSE(boxes.Texts().empty());
-    EXPECT_EQ(boxes.Texts().front(), "A test process is still running.\r\n\r\nAbort the test process and close?");
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), "A test process is still running.\r\n\r\nAbort the test process and close?");
     if (yes) {
         EXPECT_FALSE(form->Running());
         EXPECT_FALSE(form->isVisible());
+        // The run has ended unsaved: the report question follows.
+        EXPECT_EQ(texts, (std::vector<std::string>{
+                             "A test process is still running.\r\n\r\nAbort the test process and close?",
+                             "Report not saved.\r\n\r\nWould you like to save the report of the test run before "
+                             "closing program?"}));
         const UCTSTest* record = form->TestRecords().front().get();
         EXPECT_EQ(Tail(record->Log(), 3)[0].rfind("Unknown: Test was manually aborted after ", 0), 0u);
         // The held answer arrives and does nothing: no request, no message.
         ASSERT_TRUE(SettleLink(form));
         EXPECT_EQ(sim_.CountReceived(kLogSize), 0u);
-        EXPECT_FALSE(Contains(boxes.Texts(), "Testing sequence Aborted"));
+        EXPECT_EQ(texts.size(), 2u);
         return;
     }
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(form->Running());
     ASSERT_TRUE(WaitFor([&] { return !form->Running(); }));
-    EXPECT_TRUE(Contains(boxes.Texts(), "Testing Sequence Complete."));
+    EXPECT_TRUE(Contains(texts, "Testing Sequence Complete."));
     EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
 }
 
