@@ -456,7 +456,7 @@ void TCTSMainForm::SetRunningState(bool r) {
     BTN_Abort->setVisible(r);
     BTN_RunTests->setVisible(!r);
     LBL_HDCPStatus->setEnabled(!r);
-    if (r) HDCP_Led->SetColor(Bgr(0x808080));
+    if (r) HDCP_Led->SetColor(Bgr(0x808080), Bgr(0xA4A0A0));
     QList<QWidget*> locked = {ED_IterationCount,
                               LBL_IterationCount,
                               UD_IterationCount,

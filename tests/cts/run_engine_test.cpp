@@ -12,6 +12,7 @@
 
 #include "RunFixture.h"
 #include "cts/dialogs/TColorimetryEdit.h"
+#include "platform/gui/Lamp.h"
 
 namespace {
 
@@ -88,6 +89,9 @@ TEST_F(RunFixture, ControlsAreLockedWhileRunningAndTheAudioMirrorsStayEnabled) {
     EXPECT_TRUE(form->BTN_Abort->isEnabled());
     EXPECT_FALSE(form->BTN_RunTests->isVisible());
     EXPECT_FALSE(form->Link()->StatusPollEnabled());
+    // The HDCP lamp turns grey with its own grey outline.
+    EXPECT_EQ(form->HDCP_Led->Color(), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(form->HDCP_Led->Outline(), QColor(0xA0, 0xA0, 0xA4));
     for (QWidget* w : std::initializer_list<QWidget*>{
              form->ED_IterationCount, form->BTN_ClearTestResults, form->CB_SupportTXLanes, form->UD_HPDLo,
              form->ED_Tout, form->CH_HDCP[0], form->ED_AuthenticationStartTO, form->BTN_DutCaps, form->LBL_HDCPStatus})
