@@ -12,6 +12,7 @@
 
 #include "RunFixture.h"
 #include "cts/dialogs/TColorimetryEdit.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "platform/gui/Lamp.h"
 
 namespace {
@@ -75,6 +76,35 @@ TEST_F(RunFixture, ThreeIterationsOfTwoTestsRecordEveryOutcome) {
     EXPECT_TRUE(form->Link()->StatusPollEnabled());
     EXPECT_TRUE(form->MENU_Options->isEnabled());
     EXPECT_TRUE(form->CB_SupportTXLanes->isEnabled());
+}
+
+TEST_F(RunFixture, TheDpcdDialogClosesAtTheRunsStartAndItsRequestsFailWithoutBeingSent) {
+    constexpr uint8_t kDpcdRead = 0x1A, kDpcdWrite = 0x1B;
+    sim_.SetFault(kResult, {sim::Fault::Delay, 600, 1});
+    TCTSMainForm* form = OpenForRuns();
+    TDPCD_Access* dialog = dialogs_.dpcd;
+    form->MENU_DPCDAccess->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    dialog->ED_Address->setText(QStringLiteral("2"));
+    dialog->ED_Data->setText(QStringLiteral("ff"));
+    Select(form, {1});
+    platform::MessageBoxInterceptor boxes;
+    form->BTN_RunTests->click();
+    ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kResult) == 1; }));
+    ASSERT_TRUE(form->Running());
+    EXPECT_FALSE(dialog->isVisible());
+
+    // The dialog's requests made during the run (its buttons are out of
+    // reach, so through the window's own entry points) answer at once.
+    form->ReadDpcd(2);
+    EXPECT_TRUE(dialog->LBL_Status->text().endsWith(QStringLiteral(" - Failed")))
+        << dialog->LBL_Status->text().toStdString();
+    form->WriteDpcd(2, 0xFF);
+    EXPECT_TRUE(dialog->LBL_Status->text().endsWith(QStringLiteral(" - Failed")))
+        << dialog->LBL_Status->text().toStdString();
+    ASSERT_TRUE(WaitEnded(form, boxes));
+    EXPECT_EQ(sim_.CountReceived(kDpcdRead), 0u);
+    EXPECT_EQ(sim_.CountReceived(kDpcdWrite), 0u);
 }
 
 TEST_F(RunFixture, ControlsAreLockedWhileRunningAndTheAudioMirrorsStayEnabled) {
