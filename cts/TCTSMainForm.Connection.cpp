@@ -21,9 +21,6 @@ constexpr int kVersionRequests = 4;
 constexpr int kReadableVersionMs = 750;  // the "Firmware V..." line stays readable this long
 constexpr uint32_t kBlinkMask = 0x1F1F1F;
 
-// A colour written as 0x00BBGGRR.
-QColor Bgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-
 struct FailureText {
     const char* reason;
     const char* hint;
@@ -201,7 +198,7 @@ void TCTSMainForm::OnHdcpStatus(bool authenticated) {
     blinkPhase_ ^= kBlinkMask;
     // The lamp flickers between two greens while HDCP is authenticated and
     // between two greys otherwise.
-    HDCP_Led->SetColor(Bgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)));
+    HDCP_Led->SetColor(platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)));
 }
 
 void TCTSMainForm::DisconnectCOM1Click() {

@@ -55,9 +55,6 @@ bool IsPrompt(int8_t code) {
            code == kResultRequirements || code == kResultAudioChannels;
 }
 
-// A colour written as 0x00BBGGRR.
-QColor Bgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-
 }  // namespace
 
 // ---- status list and messages
@@ -456,7 +453,7 @@ void TCTSMainForm::SetRunningState(bool r) {
     BTN_Abort->setVisible(r);
     BTN_RunTests->setVisible(!r);
     LBL_HDCPStatus->setEnabled(!r);
-    if (r) HDCP_Led->SetColor(Bgr(0x808080), Bgr(0xA4A0A0));
+    if (r) HDCP_Led->SetColor(platform::ColorFromBgr(0x808080), platform::ColorFromBgr(0xA4A0A0));
     QList<QWidget*> locked = {ED_IterationCount,
                               LBL_IterationCount,
                               UD_IterationCount,

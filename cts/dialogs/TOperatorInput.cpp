@@ -45,9 +45,6 @@ constexpr int kMarkFontPixels = 100;
 
 const char* const kPairCaptions[] = {"Channels 1 && 2", "Channels 3 && 4", "Channels 5 && 6", "Channels 7 && 8"};
 
-// Lamp colours are given as 0x00BBGGRR.
-QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-
 // The lines of a message, cut at CR, LF or CR LF. A break at the very end
 // starts no further line, so an empty message has no line at all.
 std::vector<std::string> SplitLines(std::string_view message) {
@@ -191,8 +188,10 @@ void TOperatorInput::Setup(int kind, const std::string& testLabel, const std::st
 void TOperatorInput::SetLamps(uint32_t value) {
     // Fill and outline of each lamp state; a blank lamp takes the colour of the buttons and so disappears.
     const QColor face = palette().color(QPalette::Button);
-    const QColor fills[] = {FromBgr(0x0000FF), FromBgr(0x00FF00), face, FromBgr(0x000000)};
-    const QColor outlines[] = {FromBgr(0x000080), FromBgr(0x008000), face, FromBgr(0x000000)};
+    const QColor fills[] = {platform::ColorFromBgr(0x0000FF), platform::ColorFromBgr(0x00FF00), face,
+                            platform::ColorFromBgr(0x000000)};
+    const QColor outlines[] = {platform::ColorFromBgr(0x000080), platform::ColorFromBgr(0x008000), face,
+                               platform::ColorFromBgr(0x000000)};
     platform::Lamp* const lamps[] = {S_Led1, S_Led2, S_Led3};
     for (int i = 0; i < 3; ++i) {
         const uint32_t state = (value >> (4 * i)) & 0x3;

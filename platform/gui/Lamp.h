@@ -7,7 +7,13 @@
 #include <QColor>
 #include <QWidget>
 
+#include <cstdint>
+
 namespace platform {
+
+// A colour written as 0x00BBGGRR, the way the windows' colour tables give
+// their lamp and pen colours.
+inline QColor ColorFromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
 class Lamp : public QWidget {
 public:
