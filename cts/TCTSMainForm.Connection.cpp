@@ -58,7 +58,7 @@ void TCTSMainForm::ShowNotConnected(const QString& headline, const QString& expl
 
 bool TCTSMainForm::CreateLink(const std::string& devicePath) {
     link_.reset();
-    ++linkGeneration_;
+    linkEpoch_.Advance();
     try {
         link_ = std::make_unique<MV_Comm>(MV_Comm::kModeSerial, 0, devicePath);
     } catch (const E_GenericError& e) {
@@ -110,7 +110,7 @@ void TCTSMainForm::ReconnectNow() {
     CloseDpcdAccess();
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
-    ++linkGeneration_;
+    linkEpoch_.Advance();
     if (dialogs_.options) {
         comDevice_ = dialogs_.options->GetSelectedDevice();
         testDelay_ = dialogs_.options->UD_TestDelay->value();
@@ -152,9 +152,8 @@ void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
         repaint();
         // The pages open after a pause in which the window keeps serving
         // events; a link replaced meanwhile cancels the opening.
-        const uint64_t generation = linkGeneration_;
-        QTimer::singleShot(kReadableVersionMs, this, [this, generation] {
-            if (generation == linkGeneration_ && link_) OnLinkReady();
+        QTimer::singleShot(kReadableVersionMs, this, [this, link = linkEpoch_.Stamp()] {
+            if (link.Current() && link_) OnLinkReady();
         });
         return;
     }
@@ -207,7 +206,7 @@ void TCTSMainForm::DisconnectCOM1Click() {
     EndRunForDisconnect();
     CloseDpcdAccess();
     link_.reset();
-    ++linkGeneration_;
+    linkEpoch_.Advance();
     ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),
                      QStringLiteral("Click 'Try connection' to reconnect ..."));
     BTN_TryConnection->setEnabled(true);
