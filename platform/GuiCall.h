@@ -47,7 +47,8 @@ bool ServeGuiCallsUntil(const std::function<bool()>& done, int timeoutMs = -1);
 
 // GUI thread only, the event loop: one turn, which runs the oldest waiting
 // entry (a call or a post). False when nothing waited. The Qt event loop runs
-// one such turn per entry (platform_gui); nothing else calls it.
+// one such turn per entry (platform_gui); only a test without Qt, standing in
+// for the event loop, calls it itself.
 bool RunGuiTurn();
 
 // The event loop of a program or test without a Qt event loop: runs turns
