@@ -54,10 +54,7 @@ void TfrmMain::OnProtocolMessage(const std::string& text) {
     // The poller's queries are quiet, but a query made while no port is set
     // reports that from the poller's thread: the list is the GUI thread's.
     if (!platform::IsGuiThread()) {
-        std::weak_ptr<bool> alive = alive_;
-        platform::PostToGuiThread([this, alive, text] {
-            if (auto a = alive.lock(); a && *a) AddMessage(QString::fromStdString(text));
-        });
+        platform::PostToGuiThread([show = showLater_, text]() mutable { show(QString::fromStdString(text)); });
         return;
     }
     AddMessage(QString::fromStdString(text));

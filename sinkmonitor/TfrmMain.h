@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "edid/ECLibrary.h"
+#include "platform/Epoch.h"
 #include "platform/gui/MessageList.h"
 #include "sinkmonitor/TGUIColorScheme.h"
 #include "sinkmonitor/pages/AudioPage.h"
@@ -172,6 +173,11 @@ private:
     TGUIColorScheme colors_;
     TProgressForm* progressForm_ = nullptr;
     std::function<void(const QString&)> runFirmwareUpdate_;
-    // Alive as long as the window: posts made for it check it first.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // The window's life: a post made for it is dropped once the window is
+    // being destroyed.
+    platform::Epoch epoch_;
+    // A message of the protocol reported on another thread, posted from there
+    // to the message list; stamped here, on the GUI thread.
+    const std::function<void(const QString&)> showLater_ =
+        epoch_.Guard([this](const QString& text) { AddMessage(text); });
 };

@@ -8,6 +8,8 @@
 #include <QRadioButton>
 
 #include "SelvitraFixture.h"
+#include "platform/GuiCall.h"
+#include "support/WaitUntil.h"
 
 namespace selvitra_test {
 namespace {
@@ -363,6 +365,68 @@ TEST_F(SelvitraTest, APortThatCannotBeReopenedAfterTheUpdateIsTornDown) {
     EXPECT_EQ(Lamp("shCR0"), platform::Lamp::State::Off);
     EXPECT_EQ(window->sbStatusPanels[0]->text(), "");
 }
+
+// "Update firmware..." clicked while the teardown of a lost port is queued:
+// the teardown runs in an event-loop turn of its own after the click, never
+// inside the poller's join or the port's close in it (which would free the
+// port that close is still using). Connected (a poller to stop) and with the
+// port open to a source device (no poller: the close comes first).
+struct QueuedTeardownCase {
+    const char* name;
+    std::function<void(sim::SinkSim&)> arrange;
+    bool connected;
+    friend void PrintTo(const QueuedTeardownCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UpdateFirmwareWhileATeardownIsQueued : public SelvitraTest,
+                                             public ::testing::WithParamInterface<QueuedTeardownCase> {};
+
+TEST_P(UpdateFirmwareWhileATeardownIsQueued, TheTeardownRunsAfterTheClick) {
+    GetParam().arrange(sim);
+    StoreSettings("[COM]\nPortName=" + sim.SlavePath() + "\n");
+    Open();
+    ASSERT_EQ(window->Connected(), GetParam().connected) << Boxes();
+    window->pgMain->setCurrentWidget(window->tbsVarious);  // no polling: the poller hands nothing over
+    ASSERT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+
+    sim.HangUp();
+    // The command after which the port is found lost (once its reader has
+    // seen the hang-up) queues the teardown and returns.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            Click("btnUpdateVideoCRC");
+            return platform::GuiCallsWaiting() > 0;
+        },
+        10000));
+    ASSERT_EQ(window->Connected(), GetParam().connected);
+    boxes.Clear();
+
+    bool ran = false, connectedInside = false, lostInside = true;
+    QString given;
+    window->SetFirmwareUpdateRunner([&](const QString& port) {
+        ran = true;
+        given = port;
+        connectedInside = window->Connected();
+        lostInside = Messages().contains(TfrmMain::kTextConnectionLost);
+    });
+    Click("btnUpdateFirmware");
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(given, QString::fromStdString(sim.SlavePath()));
+    EXPECT_EQ(connectedInside, GetParam().connected);
+    EXPECT_FALSE(lostInside);
+    // The port cannot be taken back; the queued teardown then finds it gone.
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Failed to restore communications."}));
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Text("lblFWVersion"), "NOT CONNECTED.");
+    EXPECT_EQ(window->sbStatusPanels[1]->text(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(States, UpdateFirmwareWhileATeardownIsQueued,
+                         ::testing::Values(QueuedTeardownCase{"Connected", [](sim::SinkSim&) {}, true},
+                                           QueuedTeardownCase{"SourceDevice",
+                                                              [](sim::SinkSim& s) { s.SetDeviceRole(0); }, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace selvitra_test
