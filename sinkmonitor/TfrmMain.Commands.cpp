@@ -267,7 +267,10 @@ std::optional<uint32_t> TfrmMain::ParseHex(const QString& input) {
     if (digits.size() > 8) return std::nullopt;
     uint32_t value = 0;
     for (QChar c : digits) {
-        const int d = c.isDigit() ? c.unicode() - u'0' : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10 : -1;
+        // Only ASCII 0-9 and A-F: a pasted digit of another script (fullwidth,
+        // Arabic-Indic, ...) is no hexadecimal digit.
+        const char16_t u = c.unicode();
+        const int d = (u >= u'0' && u <= u'9') ? u - u'0' : (u >= u'A' && u <= u'F') ? u - u'A' + 10 : -1;
         if (d < 0) return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(d);
     }

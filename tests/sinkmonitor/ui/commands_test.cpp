@@ -96,6 +96,9 @@ TEST_F(SelvitraTest, HpdPulseChecksItsDuration) {
         const char* after;  // the edit's text afterwards
     };
     const Case cases[] = {{"12x", "Invalid numeric value", "1000"},
+                          // Digits of other scripts are no decimal digits.
+                          {"\uFF11\uFF10\uFF10", "Invalid numeric value", "1000"},
+                          {"\u0661\u0660", "Invalid numeric value", "1000"},
                           {"65535", "Value exceeds limits", "65535"},
                           {"0", "Value exceeds limits", "0"},
                           {"65534", nullptr, "65534"}};
@@ -184,6 +187,30 @@ TEST_F(SelvitraTest, AuxSensitivityTestRefusesBadLimits) {
     EXPECT_TRUE(sim.AuxSteps().empty());
 }
 
+TEST_F(SelvitraTest, AuxSensitivityTestTakesDigitsOfOtherScriptsForNoNumber) {
+    // A field that holds no number starts at 1200 or stops at 30.
+    sim.SetAuxThreshold(30);
+    OpenConnected();
+    struct Case {
+        const char* start;
+        const char* stop;
+        std::vector<uint16_t> levels;
+    };
+    const Case cases[] = {{"\uFF11\u0660\u0660", "1000", {1200, 1100, 1000}}, {"100", "\uFF12\u0660\u0660", {100, 30}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        window->lbTextOut->clear();
+        const size_t before = sim.AuxSteps().size();
+        Control<QLineEdit>("edtASTStart")->setText(QString::fromUtf8(c.start));
+        Control<QLineEdit>("edtASTStop")->setText(QString::fromUtf8(c.stop));
+        Click("btnAUXTest");
+        ASSERT_TRUE(WaitFor([&] { return Messages().value(Messages().size() - 1) == "Test finished."; })) << Boxes();
+        const std::vector<uint16_t> steps = sim.AuxSteps();
+        EXPECT_EQ(std::vector<uint16_t>(steps.begin() + static_cast<std::ptrdiff_t>(before), steps.end()), c.levels);
+        EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
+    }
+}
+
 TEST(SelvitraAuxSteps, AreTheLevelsTriedWhenNoneFails) {
     EXPECT_EQ(TfrmMain::AuxTestSteps(1000, 50, 100), 11);
     EXPECT_EQ(TfrmMain::AuxTestSteps(1000, 100, 100), 10);
@@ -198,6 +225,15 @@ TEST(SelvitraParseHex, AcceptsDollarAndZeroXPrefixesAndAtMostEightDigits) {
                                                                      {"G1", std::nullopt}, {"123456789", std::nullopt},
                                                                      {"", std::nullopt},   {"0", 0}};
     for (const auto& [text, value] : cases) EXPECT_EQ(TfrmMain::ParseHex(text), value) << text;
+}
+
+TEST(SelvitraParseHex, TakesOnlyAsciiDigitsAndLetters) {
+    // Fullwidth, Arabic-Indic, Devanagari and superscript digits and
+    // fullwidth letters: none is a hexadecimal digit, however it is prefixed.
+    const char16_t* const cases[] = {u"\uFF11", u"\u0663", u"1\uFF12",      u"$\uFF11",  u"0x\u0661", u"\u0967\u0968",
+                                     u"\u00B9", u"\uFF21", u"\uFF41\uFF42", u"\uFF10X1", u"1\u0660"};
+    for (const char16_t* text : cases)
+        EXPECT_EQ(TfrmMain::ParseHex(QString::fromUtf16(text)), std::nullopt) << QString::fromUtf16(text).toStdString();
 }
 
 TEST_F(SelvitraTest, DpcdReadAndWriteShowTheirRegister) {
@@ -228,6 +264,11 @@ TEST_F(SelvitraTest, DpcdFieldsRefuseBadValuesWithTheirBoxes) {
     const Case cases[] = {{"12G", "1", "btnDPCDRead", "Address contains invalid character(s)."},
                           {"10000", "1", "btnDPCDRead", "Address overflow."},
                           {"100", "1Z", "btnDPCDWrite", "Data contains invalid character(s)."},
+                          // Digits of other scripts: fullwidth, Arabic-Indic.
+                          {"\uFF11", "1", "btnDPCDRead", "Address contains invalid character(s)."},
+                          {"\u0663", "1", "btnDPCDWrite", "Address contains invalid character(s)."},
+                          {"100", "\uFF11", "btnDPCDWrite", "Data contains invalid character(s)."},
+                          {"100", "1\u0663", "btnDPCDWrite", "Data contains invalid character(s)."},
                           {"100", "100", "btnDPCDWrite", "Data overflow."}};
     const size_t before = sim.CommandCount(0x1A) + sim.CommandCount(0x1B);
     for (const auto& c : cases) {
@@ -276,6 +317,11 @@ TEST_F(SelvitraTest, DpcdFieldsShowWhetherTheirValueFits) {
     data->setText("FF");
     EXPECT_EQ(colors(data), matched);
     data->setText("100");
+    EXPECT_EQ(colors(data), unmatched);
+    // A digit of another script is no hexadecimal digit.
+    address->setText(QString::fromUtf16(u"\uFF11"));
+    EXPECT_EQ(colors(address), unmatched);
+    data->setText(QString::fromUtf16(u"\u0663"));
     EXPECT_EQ(colors(data), unmatched);
 }
 
