@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "SelvitraFixture.h"
+#include "platform/GuiCall.h"
 
 namespace selvitra_test {
 namespace {
@@ -135,6 +136,14 @@ TEST_F(SelvitraTest, AuxSensitivityTestWalksDownToTheStopLevel) {
     sim.SetAuxThreshold(50);
     OpenConnected();
     Click("btnAUXTest");
+    // The levels run in turns of the event loop of their own; meanwhile the
+    // main window is disabled and takes no other command.
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(progress->isVisible());
+    const size_t crcQueries = sim.CommandCount(0x2A);
+    Click("btnUpdateVideoCRC");
+    ASSERT_TRUE(WaitFor([&] { return Messages().last() == "Test finished."; })) << Boxes();
+    EXPECT_EQ(sim.CommandCount(0x2A), crcQueries);
     EXPECT_EQ(sim.AuxSteps(), (std::vector<uint16_t>{1000, 900, 800, 700, 600, 500, 400, 300, 200, 100, 50}));
     const QStringList lines = window->tbsVarious->lbAUXTest->AllLines().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 12);
@@ -158,10 +167,35 @@ TEST_F(SelvitraTest, AuxSensitivityTestEndsAtTheFirstFailingLevel) {
     Control<QLineEdit>("edtASTStop")->setText("100");
     Control<QRadioButton>("rbDecr50")->setChecked(true);
     Click("btnAUXTest");
+    ASSERT_TRUE(WaitFor([&] { return Messages().last() == "Test finished."; })) << Boxes();
     const QStringList lines = window->tbsVarious->lbAUXTest->AllLines().split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines, (QStringList{"Testing 600 mVpp... OK", "Testing 550 mVpp... OK", "Testing 500 mVpp... OK",
                                   "Testing 450 mVpp... OK", "Testing 400 mVpp... FAILED", "Test finished."}));
     EXPECT_EQ(progress->pbProgress->maximum(), 11);
+}
+
+TEST_F(SelvitraTest, AuxSensitivityTestEndsAtAFailedCommandWithoutClosingLines) {
+    OpenConnected();
+    sim.InjectFault(sim::SinkFaultPlan::Of(sim::SinkFault::Nack, 0x38));
+    Click("btnAUXTest");
+    ASSERT_TRUE(WaitFor([&] { return window->isEnabled(); }));
+    EXPECT_EQ(window->tbsVarious->lbAUXTest->AllLines(), "Testing 1000 mVpp... FAILED\n");
+    EXPECT_EQ(progress->lbProgress->AllLines(), "Testing 1000 mVpp... FAILED\n");
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(Messages().contains("Test finished."));
+    EXPECT_EQ(sim.AuxSteps(), (std::vector<uint16_t>{1000}));
+}
+
+TEST_F(SelvitraTest, AuxSensitivityTestPendingWhenTheWindowsCloseIsDropped) {
+    OpenConnected();
+    Click("btnAUXTest");
+    ASSERT_TRUE(progress->isVisible());
+    progress.reset();
+    window.reset();
+    // Whatever the test had posted runs now and finds its window gone.
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    QTest::qWait(0);
+    EXPECT_TRUE(sim.AuxSteps().empty());
 }
 
 TEST_F(SelvitraTest, AuxSensitivityTestRefusesBadLimits) {
