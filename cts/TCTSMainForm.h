@@ -360,6 +360,12 @@ private:
     bool CreateLink(const std::string& devicePath);  // OpenLink steps 1 to 3
     void StartSequence();                            // OpenLink step 4
     void ReconnectNow();
+    // The port selected in the options dialog; with none selected there the
+    // port the window opened last (read at start or stored by a
+    // reconnection), so a port missing for a moment stays the one used.
+    std::string SelectedOrLastDevice() const;
+    // The HDCP lamp while no status is polled (before the first, during a run).
+    void ShowHdcpLampIdle();
     void OnFirstContact(LinkResult result);
     void OnFirmwareVersion(LinkResult result);
     void OnLinkReady();
@@ -380,7 +386,6 @@ private:
     void ED_AuthenticationStartTOExit();
     void UD_AuthenticationStartTOChangingEx(int position);
     bool EnterMovesFocus(QEvent* event, QWidget* target);
-
 
     // ---- DPCD access and firmware update (TCTSMainForm.Dpcd.cpp, TCTSMainForm.Firmware.cpp)
     // A DPCD outcome reaches the dialog only while it still shows the
@@ -484,9 +489,9 @@ private:
     // ---- run engine (TCTSMainForm.Run.cpp)
     bool abortRequested_ = false;
     bool retryAllowed_ = false;
-    uint64_t runGeneration_ = 0;          // changes with every run's end: late completions are dropped
-    std::function<void()> lastRequest_;   // the run's request last sent, for its one repetition
-    std::string runHeader_;               // the group's header lines, built by "Run Tests"
+    uint64_t runGeneration_ = 0;             // changes with every run's end: late completions are dropped
+    std::function<void()> lastRequest_;      // the run's request last sent, for its one repetition
+    std::string runHeader_;                  // the group's header lines, built by "Run Tests"
     uint16_t hpdLowMs_ = 0, hpdHighMs_ = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
     int32_t iterationsLeft_ = 0;
     int32_t currentIndex_ = -1;
