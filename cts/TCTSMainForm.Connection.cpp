@@ -88,11 +88,12 @@ void TCTSMainForm::BTN_TryConnectionClick() {
     LB_NotConnected->clear();
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
-    // The port selected in the options dialog; with none selected there the
-    // port the window opened last (read at start or stored by a
-    // reconnection), so a port that was missing at start stays reachable.
+    OpenLink(SelectedOrLastDevice());
+}
+
+std::string TCTSMainForm::SelectedOrLastDevice() const {
     const std::string selected = dialogs_.options ? dialogs_.options->GetSelectedDevice() : std::string();
-    OpenLink(selected.empty() ? comDevice_ : selected);
+    return selected.empty() ? comDevice_ : selected;
 }
 
 void TCTSMainForm::MENU_OptionsClick() {
@@ -111,12 +112,11 @@ void TCTSMainForm::ReconnectNow() {
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
     linkEpoch_.Advance();
-    if (dialogs_.options) {
-        comDevice_ = dialogs_.options->GetSelectedDevice();
-        testDelay_ = dialogs_.options->UD_TestDelay->value();
-    }
+    comDevice_ = SelectedOrLastDevice();
+    if (dialogs_.options) testDelay_ = dialogs_.options->UD_TestDelay->value();
     if (!CreateLink(comDevice_)) return;
-    settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
+    // An empty path is no port: the next start would ask for one again.
+    if (!comDevice_.empty()) settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
     StartSequence();
 }
 
@@ -196,8 +196,14 @@ void TCTSMainForm::OnLinkReady() {
 void TCTSMainForm::OnHdcpStatus(bool authenticated) {
     blinkPhase_ ^= kBlinkMask;
     // The lamp flickers between two greens while HDCP is authenticated and
-    // between two greys otherwise.
-    HDCP_Led->SetColor(platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)));
+    // between two greys otherwise; its outline follows in lighter shades.
+    HDCP_Led->SetColor(platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)),
+                       platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x60D060u : 0x606060u)));
+}
+
+void TCTSMainForm::ShowHdcpLampIdle() {
+    // Grey with a medium grey outline: no status is being polled.
+    HDCP_Led->SetColor(platform::ColorFromBgr(0x808080), platform::ColorFromBgr(0xA4A0A0));
 }
 
 void TCTSMainForm::DisconnectCOM1Click() {

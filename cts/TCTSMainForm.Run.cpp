@@ -453,7 +453,7 @@ void TCTSMainForm::SetRunningState(bool r) {
     BTN_Abort->setVisible(r);
     BTN_RunTests->setVisible(!r);
     LBL_HDCPStatus->setEnabled(!r);
-    if (r) HDCP_Led->SetColor(platform::ColorFromBgr(0x808080), platform::ColorFromBgr(0xA4A0A0));
+    if (r) ShowHdcpLampIdle();
     QList<QWidget*> locked = {ED_IterationCount,
                               LBL_IterationCount,
                               UD_IterationCount,

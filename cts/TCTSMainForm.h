@@ -361,6 +361,12 @@ private:
     bool CreateLink(const std::string& devicePath);  // OpenLink steps 1 to 3
     void StartSequence();                            // OpenLink step 4
     void ReconnectNow();
+    // The port selected in the options dialog; with none selected there the
+    // port the window opened last (read at start or stored by a
+    // reconnection), so a port missing for a moment stays the one used.
+    std::string SelectedOrLastDevice() const;
+    // The HDCP lamp while no status is polled (before the first, during a run).
+    void ShowHdcpLampIdle();
     void OnFirstContact(LinkResult result);
     void OnFirmwareVersion(LinkResult result);
     void OnLinkReady();

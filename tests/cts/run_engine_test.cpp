@@ -139,6 +139,14 @@ TEST_F(RunFixture, ControlsAreLockedWhileRunningAndTheAudioMirrorsStayEnabled) {
     EXPECT_EQ(form->LV_TestList->topLevelItem(0)->text(7), QStringLiteral("Run"));
     ASSERT_TRUE(WaitEnded(form, boxes));
     EXPECT_TRUE(form->MENU_DPCDAccess->isEnabled());
+    // After the run the status poll blinks the lamp again, outline and all:
+    // neither the run's grey outline nor a black one stays.
+    const auto bgr = platform::ColorFromBgr;
+    ASSERT_TRUE(WaitFor([&] {
+        const QColor outline = form->HDCP_Led->Outline();
+        return outline == bgr(0x606060) || outline == bgr(0x7F7F7F) || outline == bgr(0x60D060) ||
+               outline == bgr(0x7FEF7F);
+    })) << form->HDCP_Led->Outline().name().toStdString();
 }
 
 // ---- header lines
