@@ -85,9 +85,8 @@ void TCTSMainForm::StartTestRun(const TestParameterInputs& inputs) {
     if (!link_) return;
     BTN_RunTests->setEnabled(false);
     abortRequested_ = false;
-    link_->QueryFirmwareVersion(runVersionReply_.data(), MV_Comm::Completion(runEpoch_.Stamp(), [this](LinkResult r) {
-                                    OnRunFirmwareCheck(r);
-                                }));
+    const auto checked = [this](LinkResult r) { OnRunFirmwareCheck(r); };
+    link_->QueryFirmwareVersion(runVersionReply_.data(), MV_Comm::Completion(runEpoch_.Stamp(), checked));
 }
 
 void TCTSMainForm::OnRunFirmwareCheck(LinkResult result) {
