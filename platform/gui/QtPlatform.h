@@ -19,7 +19,10 @@ void InstallQtPlatform();
 // exception display: an exception that leaves an event handler (a slot, a
 // timer, a paint, a show, a post) is caught where Qt delivered the event,
 // shown, and the event loop goes on. A program also shows with it what
-// leaves the creation of its windows.
+// leaves the creation of its windows. It is the last resort: Qt's widget
+// code is built without exception support, so the frames of Qt between the
+// handler and notify() are left without their cleanups (a few bytes stay
+// allocated); the program goes on in a usable state.
 class GuiApplication : public QApplication {
 public:
     // The text of an exception of the program's own classes; nothing for a
