@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -52,6 +53,14 @@ public:
         return pred();
     }
 
+    // The wire as the sink saw it, each entry cut to its direction and
+    // command code ("> 1A", "< 1A"): at most `count` entries from `from` on.
+    std::vector<std::string> WireOrder(size_t from = 0, size_t count = SIZE_MAX) {
+        const auto wire = sim.Wire();
+        std::vector<std::string> out;
+        for (size_t i = from; i < wire.size() && out.size() < count; ++i) out.push_back(wire[i].substr(0, 4));
+        return out;
+    }
     // True while another thread runs a command (holds the command lock).
     bool Busy() {
         mutex_t& lock = protocol.command_lock();

@@ -311,13 +311,6 @@ INSTANTIATE_TEST_SUITE_P(AllButTheEdidWrite, SinkSilence,
 
 // --- late replies: a reply belongs to a command by its place in the order ---
 
-// The wire, each entry cut to its direction and code.
-std::vector<std::string> Order(const std::vector<std::string>& wire) {
-    std::vector<std::string> out;
-    for (const auto& e : wire) out.push_back(e.substr(0, 4));
-    return out;
-}
-
 const Command kReadOf0002 = {"dpcd_read_0002", 0x1A, false, 1,
                              Byte([](dpprotocol_t& p, uint8_t& v) { return p.dpcd_read(0x0002, v); })};
 
@@ -378,7 +371,7 @@ TEST_F(SinkProtocol, AReplyThatNeverComesHoldsTheNextCommandBackForTheQuietBound
     EXPECT_EQ(v, 0x84);
     // Sent once the line had been quiet for the bound after the time-out.
     EXPECT_GE(std::chrono::steady_clock::now() - t0, ms(2000 + dpprotocol_t::kLateReplyQuietMs));
-    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 1A", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 1A", "> 1A", "< 1A"}));
     EXPECT_EQ(link.Messages(), std::vector<std::string>{dpprotocol_t::kTextTimedOut});
 }
 
@@ -484,7 +477,7 @@ TEST_F(SinkProtocol, AGuiCommandWaitsForTheOtherThreadsTransaction) {
     EXPECT_EQ(sdp[1], 0x83);
     EXPECT_EQ(v, 0x12);
     // The whole query, reply included, came before the GUI command.
-    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
 }
 
 TEST_F(SinkProtocol, CloseWaitsForACommandInFlight) {

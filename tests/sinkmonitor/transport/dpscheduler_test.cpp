@@ -150,13 +150,6 @@ TEST_F(SinkPoller, ClosuresMayRunCommandsDuringTheHandOver) {
     EXPECT_EQ(dpcd, 0x12);
 }
 
-// The wire, each entry cut to its direction and code, from entry `from` on.
-std::vector<std::string> Order(const std::vector<std::string>& wire, size_t from = 0) {
-    std::vector<std::string> out;
-    for (size_t i = from; i < wire.size(); ++i) out.push_back(wire[i].substr(0, 4));
-    return out;
-}
-
 TEST_F(SinkPoller, AGuiCommandStartsOnlyAfterThePollersQueryHasEnded) {
     link.sim.InjectFault(SinkFaultPlan::Held(0x2E));
     link.sim.QueueSdp(0x83, 1, 1, {9});
@@ -178,10 +171,7 @@ TEST_F(SinkPoller, AGuiCommandStartsOnlyAfterThePollersQueryHasEnded) {
     EXPECT_EQ(v, 0x12);
     ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 2; }));
     EXPECT_EQ(seen[1][1], 0x83);  // the SDP answer went to the query, not the GUI command
-    const auto order = Order(link.sim.Wire());
-    ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
-              (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.WireOrder(0, 4), (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
 }
 
 TEST_F(SinkPoller, ALateReplyToAQueryIsDroppedBeforeTheNextQuery) {
@@ -201,10 +191,7 @@ TEST_F(SinkPoller, ALateReplyToAQueryIsDroppedBeforeTheNextQuery) {
     ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
     EXPECT_EQ(msa[0][0], 0x01);  // the sink's own record: video valid
     EXPECT_EQ(msa[0][8], 0x07);  // 1920 active pixels, high byte
-    const auto order = Order(link.sim.Wire());
-    ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
-              (std::vector<std::string>{"> 22", "< 22", "> 27", "< 27"}));
+    EXPECT_EQ(link.WireOrder(0, 4), (std::vector<std::string>{"> 22", "< 22", "> 27", "< 27"}));
 }
 
 TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
@@ -225,10 +212,7 @@ TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
     ASSERT_TRUE(ServeUntil([&] { return msa.size() > before; }));
     EXPECT_EQ(msa[before][0], 0x01);
     EXPECT_EQ(msa[before][8], 0x07);
-    const auto order = Order(link.sim.Wire(), wireFrom);
-    ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
-              (std::vector<std::string>{"> 1A", "< 1A", "> 27", "< 27"}));
+    EXPECT_EQ(link.WireOrder(wireFrom, 4), (std::vector<std::string>{"> 1A", "< 1A", "> 27", "< 27"}));
 }
 
 TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsForALateReply) {
@@ -247,7 +231,7 @@ TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsForALateReply) {
     uint8_t v = 0;
     EXPECT_TRUE(link.protocol.dpcd_read(0x0001, v));
     EXPECT_EQ(v, 0x14);
-    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 22", "< 22", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 22", "< 22", "> 1A", "< 1A"}));
 }
 
 TEST(SinkPollerWithoutPort, TheMissingPortBoxIsShownOnTheGuiThread) {
