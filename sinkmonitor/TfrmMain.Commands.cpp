@@ -268,9 +268,7 @@ void TfrmMain::EndAuxTest(bool finished) {
     if (progressForm_) progressForm_->Finish();
     setEnabled(true);
     if (!finished) return;
-    platform::MessageList* list = tbsVarious->lbAUXTest;
-    list->AddLine(QStringLiteral("Test finished."));
-    list->scrollToBottom();
+    tbsVarious->lbAUXTest->ShowLine(QStringLiteral("Test finished."));
     AddMessage(QStringLiteral("Test finished."));
 }
 
