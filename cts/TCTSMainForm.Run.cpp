@@ -8,10 +8,6 @@
 // completion issues the next request. A completion that arrives after its
 // run has ended (the run's generation has moved on) does nothing.
 
-// The decoder's output has a member named as Qt's "emit" keyword macro: its
-// header comes before any Qt header.
-#include "cts/engine/TestLogDecoder.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +27,7 @@
 #include "cts/dialogs/TTestAutomation.h"
 #include "cts/engine/RunHeader.h"
 #include "cts/engine/RunTexts.h"
+#include "cts/engine/TestLogDecoder.h"
 #include "cts/report/HtmlText.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/Lamp.h"
