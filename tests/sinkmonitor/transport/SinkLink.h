@@ -16,6 +16,7 @@
 #include "sim/SinkSim.h"
 #include "sinkmonitor/transport/dpprotocol.h"
 #include "sinkmonitor/transport/serialport.h"
+#include "support/WaitUntil.h"
 
 class SinkLink {
 public:
@@ -44,14 +45,6 @@ public:
         std::lock_guard lk(lock_);
         messages_.clear();
     }
-    // Waits (up to 5 s) until pred() holds.
-    static bool WaitFor(const std::function<bool()>& pred) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!pred() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return pred();
-    }
-
     sim::SinkSim sim;
     std::unique_ptr<serialport_t> port;
     dpprotocol_t protocol;
