@@ -10,10 +10,6 @@
 // which then writes nothing into the run's buffers (the log buffer is freed
 // when the run ends).
 
-// The decoder's output has a member named as Qt's "emit" keyword macro: its
-// header comes before any Qt header.
-#include "cts/engine/TestLogDecoder.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +29,7 @@
 #include "cts/dialogs/TTestAutomation.h"
 #include "cts/engine/RunHeader.h"
 #include "cts/engine/RunTexts.h"
+#include "cts/engine/TestLogDecoder.h"
 #include "cts/report/HtmlText.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/Lamp.h"

@@ -30,6 +30,15 @@ bool ConsoleEnvironment::FileExists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
-bool ConsoleEnvironment::RegisterName(const std::string& name) { return platform::RegisterMessageName(name); }
+ConsoleEnvironment::~ConsoleEnvironment() {
+    if (!createdName_.empty()) platform::ReleaseMessageName(createdName_);
+}
+
+bool ConsoleEnvironment::RegisterName(const std::string& name) {
+    bool created = false;
+    if (!platform::RegisterMessageName(name, &created)) return false;
+    if (created) createdName_ = name;
+    return true;
+}
 
 }  // namespace pallumo

@@ -7,6 +7,12 @@ namespace pallumo {
 
 class ConsoleEnvironment : public UpdaterEnvironment {
 public:
+    ConsoleEnvironment() = default;
+    // Removes the message name's folder when the registration made it.
+    ~ConsoleEnvironment() override;
+    ConsoleEnvironment(const ConsoleEnvironment&) = delete;
+    ConsoleEnvironment& operator=(const ConsoleEnvironment&) = delete;
+
     void Print(const std::string& text) override;
     // A receiver that falls behind has a short queue: a post it did not take
     // is tried again for a while. Once a post found no taker at all, later
@@ -18,6 +24,7 @@ public:
 private:
     static constexpr int kPostTries = 50;  // 1 ms apart
     bool receiverMissing_ = false;
+    std::string createdName_;  // the message name whose folder the registration made
 };
 
 }  // namespace pallumo

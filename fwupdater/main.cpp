@@ -25,9 +25,13 @@ int main(int argc, char** argv) {
     // the same closed pipe after the update has finished.
     std::signal(SIGPIPE, SIG_IGN);
 
-    pallumo::ConsoleEnvironment env;
-    pallumo::Updater updater(env, {PALLUMO_VERSION_MAJOR, PALLUMO_VERSION_MINOR, PALLUMO_VERSION_PATCH});
-    const int code = updater.Run(std::vector<std::string>(argv + 1, argv + argc));
+    int code = 0;
+    {
+        // The environment ends (removing a message folder it made) while the signals are still ignored.
+        pallumo::ConsoleEnvironment env;
+        pallumo::Updater updater(env, {PALLUMO_VERSION_MAJOR, PALLUMO_VERSION_MINOR, PALLUMO_VERSION_PATCH});
+        code = updater.Run(std::vector<std::string>(argv + 1, argv + argc));
+    }
 
     for (size_t i = 0; i < std::size(kIgnoredSignals); ++i)
         if (previous[i] != SIG_ERR) std::signal(kIgnoredSignals[i], previous[i]);

@@ -22,21 +22,35 @@ struct EndpointMessage {
 // step). False when the name is not a plain folder name (empty, ".", ".."
 // or holding a '/' or zero byte), or when a folder cannot be created or is
 // not private to this user (an existing folder's mode is never changed).
-bool RegisterMessageName(const std::string& name);
+// `created`, when given, tells whether this call made the name's folder:
+// the program that made it removes it when it ends (ReleaseMessageName).
+bool RegisterMessageName(const std::string& name, bool* created = nullptr);
+
+// Removes the name's folder when nothing is left in it (no endpoint, no lock
+// file); a folder still in use stays.
+void ReleaseMessageName(const std::string& name);
 
 // The folder of `name`'s endpoints (a program may keep a lock file of its
 // own there, named like no endpoint: endpoints are 8 hexadecimal digits).
 std::string MessageNameFolder(const std::string& name);
 
 // Posts to (name, id); to all endpoints of the name for kBroadcastId.
-// Returns false when no endpoint took the message.
+// Returns false when no endpoint took the message. A post creates nothing:
+// without the name's folder there is no endpoint to take it.
 bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam);
 
+// An endpoint lives as long as its object. Its end removes its socket, and
+// the name's folder when this program made it for its endpoints, this was
+// the last of them and nothing else is left in it; so does an interrupt,
+// termination, hang-up or quit signal that ends the program while endpoints
+// live (a signal the program ignores or handles itself is left alone).
 class MessageEndpoint {
 public:
     // Creates the receiving endpoint (name, id); null when that fails.
     static std::unique_ptr<MessageEndpoint> Create(const std::string& name, uint32_t id);
     ~MessageEndpoint();
+    MessageEndpoint(const MessageEndpoint&) = delete;
+    MessageEndpoint& operator=(const MessageEndpoint&) = delete;
 
     uint32_t Id() const { return id_; }
     const std::string& Name() const { return name_; }
@@ -46,11 +60,12 @@ public:
     int Fd() const { return fd_; }
 
 private:
-    MessageEndpoint(std::string name, uint32_t id, int fd, std::string path);
+    MessageEndpoint(std::string name, uint32_t id, int fd, std::string path, int slot);
     std::string name_;
     uint32_t id_;
     int fd_;
     std::string path_;
+    int slot_;  // in the table the signal clean-up reads; -1: none was free
 };
 
 }  // namespace platform

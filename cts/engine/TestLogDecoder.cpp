@@ -86,7 +86,7 @@ std::string Format(const char* format, ...) {
 
 // Emits one decoded line and scrolls the status list after it.
 void EmitDecoded(const Output& out, const std::string& line) {
-    if (out.emit) out.emit(line);
+    if (out.addLine) out.addLine(line);
     if (out.scroll) out.scroll();
 }
 
@@ -166,7 +166,7 @@ void ParseTestLog(const uint8_t* bytes, size_t length, HpdPulse hpd, const Outpu
         if (lineLength > 0 && line[0] == kEsc) {
             DecodeTrainingPacket(line, lineLength, hpd, out);
         } else {
-            if (out.emit) out.emit(std::string(reinterpret_cast<const char*>(line), lineLength));
+            if (out.addLine) out.addLine(std::string(reinterpret_cast<const char*>(line), lineLength));
             // A run of NULs after an empty line is that one empty line.
             if (lineLength == 0)
                 while (i + 1 < length && bytes[i + 1] == kNul) ++i;

@@ -27,8 +27,8 @@ namespace test_log {
 // Where decoded lines go. Lines are 8-bit Windows-1252, unescaped. An unset
 // function is skipped.
 struct Output {
-    std::function<void(const std::string& line)> emit;  // one line for the test log and the status list
-    std::function<void()> scroll;                       // scroll the status list to its end
+    std::function<void(const std::string& line)> addLine;  // one line for the test log and the status list
+    std::function<void()> scroll;                          // scroll the status list to its end
 };
 
 // The two numbers of the kind-10 line "Long HPD pulse (%i ms low, %i ms high)", taken from the

@@ -20,6 +20,7 @@
 #include "platform/RegistryIniFile.h"
 #include "sim/InstrumentSim.h"
 #include "support/Probe.h"
+#include "support/WaitFor.h"
 
 namespace cts_test {
 
@@ -84,8 +85,9 @@ protected:
     }
     QDialog* answered_ = nullptr;
 
-    static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = kDeadlineMs) {
-        return QTest::qWaitFor(condition, timeoutMs);
+    // The suite's one wait that serves events (support/WaitFor.h).
+    static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = test_support::kWaitDeadlineMs) {
+        return test_support::WaitFor(condition, timeoutMs);
     }
 
     bool WaitConnected() {

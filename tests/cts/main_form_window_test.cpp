@@ -62,9 +62,8 @@ TEST_F(MainFormFixture, EveryPageShowsItsControlsInTheScreenshot) {
         const PageCase& page = pages[i];
         SCOPED_TRACE(page.caption);
         form->TC_PagesTabs->setCurrentIndex(i);
-        QTest::qWait(20);
         auto* control = Probe<QWidget>(form, page.control);
-        EXPECT_TRUE(control->isVisible());
+        EXPECT_TRUE(WaitFor([&] { return control->isVisible(); }));
         EXPECT_EQ(form->TC_PagesTabs->tabText(form->TC_PagesTabs->currentIndex()).toStdString(), page.caption);
         EXPECT_EQ(form->CurrentGroupOffset(), page.offset);
         if (page.rows >= 0) {
@@ -137,10 +136,10 @@ TEST_F(MainFormFixture, SettingsRoundTripAndTheDividerKeptWhileStatusIsHidden) {
     ini.WriteInteger("CTS", "Vardeko_WindowDiv", 500);
     {
         TCTSMainForm* form = Open({"vardeko", "-x10", "-y20", "-w1100", "-h800"});
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
         EXPECT_EQ(form->PNL_UpperContainer->height(), 500);
         form->setGeometry(15, 25, 1050, 780);
-        QTest::qWait(20);
+        ASSERT_TRUE(WaitFor([&] { return form->size() == QSize(1050, 780); }));
         const int upper = form->PNL_UpperContainer->height();
         form->close();
         EXPECT_EQ(ini.ReadInteger("CTS", "Vardeko_Left", 0), 15);
@@ -154,7 +153,7 @@ TEST_F(MainFormFixture, SettingsRoundTripAndTheDividerKeptWhileStatusIsHidden) {
     form_.reset();
     ini.WriteInteger("CTS", "Vardeko_WindowDiv", 470);
     TCTSMainForm* form = Open();
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     QTest::mouseClick(form->BTN_ShowHideStatus, Qt::LeftButton);
     EXPECT_EQ(form->BTN_ShowHideStatus->text(), QStringLiteral("Show Status"));
     EXPECT_EQ(form->PNL_UpperContainer->height(),
@@ -165,7 +164,7 @@ TEST_F(MainFormFixture, SettingsRoundTripAndTheDividerKeptWhileStatusIsHidden) {
 
 TEST_F(MainFormFixture, SplitterKeepsItsLimitsAndTheStatusButtonRestoresTheHeight) {
     TCTSMainForm* form = Open({"vardeko", "-h800"});
-    QTest::qWait(20);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     const int client = form->SPL_UpperLower->height();
     const int handle = form->SPL_UpperLower->handleWidth();
     EXPECT_EQ(form->SPL_UpperLowerCanResize(300), 459);

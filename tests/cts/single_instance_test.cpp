@@ -1,6 +1,7 @@
 // Two vardeko processes of one user: the second finds the first, hands over
-// with the broadcast and exits 0 without an endpoint of its own; once the
-// first has ended, a new start is a first instance again.
+// with the broadcast and exits 0 without an endpoint of its own; the first,
+// ended by Ctrl+C, leaves no endpoint behind, and a new start is a first
+// instance again.
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -8,6 +9,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 namespace {
 
@@ -67,9 +70,12 @@ TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     EXPECT_EQ(Endpoints(), endpoint);  // no endpoint of its own
     EXPECT_EQ(first_.state(), QProcess::Running);
 
-    // With the first gone the lock is free: the next start stays up.
-    first_.kill();
-    ASSERT_TRUE(first_.waitForFinished(5000));
+    // Ctrl+C ends the first and takes its endpoint with it; with the first
+    // gone the lock is free: the next start stays up.
+    ASSERT_EQ(::kill(static_cast<pid_t>(first_.processId()), SIGINT), 0);
+    ASSERT_TRUE(first_.waitForFinished(10000));
+    EXPECT_EQ(first_.exitStatus(), QProcess::CrashExit) << "ended by the signal";
+    EXPECT_TRUE(Endpoints().isEmpty()) << Endpoints().join(",").toStdString();
     Start(second_);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -17,7 +17,9 @@
 #include <iterator>
 #include <thread>
 
+#include "fwupdater/UpdaterNotice.h"
 #include "platform/Clock.h"
+#include "platform/MessageEndpoint.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
 
 extern char** environ;
@@ -203,6 +205,40 @@ TEST(PallumoProgram, MessageNamesMustBeAFolderName) {
         EXPECT_EQ(mode(runtime), 0755u);
     }
     EXPECT_EQ(mode(runtime + "/dpsuite-messages"), 0700u);
+    std::error_code ec;
+    std::filesystem::remove_all(runtime, ec);
+}
+
+// A message name's folder that pallumo made by registering the name is
+// removed when it ends, whether the update failed or nothing was updated;
+// a folder that a receiver made stays the receiver's.
+TEST(PallumoProgram, AMessageFolderItMadeIsRemovedAtItsEnd) {
+    std::string tmpl = ::testing::TempDir() + "pallumo_runtime_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    const std::string runtime = tmpl;
+    const std::string folder = runtime + "/dpsuite-messages/PALLUMO.00000001";
+    const std::string file = WriteFile("pallumo_program_fw4.hex", FirmwareText({{0x10000, 64}}));
+    const std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime};
+    const std::vector<std::string> failed = {"-m", "PALLUMO.00000001", "00000001", "-d", "/dev/no-such-port", "-f",
+                                             file};
+    EXPECT_EQ(RunPallumo(failed, env).status, 255);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(RunPallumo({"-m", "PALLUMO.00000001", "00000001", "-?"}, env).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(std::filesystem::exists(runtime + "/dpsuite-messages"));
+
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    {
+        auto receiver = platform::MessageEndpoint::Create("PALLUMO.00000001", 1);
+        ASSERT_TRUE(receiver);
+        EXPECT_EQ(RunPallumo(failed, env).status, 255);
+        EXPECT_TRUE(std::filesystem::exists(folder + "/00000001"));
+        const auto first = receiver->Receive(0);
+        ASSERT_TRUE(first.has_value());
+        EXPECT_EQ(first->wParam, pallumo::notice::kPort);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    ::unsetenv("XDG_RUNTIME_DIR");
     std::error_code ec;
     std::filesystem::remove_all(runtime, ec);
 }

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -109,4 +113,89 @@ TEST_F(RuntimeDir, FoldersItDidNotCreateKeepTheirMode) {
         EXPECT_EQ(ModeOf(root), c.rootMode);
         EXPECT_EQ(ModeOf(named), c.namedMode);
     }
+}
+
+// The end of an endpoint removes its socket and, with the last endpoint,
+// the name's folder; a folder that still holds something (another
+// endpoint, a lock file) stays.
+TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
+    const std::string folder = dir + "/dpsuite-messages/PALLUMO.0000ABCD";
+    auto a = platform::MessageEndpoint::Create("PALLUMO.0000ABCD", 0x0000ABCD);
+    auto b = platform::MessageEndpoint::Create("PALLUMO.0000ABCD", 2);
+    ASSERT_TRUE(a && b);
+    a.reset();
+    EXPECT_FALSE(std::filesystem::exists(folder + "/0000ABCD"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/00000002"));
+    b.reset();
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    auto locked = platform::MessageEndpoint::Create("LOCKED", 1);
+    ASSERT_TRUE(locked);
+    const std::string lockFile = platform::MessageNameFolder("LOCKED") + "/LOCKED";
+    ASSERT_TRUE(std::ofstream(lockFile).good());
+    locked.reset();
+    EXPECT_TRUE(std::filesystem::exists(lockFile));
+}
+
+// A post creates no folder; a registration says whether it made the folder,
+// and its release removes the folder only while it is empty.
+TEST_F(RuntimeDir, PostsCreateNothingAndRegistrationsAreReleased) {
+    const std::string folder = dir + "/dpsuite-messages/PALLUMO.00000007";
+    EXPECT_FALSE(platform::PostEndpointMessage("PALLUMO.00000007", 7, 2, 0));
+    EXPECT_FALSE(platform::PostEndpointMessage("PALLUMO.00000007", platform::kBroadcastId, 2, 0));
+    EXPECT_FALSE(std::filesystem::exists(folder));
+
+    bool created = false;
+    ASSERT_TRUE(platform::RegisterMessageName("PALLUMO.00000007", &created));
+    EXPECT_TRUE(created);
+    ASSERT_TRUE(platform::RegisterMessageName("PALLUMO.00000007", &created));
+    EXPECT_FALSE(created) << "the folder was there";
+    auto receiver = platform::MessageEndpoint::Create("PALLUMO.00000007", 7);
+    ASSERT_TRUE(receiver);
+    platform::ReleaseMessageName("PALLUMO.00000007");
+    EXPECT_TRUE(std::filesystem::exists(folder)) << "an endpoint is in it";
+    EXPECT_TRUE(platform::PostEndpointMessage("PALLUMO.00000007", 7, 2, 3));
+    EXPECT_EQ(receiver->Receive(1000)->lParam, 3u);
+    receiver.reset();
+    EXPECT_TRUE(std::filesystem::exists(folder)) << "the registration made it, not the endpoint";
+    platform::ReleaseMessageName("PALLUMO.00000007");
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+// A program that ends by Ctrl+C, termination, hang-up or quit takes its
+// endpoints with it; a signal the program ignores leaves them alone.
+TEST_F(RuntimeDir, AProgramEndedByASignalRemovesItsEndpoints) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(sig);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            auto a = platform::MessageEndpoint::Create("ENDED", 1);
+            auto b = platform::MessageEndpoint::Create("ENDED", 2);
+            if (!a || !b) ::_exit(3);
+            ::raise(sig);
+            ::_exit(4);  // not reached: the signal ends the program
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_FALSE(std::filesystem::exists(dir + "/dpsuite-messages/ENDED"));
+    }
+
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::signal(SIGINT, SIG_IGN);
+        auto a = platform::MessageEndpoint::Create("KEPT", 1);
+        if (!a) ::_exit(3);
+        ::raise(SIGINT);
+        ::_exit(std::filesystem::exists(dir + "/dpsuite-messages/KEPT/00000001") ? 0 : 5);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the ignored signal changed nothing";
 }

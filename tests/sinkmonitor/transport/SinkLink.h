@@ -17,6 +17,7 @@
 #include "sim/SinkSim.h"
 #include "sinkmonitor/transport/dpprotocol.h"
 #include "sinkmonitor/transport/serialport.h"
+#include "support/WaitUntil.h"
 
 class SinkLink {
 public:

@@ -421,7 +421,7 @@ TEST_F(SinkProtocol, OpenTwiceFailsAndCloseEndsTheConnection) {
 TEST_F(SinkProtocol, UnpluggedLineLosesThePortAndCommandsFailAtOnce) {
     EXPECT_FALSE(link.protocol.port_lost());
     link.sim.HangUp();
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.protocol.port_lost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return link.protocol.port_lost(); }, 15000));
     uint8_t v = kUntouched;
     EXPECT_FALSE(link.protocol.dpcd_read(0, v));  // the send fails: no reception wait
     EXPECT_EQ(v, kUntouched);
@@ -435,20 +435,22 @@ TEST_F(SinkProtocol, LineClosedByTheSinkDuringACommand) {
     a.fill(kUntouched);
     EXPECT_FALSE(link.protocol.get_audio_status(a));
     EXPECT_EQ(a[0], kUntouched);
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.protocol.port_lost(); }));
+    ASSERT_TRUE(WaitUntil([&] { return link.protocol.port_lost(); }, 15000));
 }
 
 TEST_F(SinkProtocol, DebugTextsAreTakenAlwaysAndLoggedOnlyWithTheSwitch) {
     link.sim.SendDebugText("quiet %u", 1);
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.posts.load() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return link.posts.load() > 0; }, 15000));
     link.protocol.handle_debug_text();  // switch off: taken, dropped
     EXPECT_TRUE(link.Messages().empty());
     link.protocol.set_debug(true);
     link.sim.SendDebugText("lane %u locked", 3);
-    ASSERT_TRUE(SinkLink::WaitFor([&] {
-        link.protocol.handle_debug_text();
-        return !link.Messages().empty();
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            link.protocol.handle_debug_text();
+            return !link.Messages().empty();
+        },
+        15000));
     EXPECT_EQ(link.Messages(), std::vector<std::string>{"lane 3 locked"});
 }
 

@@ -259,8 +259,8 @@ TEST_F(SinkPoller, StopsWhileAHandOverWaitsForTheGuiThread) {
     poller->set_on_hdcp([&](dpscheduler_t&) { ++calls; });
     poller->set_hdcp_polling(true);
     // Not serving: once its query is answered the poller is stuck in its hand-over.
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x22) >= 1; }));
-    ASSERT_TRUE(SinkLink::WaitFor([] { return platform::GuiCallsWaiting() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return link.sim.CommandCount(0x22) >= 1; }, 15000));
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 15000));
     EXPECT_EQ(calls.load(), 0);
     poller.reset();  // serves it while waiting for the end
     EXPECT_LE(calls.load(), 1);
@@ -273,7 +273,7 @@ TEST_F(SinkPoller, StopsWhileTheGuiThreadHoldsTheCommandLock) {
     {
         mutexrequest_t held(link.protocol.command_lock());
         // Its first cycle has begun: the poller now waits for the lock.
-        ASSERT_TRUE(SinkLink::WaitFor([&] { return poller->cycles() >= 1; }));
+        ASSERT_TRUE(WaitUntil([&] { return poller->cycles() >= 1; }, 15000));
         poller.reset();
     }
     EXPECT_EQ(link.sim.CommandCount(), 0u);
@@ -291,9 +291,9 @@ TEST_F(SinkPoller, StopsInEveryStateOfItsCycle) {
         std::function<bool()> reach;  // waits for what shows the state
     } cases[] = {
         {"in its first sleep", [] {}, [] { return true; }},
-        {"in its HDCP query", [] {}, [&] { return SinkLink::WaitFor([&] { return sent(0x22, hdcp0); }); }},
+        {"in its HDCP query", [] {}, [&] { return WaitUntil([&] { return sent(0x22, hdcp0); }, 15000); }},
         {"blocked in its HDCP hand-over (not served)", [] {},
-         [] { return SinkLink::WaitFor([] { return platform::GuiCallsWaiting() > 0; }); }},
+         [] { return WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 15000); }},
         {"waiting for a late MSA answer", [&] { link.sim.InjectFault(SinkFaultPlan::Late(0x27, 700)); },
          [&] { return ServeUntil([&] { return sent(0x27, msa0); }); }},
         {"draining captured packets", [] {}, [&] { return ServeUntil([&] { return sent(0x2E, sdp0); }); }},

@@ -22,6 +22,7 @@
 #include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/TfrmMain.h"
 #include "support/Probe.h"
+#include "support/WaitFor.h"
 
 namespace selvitra_test {
 
@@ -94,8 +95,10 @@ protected:
         for (const auto& t : boxes.Texts()) all += "[" + t + "] ";
         return all;
     }
-    // Serves events until pred holds (at most 10 s).
-    static bool WaitFor(const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 10000); }
+    // The suite's one wait that serves events (support/WaitFor.h).
+    static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = test_support::kWaitDeadlineMs) {
+        return test_support::WaitFor(pred, timeoutMs);
+    }
 
     platform::MessageBoxInterceptor boxes;
     sim::SinkSim sim;

@@ -25,7 +25,11 @@ TEST_F(SelvitraTest, HdcpIsPolledOnlyWhileTheMainPageShows) {
     window->pgMain->setCurrentWidget(window->tbsSDP);
     EXPECT_EQ(Lamp("shHDCPAuth"), State::Off);  // switched off at once
     const size_t queries = sim.CommandCount(0x22);
-    QTest::qWait(1200);                              // two poller cycles
+    // Two poller cycles, counted by the SDP queries of the capture on this page.
+    Control<QCheckBox>("cbSDPEnable")->setChecked(true);
+    const size_t sdpQueries = sim.CommandCount(0x2E);
+    ASSERT_TRUE(WaitFor([&] { return sim.CommandCount(0x2E) >= sdpQueries + 2; }));
+    Control<QCheckBox>("cbSDPEnable")->setChecked(false);
     EXPECT_LE(sim.CommandCount(0x22), queries + 1);  // at most the cycle in progress
     window->pgMain->setCurrentWidget(window->tbsMain);
     sim.SetHdcpStatus(0, 0);
