@@ -9,6 +9,7 @@
 // the link's GUI-thread calls; the sequence chains one request per
 // completion.
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -101,7 +102,10 @@ public:
     // Creates them in their order, owned by the caller (the program's
     // windows live until it ends).
     static std::vector<std::unique_ptr<QWidget>> CreateDialogs(Dialogs& dialogs);
-    // Hands them to the window before it is first shown.
+    // Hands them to the window before it is first shown. The window becomes
+    // their owner window (they stay above it, and those that are not placed
+    // otherwise open centred on it); the caller still frees them, before or
+    // after the window.
     void SetDialogs(const Dialogs& dialogs);
 
     // Geometry from the settings and the -x -y -w -h switches (every
@@ -462,6 +466,7 @@ private:
 
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
+    std::vector<QPointer<QWidget>> ownedWindows_;  // the dialogs this window is the owner window of
 
     std::unique_ptr<MV_Comm> link_;
     uint64_t linkGeneration_ = 0;  // changes with every new link or disconnection

@@ -150,6 +150,12 @@ TEST_F(MainFormFixture, MissingPortFailsTheCheckAsNoResponse) {
     TCTSMainForm* form = Open();
     ASSERT_TRUE(WaitFor([&] { return form->BTN_TryConnection->isEnabled(); }));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Failed to open port"});
+    // The link knows no window: its error box sits on the main window and
+    // bears the program's title.
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(boxes.Boxes()[0].owner, form);
+    EXPECT_EQ(boxes.Boxes()[0].title, "Merovan Vardeko");
     EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("Firmware check failed: No Response received"));
     EXPECT_EQ(form->LB_NotConnected->text().toStdString(), kNoResponseHint);
 }
