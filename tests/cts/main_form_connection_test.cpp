@@ -104,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "This CTS GUI application is designed to work with firmware V3.4.1 (V3.b.1 detected)\r\n"
                   "Firmware update is strongly recommended!",
                   1},
+        // The version characters are the instrument's 8-bit text: Windows-1252
+        // in the explanation line and in the box alike.
+        StartCase{"EightBitVersionReadsAsWindows1252",
+                  "\x92\x96\xE9",
+                  false,
+                  {},
+                  true,
+                  nullptr,
+                  "Firmware V\u2019.\u2013.\u00E9 Detected...",
+                  "This CTS GUI application is designed to work with firmware V3.4.1 (V\u2019.\u2013.\u00E9 "
+                  "detected)\r\nFirmware update is strongly recommended!",
+                  1},
         StartCase{"ThreeSilentThenAnswer",
                   "341",
                   false,
