@@ -131,6 +131,14 @@ void TCTSMainForm::OnFirstContact(LinkResult result) {
     link_->QueryFirmwareVersion(versionReply_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
 }
 
+QString TCTSMainForm::VersionText(const std::array<uint8_t, 3>& characters) {
+    // The three characters joined by dots, read as the instrument's 8-bit
+    // (Windows-1252) text, as every text from the instrument is.
+    const std::string dotted = {static_cast<char>(characters[0]), '.', static_cast<char>(characters[1]), '.',
+                                static_cast<char>(characters[2])};
+    return platform::FromWindows1252(dotted);
+}
+
 void TCTSMainForm::StoreFirmwareVersion(const std::array<uint8_t, 3>& characters) {
     version_ = characters;
     versionKnown_ = true;
@@ -139,11 +147,7 @@ void TCTSMainForm::StoreFirmwareVersion(const std::array<uint8_t, 3>& characters
 void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
     if (result == LINK_OK) {
         StoreFirmwareVersion(versionReply_);
-        // The three characters joined by dots, read as the instrument's 8-bit
-        // (Windows-1252) text, as every text from the instrument is.
-        const std::string dotted = {static_cast<char>(version_[0]), '.', static_cast<char>(version_[1]), '.',
-                                    static_cast<char>(version_[2])};
-        const QString detected = platform::FromWindows1252(dotted);
+        const QString detected = VersionText(version_);
         LB_NotConnected->setText(QStringLiteral("Firmware V") + detected + QStringLiteral(" Detected..."));
         const int32_t v = version_[0] * 10000 + version_[1] * 100 + version_[2] - 484848;
         if (v != kExpectedVersion) {

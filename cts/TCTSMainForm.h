@@ -370,6 +370,8 @@ private:
     std::string SelectedOrLastDevice() const;
     // The HDCP lamp while no status is polled (before the first, during a run).
     void ShowHdcpLampIdle();
+    // The firmware version characters as "a.b.c".
+    static QString VersionText(const std::array<uint8_t, 3>& characters);
     void OnFirstContact(LinkResult result);
     void OnFirmwareVersion(LinkResult result);
     void OnLinkReady();
