@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -64,6 +65,9 @@ TCTSMainForm::ModifierReader TCTSMainForm::SetModifierReader(ModifierReader read
 TCTSMainForm::TCTSMainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("CTSMainForm"));
     setWindowTitle(QStringLiteral("Merovan Vardeko"));
+    // Numbers are read and shown in ASCII digits only, whatever the user's
+    // locale: the up-downs (children inherit this) take no other digits.
+    setLocale(QLocale::c());
     // Boxes of code that knows no window (the link's) sit on this one.
     platform::SetProgramWindow(this, windowTitle().toStdString());
     setMinimumSize(800, 600);
