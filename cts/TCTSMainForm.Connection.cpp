@@ -13,6 +13,7 @@
 #include "cts/dialogs/TOptionsForm.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/Windows1252.h"
 #include "platform/gui/Lamp.h"
 
 namespace {
@@ -130,6 +131,14 @@ void TCTSMainForm::OnFirstContact(LinkResult result) {
     link_->QueryFirmwareVersion(versionReply_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
 }
 
+QString TCTSMainForm::VersionText(const std::array<uint8_t, 3>& characters) {
+    // The three characters joined by dots, read as the instrument's 8-bit
+    // (Windows-1252) text, as every text from the instrument is.
+    const std::string dotted = {static_cast<char>(characters[0]), '.', static_cast<char>(characters[1]), '.',
+                                static_cast<char>(characters[2])};
+    return platform::FromWindows1252(dotted);
+}
+
 void TCTSMainForm::StoreFirmwareVersion(const std::array<uint8_t, 3>& characters) {
     version_ = characters;
     versionKnown_ = true;
@@ -138,16 +147,14 @@ void TCTSMainForm::StoreFirmwareVersion(const std::array<uint8_t, 3>& characters
 void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
     if (result == LINK_OK) {
         StoreFirmwareVersion(versionReply_);
-        const QChar a(version_[0]), b(version_[1]), c(version_[2]);
-        LB_NotConnected->setText(QStringLiteral("Firmware V%1.%2.%3 Detected...").arg(a).arg(b).arg(c));
+        const QString detected = VersionText(version_);
+        LB_NotConnected->setText(QStringLiteral("Firmware V") + detected + QStringLiteral(" Detected..."));
         const int32_t v = version_[0] * 10000 + version_[1] * 100 + version_[2] - 484848;
         if (v != kExpectedVersion) {
-            const std::string detected = {static_cast<char>(version_[0]), '.', static_cast<char>(version_[1]), '.',
-                                          static_cast<char>(version_[2])};
-            platform::ShowMessageBox("This CTS GUI application is designed to work with firmware V3.4.1 (V" + detected +
-                                         " detected)\r\nFirmware update is strongly recommended!",
-                                     windowTitle().toStdString(), platform::MsgIcon::Warning, platform::MsgButtons::Ok,
-                                     this);
+            platform::ShowMessageBox(
+                "This CTS GUI application is designed to work with firmware V3.4.1 (V" + detected.toStdString() +
+                    " detected)\r\nFirmware update is strongly recommended!",
+                windowTitle().toStdString(), platform::MsgIcon::Warning, platform::MsgButtons::Ok, this);
         }
         repaint();
         // The pages open after a pause in which the window keeps serving

@@ -35,10 +35,7 @@ void TCTSMainForm::QueryFirmwareVersionText() {
 void TCTSMainForm::OnFirmwareVersionText(LinkResult result) {
     if (result == LINK_OK) {
         StoreFirmwareVersion(firmwareDialogReply_);
-        dialogs_.firmware->SetVersionText(QStringLiteral("V%1.%2.%3")
-                                              .arg(QChar(firmwareDialogReply_[0]))
-                                              .arg(QChar(firmwareDialogReply_[1]))
-                                              .arg(QChar(firmwareDialogReply_[2])));
+        dialogs_.firmware->SetVersionText(QStringLiteral("V") + VersionText(firmwareDialogReply_));
         return;
     }
     if (firmwareVersionRetries_++ < kVersionRetries && link_) {

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <initializer_list>
 
 #include "cts/GeometryOptions.h"
 #include "cts/dialogs/TAudioSupportSelector.h"
@@ -62,6 +65,11 @@ TCTSMainForm::ModifierReader TCTSMainForm::SetModifierReader(ModifierReader read
 TCTSMainForm::TCTSMainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("CTSMainForm"));
     setWindowTitle(QStringLiteral("Merovan Vardeko"));
+    // Numbers are read and shown in ASCII digits only, whatever the user's
+    // locale: the up-downs (children inherit this) take no other digits.
+    setLocale(QLocale::c());
+    // Boxes of code that knows no window (the link's) sit on this one.
+    platform::SetProgramWindow(this, windowTitle().toStdString());
     setMinimumSize(800, 600);
     BuildUi();
     InstallAppMessageHook();
@@ -80,6 +88,10 @@ TCTSMainForm::~TCTSMainForm() {
         ECDestroy(edid_);
         edid_ = nullptr;
     }
+    // The dialogs belong to whoever created them: they outlive the window.
+    for (const QPointer<QWidget>& dialog : ownedWindows_)
+        if (dialog) dialog->setParent(nullptr, dialog->windowFlags());
+    platform::ClearProgramWindow(this);
 }
 
 std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
@@ -105,6 +117,15 @@ std::vector<std::unique_ptr<QWidget>> TCTSMainForm::CreateDialogs(Dialogs& d) {
 
 void TCTSMainForm::SetDialogs(const Dialogs& dialogs) {
     dialogs_ = dialogs;
+    for (QDialog* dialog :
+         std::initializer_list<QDialog*>{dialogs_.options, dialogs_.operatorInput, dialogs_.about, dialogs_.colorimetry,
+                                         dialogs_.timing, dialogs_.automation, dialogs_.audio, dialogs_.dutCaps,
+                                         dialogs_.dutCfg, dialogs_.reportOptions, dialogs_.firmware, dialogs_.dpcd}) {
+        if (!dialog) continue;
+        // setParent keeps the dialog a window only with its own flags.
+        dialog->setParent(this, dialog->windowFlags());
+        ownedWindows_.emplace_back(dialog);
+    }
     const auto opens = [this](QPushButton* button, QDialog* dialog) {
         connect(button, &QPushButton::clicked, this, [dialog] { dialog->exec(); });
     };

@@ -9,6 +9,7 @@
 // the link's GUI-thread calls; the sequence chains one request per
 // completion.
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -102,7 +103,10 @@ public:
     // Creates them in their order, owned by the caller (the program's
     // windows live until it ends).
     static std::vector<std::unique_ptr<QWidget>> CreateDialogs(Dialogs& dialogs);
-    // Hands them to the window before it is first shown.
+    // Hands them to the window before it is first shown. The window becomes
+    // their owner window (they stay above it, and those that are not placed
+    // otherwise open centred on it); the caller still frees them, before or
+    // after the window.
     void SetDialogs(const Dialogs& dialogs);
 
     // Geometry from the settings and the -x -y -w -h switches (every
@@ -367,6 +371,8 @@ private:
     std::string SelectedOrLastDevice() const;
     // The HDCP lamp while no status is polled (before the first, during a run).
     void ShowHdcpLampIdle();
+    // The firmware version characters as "a.b.c".
+    static QString VersionText(const std::array<uint8_t, 3>& characters);
     void OnFirstContact(LinkResult result);
     void OnFirmwareVersion(LinkResult result);
     void OnLinkReady();
@@ -463,6 +469,7 @@ private:
 
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
+    std::vector<QPointer<QWidget>> ownedWindows_;  // the dialogs this window is the owner window of
 
     std::unique_ptr<MV_Comm> link_;
     platform::Epoch linkEpoch_;  // advances with every new link or disconnection

@@ -38,6 +38,10 @@ void TProgressForm::Start(const QString& text, int steps) {
         mainWindow_->setEnabled(false);
         const QRect frame = mainWindow_->frameGeometry();
         move(frame.center() - rect().center());
+        // Owned by the main window (kept above it), without being its child:
+        // a child would be disabled with it.
+        winId();
+        if (windowHandle()) windowHandle()->setTransientParent(mainWindow_->window()->windowHandle());
     }
     show();
     raise();

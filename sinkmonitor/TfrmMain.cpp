@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/GuiCall.h"
+#include "platform/MessageBox.h"
 #include "platform/RegistryIniFile.h"
 #include "platform/gui/FormKit.h"
 #include "sinkmonitor/GUIColorSchemeSettings.h"
@@ -53,6 +54,7 @@ TfrmMain::TfrmMain(const QStringList& arguments) : colors_(GetGUIColorScheme()) 
 TfrmMain::~TfrmMain() {
     epoch_.Advance();
     FormDestroy();
+    platform::ClearProgramWindow(this);
 }
 
 void TfrmMain::BuildUi() {
@@ -198,6 +200,8 @@ void TfrmMain::FormCreate(const QStringList& arguments) {
     // 1, 2: caption, empty status bar, the Main page.
     setWindowTitle(QStringLiteral("Selvitra v") + QString::fromStdString(GetAppResource().short_version()) +
                    QStringLiteral(" - Merovan"));
+    // A box that names no window sits on this one and bears its caption.
+    platform::SetProgramWindow(this, windowTitle().toStdString());
     for (QLabel* panel : sbStatusPanels) panel->clear();
     pgMain->setCurrentWidget(tbsMain);
 

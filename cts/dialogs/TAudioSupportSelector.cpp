@@ -1,6 +1,7 @@
 #include "cts/dialogs/TAudioSupportSelector.h"
 
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -50,6 +51,9 @@ void FitToRows(QListWidget* list) {
 TAudioSupportSelector::TAudioSupportSelector(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AudioSupportSelector"));
     setWindowTitle(QStringLiteral("Audio Support"));
+    // Numbers are read and shown in ASCII digits only, whatever the user's
+    // locale: the up-downs (children inherit this) take no other digits.
+    setLocale(QLocale::c());
     setModal(true);
 
     LBL_SampleRates = PlainLabel(this, "LBL_SampleRates", QStringLiteral("Sampling rates:"));

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QGridLayout>
+#include <QLocale>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -53,6 +54,9 @@ TOptionsForm::TOptionsForm(QWidget* parent, SystemSerPorts::Lister lister)
     : QDialog(parent), ports_(std::move(lister)) {
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Options"));
+    // Numbers are read and shown in ASCII digits only, whatever the user's
+    // locale: the up-downs (children inherit this) take no other digits.
+    setLocale(QLocale::c());
     setModal(true);
 
     Label1 = PlainLabel(this, "Label1", QStringLiteral("Connect using:"));

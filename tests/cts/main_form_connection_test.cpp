@@ -104,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "This CTS GUI application is designed to work with firmware V3.4.1 (V3.b.1 detected)\r\n"
                   "Firmware update is strongly recommended!",
                   1},
+        // The version characters are the instrument's 8-bit text: Windows-1252
+        // in the explanation line and in the box alike.
+        StartCase{"EightBitVersionReadsAsWindows1252",
+                  "\x92\x96\xE9",
+                  false,
+                  {},
+                  true,
+                  nullptr,
+                  "Firmware V\u2019.\u2013.\u00E9 Detected...",
+                  "This CTS GUI application is designed to work with firmware V3.4.1 (V\u2019.\u2013.\u00E9 "
+                  "detected)\r\nFirmware update is strongly recommended!",
+                  1},
         StartCase{"ThreeSilentThenAnswer",
                   "341",
                   false,
@@ -150,6 +162,12 @@ TEST_F(MainFormFixture, MissingPortFailsTheCheckAsNoResponse) {
     TCTSMainForm* form = Open();
     ASSERT_TRUE(WaitFor([&] { return form->BTN_TryConnection->isEnabled(); }));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Failed to open port"});
+    // The link knows no window: its error box sits on the main window and
+    // bears the program's title.
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(boxes.Boxes()[0].owner, form);
+    EXPECT_EQ(boxes.Boxes()[0].title, "Merovan Vardeko");
     EXPECT_EQ(form->LBL_NotConnectedHeadline->text(), QStringLiteral("Firmware check failed: No Response received"));
     EXPECT_EQ(form->LB_NotConnected->text().toStdString(), kNoResponseHint);
 }

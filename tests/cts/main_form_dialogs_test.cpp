@@ -6,15 +6,20 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTreeWidget>
 
 #include "MainFormFixture.h"
 #include "cts/dialogs/TAudioSupportSelector.h"
 #include "cts/dialogs/TColorimetryEdit.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TFirmwareUpdate.h"
+#include "cts/dialogs/TOperatorInput.h"
 #include "cts/dialogs/TOptionsForm.h"
+#include "cts/dialogs/TReportOptions.h"
 #include "cts/dialogs/TSrcAboutForm.h"
 #include "cts/dialogs/TTestAutomation.h"
 #include "cts/dialogs/TTimingSelection.h"
@@ -159,3 +164,49 @@ TEST_F(WithDialogs, TryConnectionWithNothingSelectedOpensTheLastPort) {
 }
 
 }  // namespace
+
+// Every dialog is a window of its own owned by the main window: it stays
+// above it and opens centred on it, wherever the main window is.
+TEST_F(WithDialogs, EveryDialogIsOwnedByTheMainWindowAndOpensCentredOnIt) {
+    TCTSMainForm* form = OpenConnected();
+    // Off the screen's centre (the offscreen screen is 800 x 600), so that a
+    // dialog centred on the screen is told from one centred on the window.
+    form->move(-60, -40);
+    ASSERT_TRUE(WaitFor([&] { return form->frameGeometry().topLeft() == QPoint(-60, -40); }));
+    const struct {
+        QDialog* dialog;
+        const char* title;
+    } cases[] = {
+        {dialogs_.firmware, "Firmware Upgrade"},
+        {dialogs_.reportOptions, "Additional Data for Report"},
+        {dialogs_.options, "Options"},
+        {dialogs_.operatorInput, "Operator feedback required"},
+        {dialogs_.dpcd, "DPCD Read / Write"},
+        {dialogs_.about, "Vardeko"},
+        {dialogs_.colorimetry, "Colorimetry"},
+        {dialogs_.timing, "Most Packed timing modes selection"},
+        {dialogs_.automation, "Test automation"},
+        {dialogs_.audio, "Audio Support"},
+        {dialogs_.dutCaps, "DUT Capabilities"},
+        {dialogs_.dutCfg, "Video Time Stamp Generation"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        ASSERT_NE(c.dialog, nullptr);
+        EXPECT_EQ(c.dialog->parentWidget(), form);
+        EXPECT_TRUE(c.dialog->isWindow());
+        EXPECT_EQ(c.dialog->windowTitle().toStdString(), c.title);
+        c.dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.dialog));
+        // Centred on the main window, then moved into the screen as far as needed.
+        const QRect frame = c.dialog->frameGeometry();
+        const QRect screen = c.dialog->screen()->availableGeometry();
+        QPoint expected = form->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+        expected.setX(std::max(screen.left(), std::min(expected.x(), screen.right() + 1 - frame.width())));
+        expected.setY(std::max(screen.top(), std::min(expected.y(), screen.bottom() + 1 - frame.height())));
+        const QPoint offset = frame.topLeft() - expected;
+        EXPECT_LE(std::abs(offset.x()), 3) << offset.x();
+        EXPECT_LE(std::abs(offset.y()), 3) << offset.y();
+        c.dialog->hide();
+    }
+}

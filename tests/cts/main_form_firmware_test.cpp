@@ -122,6 +122,18 @@ protected:
     platform::MessageBoxInterceptor boxes_;
 };
 
+// The version characters are the instrument's 8-bit text, read as Windows-1252.
+TEST_F(FirmwareUpdate, VersionCheckShowsEightBitCharactersAsWindows1252) {
+    OpenConnected();
+    sim_.SetFirmwareVersion("\x92\x96\xE9");
+    const QString expected = QString::fromUtf8("V\u2019.\u2013.\u00E9");
+    ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
+        QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([&] { return d->ED_VersionInfo->text() == expected; }))
+            << d->ED_VersionInfo->text().toStdString();
+    }));
+}
+
 TEST_F(FirmwareUpdate, VersionCheckRetriesUpToFourQueriesAndKeepsTheVersion) {
     TCTSMainForm* form = OpenConnected();
     sim_.SetFirmwareVersion("352");

@@ -22,6 +22,12 @@ TEST(ParameterEdits, ReadsLeadingDecimalIntegers) {
         {"-99999999999", INT32_MIN},
         {"2147483647", INT32_MAX},
         {"0x10", 0},
+        // Only ASCII digits are decimal digits.
+        {"\xEF\xBC\x91\xEF\xBC\x92", 0},  // fullwidth 12
+        {"\xD9\xA3", 0},                  // Arabic-Indic 3
+        {"7\xD9\xA3", 7},
+        {"\xDB\xB5", 0},      // extended Arabic-Indic 5
+        {"\xE0\xA5\xA7", 0},  // Devanagari 1
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(ParameterEdits::ReadInteger(text), value) << text;
 }

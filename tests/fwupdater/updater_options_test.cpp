@@ -55,15 +55,28 @@ TEST(UpdaterOptions, ParseIntOptionReadsLikeAtoiButSaturates) {
         {"99999999999999999999", 2147483647},
         {"-2147483648", -2147483647 - 1},
         {"-99999999999999999999", -2147483647 - 1},
+        // Only ASCII digits are digits (the UTF-8 bytes of others are not).
+        {"\xEF\xBC\x91", 0},  // fullwidth 1
+        {"3\xD9\xA3", 3},     // 3 and an Arabic-Indic 3
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseIntOption(text), want) << "'" << text << "'";
 }
 
 TEST(UpdaterOptions, ParseHexTakesExactlyEightDigits) {
     const std::vector<std::pair<std::string, std::optional<uint32_t>>> cases = {
-        {"0000ABCD", 0xABCD},      {"ffffffff", 0xFFFFFFFF},    {"12345678", 0x12345678},
-        {"1234567", std::nullopt}, {"123456789", std::nullopt}, {"1234567G", std::nullopt},
-        {"12345678 ", 0x12345678}, {"12345678x", 0x12345678},   {"", std::nullopt},
+        {"0000ABCD", 0xABCD},
+        {"ffffffff", 0xFFFFFFFF},
+        {"12345678", 0x12345678},
+        {"1234567", std::nullopt},
+        {"123456789", std::nullopt},
+        {"1234567G", std::nullopt},
+        {"12345678 ", 0x12345678},
+        {"12345678x", 0x12345678},
+        {"", std::nullopt},
+        // Fullwidth and Arabic-Indic digits are no hexadecimal digits.
+        {"\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x93", std::nullopt},
+        {"1234567\xD9\xA3", std::nullopt},
+        {"000000\xEF\xBC\xA1", std::nullopt},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(ParseHex(text), want) << "'" << text << "'";
 }

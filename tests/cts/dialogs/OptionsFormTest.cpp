@@ -1,7 +1,10 @@
 // The options dialog: port choice by device path, the two up-downs, and the
 // state put back on Cancel, Esc and the window frame.
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -178,5 +181,43 @@ TEST_P(OptionsFormCloseTest, APortUnpluggedMeanwhileIsNotPutBack) {
 INSTANTIATE_TEST_SUITE_P(Ways, OptionsFormCloseTest,
                          ::testing::Values(CloseWay::CancelButton, CloseWay::Escape, CloseWay::WindowFrame),
                          [](const auto& info) { return Name(info.param); });
+
+}  // namespace
+
+namespace {
+
+// The two time edits take ASCII digits only, whatever the user's locale: a
+// locale of other digits (here Arabic, with the Arabic-Indic ones) changes
+// neither what they show nor what they read.
+TEST(OptionsFormDigits, TheTimeEditsReadAndShowAsciiDigitsOnly) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    {
+        TOptionsForm form(nullptr, [] { return std::vector<platform::SerialPortInfo>{}; });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_EQ(form.ED_TimeoutLen->text(), QStringLiteral("30"));
+        const struct {
+            const char* what;
+            const char* text;  // UTF-8
+            int timeout;
+        } cases[] = {
+            {"Arabic-Indic four five", "\xD9\xA4\xD9\xA5", 30},
+            {"fullwidth four five", "\xEF\xBC\x94\xEF\xBC\x95", 30},
+            {"ASCII four five", "45", 45},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            form.UD_TimeoutLen->setValue(30);
+            form.ED_TimeoutLen->selectAll();
+            QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8(c.text));
+            QApplication::sendEvent(form.ED_TimeoutLen, &typed);
+            form.UD_TimeoutLen->interpretText();
+            EXPECT_EQ(form.UD_TimeoutLen->value(), c.timeout);
+        }
+        form.close();
+    }
+    QLocale::setDefault(before);
+}
 
 }  // namespace

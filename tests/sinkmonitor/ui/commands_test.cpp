@@ -6,9 +6,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QWindow>
 
 #include "SelvitraFixture.h"
 #include "platform/GuiCall.h"
+#include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "support/WaitUntil.h"
 
 namespace selvitra_test {
@@ -159,6 +161,23 @@ TEST_F(SelvitraTest, AuxSensitivityTestWalksDownToTheStopLevel) {
     EXPECT_FALSE(progress->isVisible());
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(Messages().last(), "Test finished.");
+    // The progress window was owned by the main window.
+    ASSERT_NE(progress->windowHandle(), nullptr);
+    EXPECT_EQ(progress->windowHandle()->transientParent(), window->windowHandle());
+}
+
+// A box that names no title, such as the missing updater's, bears the
+// program's caption and sits on the main window.
+TEST_F(SelvitraTest, TheMissingUpdatersBoxBearsTheProgramsTitle) {
+    TfrmMain& main = Open();
+    boxes.Clear();
+    const QString program = QString::fromStdString((config / "bin" / "selvitra").string());
+    TDPFirmwareUpdate dialog(&main, program);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, (config / "bin" / "pallumo").string() + " not found.");
+    EXPECT_EQ(boxes.Boxes()[0].title, main.windowTitle().toStdString());
+    EXPECT_EQ(boxes.Boxes()[0].owner, &main);
+    EXPECT_EQ(dialog.parentWidget(), &main);
 }
 
 TEST_F(SelvitraTest, AuxSensitivityTestEndsAtTheFirstFailingLevel) {
