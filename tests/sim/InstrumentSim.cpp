@@ -70,6 +70,7 @@ bool InstrumentSim::Start() {
     {
         std::lock_guard lk(mu_);
         dueReplies_.clear();
+        heldReplies_.clear();
     }
     thread_ = std::thread([this] { Serve(); });
     return true;
@@ -192,6 +193,18 @@ void InstrumentSim::ClearFaults() {
 void InstrumentSim::SetPacedAll(bool paced) {
     std::lock_guard lk(mu_);
     pacedAll_ = paced;
+}
+size_t InstrumentSim::HeldCount() const {
+    std::lock_guard lk(mu_);
+    return heldReplies_.size();
+}
+void InstrumentSim::ReleaseHeld() {
+    std::vector<Bytes> frames;
+    {
+        std::lock_guard lk(mu_);
+        frames.swap(heldReplies_);
+    }
+    for (const auto& frame : frames) WriteBytes(frame, false);
 }
 void InstrumentSim::SetExtension(InstrumentSimExtension* extension) {
     std::lock_guard lk(extMu_);
@@ -462,6 +475,11 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
         case Fault::Paced:
             paced = true;
             break;
+        case Fault::Hold: {
+            std::lock_guard lk(mu_);
+            heldReplies_.push_back(Frame(reply));
+            return;
+        }
         case Fault::Noise: {
             Bytes noise;
             for (uint32_t i = 0; i < fault.value; ++i) noise.push_back(kNoiseBytes[i % kNoiseBytes.size()]);

@@ -41,6 +41,7 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
+    Hold,         // keep the answer until ReleaseHeld() sends it
 };
 
 struct FaultSpec {
@@ -119,6 +120,10 @@ public:
     void SetFault(uint8_t code, FaultSpec spec);
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
+    // The answers Fault::Hold keeps: how many wait, and sending them (in the
+    // order their requests came). Start() drops those still held.
+    size_t HeldCount() const;
+    void ReleaseHeld();
 
     // ---- on demand (from any thread)
     void SendPrintPacket(const std::string& format, uint16_t arg);
@@ -193,6 +198,7 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
+    std::vector<Bytes> heldReplies_;    // frames Fault::Hold keeps until released
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;
