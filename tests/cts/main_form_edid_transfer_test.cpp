@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "MainFormFixture.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "edid/ECLibrary.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
@@ -444,6 +445,7 @@ TEST_P(EdidTransferWindow, PaintsAndDropsInputWhileABlockIsHeldBack) {
     QTest::mouseClick(Button(), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
     EXPECT_FALSE(Form()->isEnabled()) << "the transfer is still on";
+    EXPECT_FALSE(dialogs_.dpcd->BTN_Read->isEnabled()) << "the DPCD dialog, a window of its own, asks nothing";
     EXPECT_EQ(StatusLines(), std::vector<std::string>{FirstLine()});
     EventCounter clicks(ReadButton(), QEvent::MouseButtonRelease, Form());
     PostClick(ReadButton());
