@@ -58,6 +58,7 @@ void TCTSMainForm::ShowNotConnected(const QString& headline, const QString& expl
 }
 
 bool TCTSMainForm::CreateLink(const std::string& devicePath) {
+    EndWindowRequests();
     link_.reset();
     linkEpoch_.Advance();
     try {
@@ -109,7 +110,7 @@ void TCTSMainForm::Reconnect() {
 void TCTSMainForm::ReconnectNow() {
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
-    CloseDpcdAccess();
+    EndWindowRequests();
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
     linkEpoch_.Advance();
@@ -217,7 +218,7 @@ void TCTSMainForm::DisconnectCOM1Click() {
     if (!link_) return;
     // A run ends first, as "Abort" would end it; only then is the link freed.
     EndRunForDisconnect();
-    CloseDpcdAccess();
+    EndWindowRequests();
     link_.reset();
     linkEpoch_.Advance();
     ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),

@@ -1,6 +1,8 @@
 // The DPCD access dialog's requests: one DPCD byte read or written through
 // the link, the outcome handed back to the dialog for the operation that
-// asked for it.
+// asked for it. A DPCD access holds the link until its completion: the
+// dialog's buttons are disabled meanwhile, and while another request of the
+// window is out (TCTSMainForm.WindowRequests.cpp).
 
 #include "cts/TCTSMainForm.h"
 #include "cts/dialogs/TDPCD_Access.h"
@@ -21,7 +23,7 @@ void TCTSMainForm::MENU_DPCDAccessClick() {
 void TCTSMainForm::ReadDpcd(uint32_t address) {
     const uint64_t operation = dialogs_.dpcd->Operation();
     // The link carries 16 address bits; a wider address is refused, never cut.
-    if (!link_ || Running() || address >= TDPCD_Access::kAddressLimit) {
+    if (address >= TDPCD_Access::kAddressLimit || !TakeLink(WindowRequest::Dpcd)) {
         dialogs_.dpcd->ShowReadResult(false, 0);
         return;
     }
@@ -30,6 +32,7 @@ void TCTSMainForm::ReadDpcd(uint32_t address) {
 }
 
 void TCTSMainForm::OnDpcdRead(uint64_t operation, LinkResult result) {
+    ReleaseLink(WindowRequest::Dpcd);
     if (operation != dialogs_.dpcd->Operation()) return;
     if (result == LINK_OK) dialogs_.dpcd->ShowReadResult(true, dpcdByte_);
     else dialogs_.dpcd->ShowReadResult(false, 0);
@@ -37,7 +40,7 @@ void TCTSMainForm::OnDpcdRead(uint64_t operation, LinkResult result) {
 
 void TCTSMainForm::WriteDpcd(uint32_t address, uint8_t data) {
     const uint64_t operation = dialogs_.dpcd->Operation();
-    if (!link_ || Running() || address >= TDPCD_Access::kAddressLimit) {
+    if (address >= TDPCD_Access::kAddressLimit || !TakeLink(WindowRequest::Dpcd)) {
         dialogs_.dpcd->ShowWriteResult(false);
         return;
     }
@@ -46,6 +49,7 @@ void TCTSMainForm::WriteDpcd(uint32_t address, uint8_t data) {
 }
 
 void TCTSMainForm::OnDpcdWritten(uint64_t operation, LinkResult result) {
+    ReleaseLink(WindowRequest::Dpcd);
     if (operation != dialogs_.dpcd->Operation()) return;
     dialogs_.dpcd->ShowWriteResult(result == LINK_OK);
 }

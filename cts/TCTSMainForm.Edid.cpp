@@ -1,15 +1,19 @@
 // The E-EDID transfer between the embedded EDID editor and the instrument.
 // The editor's Write EDID and Read EDID buttons reach the window through the
-// library's host callback; the window then moves the image block by block
-// with the link's E-EDID requests, one status line per block, and waits for
-// each block's completion before the next. The main window is disabled for
-// the whole transfer, so nothing can free the link while a block waits.
+// library's host callback, which returns at once: the transfer starts in a
+// turn of the event loop of its own and runs as a chain of completions, one
+// E-EDID request per block and one status line per block, each completion
+// issuing the next block's request. The main window is disabled for the
+// whole transfer and keeps painting; input given to it meanwhile is dropped.
+// A read hands its blocks to the editor only once every announced block has
+// arrived, so after a failure the editor keeps its image.
 //
 // Block n of the image travels as E-DDC segment n / 2 at offset
 // (n mod 2) x 128: a segment addresses 256 bytes, two blocks.
 #include <QLabel>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 #include "cts/TCTSMainForm.h"
@@ -22,21 +26,15 @@ namespace {
 constexpr int32_t kBlockBytes = 128;
 constexpr size_t kExtensionCountByte = 126;  // the base block's count of extension blocks
 
-// Transfer states.
-constexpr int32_t kWaiting = 0;
-constexpr int32_t kDone = 1;
-constexpr int32_t kRefused = 2;
-constexpr int32_t kFailed = 3;
-
-int32_t StateOf(LinkResult result) {
-    if (result == LINK_OK) return kDone;
-    return result == LINK_REFUSED ? kRefused : kFailed;
-}
-
 uint8_t SegmentOf(int32_t n) { return static_cast<uint8_t>(n / 2); }
 uint8_t OffsetOf(int32_t n) { return static_cast<uint8_t>((n % 2) * kBlockBytes); }
 
 }  // namespace
+
+TCTSMainForm::EdidState TCTSMainForm::EdidStateOf(LinkResult result) {
+    if (result == LINK_OK) return kEdidDone;
+    return result == LINK_REFUSED ? kEdidRefused : kEdidFailed;
+}
 
 void TCTSMainForm::OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number, const char16_t* text) {
     auto* form = static_cast<TCTSMainForm*>(owner);
@@ -51,41 +49,37 @@ void TCTSMainForm::OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number
             }
             break;
         case EC_HOST_WRITE_EDID:
-            form->WriteEdid(number);
+            form->RequestEdidTransfer(true, number);
             break;
         case EC_HOST_READ_EDID:
-            form->ReadEdid();
+            form->RequestEdidTransfer(false, 0);
             break;
         default:
             break;
     }
 }
 
+void TCTSMainForm::RequestEdidTransfer(bool write, uint32_t blockCount) {
+    // One transfer at a time, its box included; without a link nothing happens.
+    if (EdidTransferActive() || !link_ || !edid_) return;
+    edidActive_ = true;
+    // The library called from inside its button handler: the transfer
+    // starts once that has returned.
+    platform::PostToGuiThread(edidEpoch_.Guard([this, write, blockCount] {
+        if (write) WriteEdid(blockCount);
+        else BeginEdidRead();
+    }));
+}
+
 void TCTSMainForm::AddEdidStatusLine(const QString& line) {
     LB_StatusLines->AddLine(line);
     LB_StatusLines->scrollToBottom();
-    // The window serves no events until the transfer ends: paint the line now.
-    LB_StatusLines->repaint();
-}
-
-int32_t TCTSMainForm::TransferEdidBlock(bool write, int32_t n, const platform::Epoch::Ticket& link) {
-    edidState_ = kWaiting;
-    const auto done = [this](LinkResult result) { edidState_ = StateOf(result); };
-    if (write) {
-        link_->WriteEdidBlock(edidBuffer_.data(), SegmentOf(n), OffsetOf(n), done);
-    } else {
-        link_->ReadEdidBlock(edidBuffer_.data(), SegmentOf(n), kBlockBytes, OffsetOf(n), done);
-    }
-    // A freed link sends no completion; a new one knows nothing of this block.
-    platform::ServeGuiCallsUntil(
-        [this, &link] { return edidState_ != kWaiting || !link.Current(); });
-    return edidState_ == kWaiting ? kFailed : edidState_;
 }
 
 void TCTSMainForm::WriteEdid(uint32_t blockCount) {
-    if (!link_ || !edid_) return;
     const std::string title = windowTitle().toStdString();
     if (blockCount == 0) {
+        edidActive_ = false;
         platform::ShowMessageBox("No EDID data to write.", title, platform::MsgIcon::Error, platform::MsgButtons::Ok,
                                  this);
         return;
@@ -94,68 +88,120 @@ void TCTSMainForm::WriteEdid(uint32_t blockCount) {
         "This operation will over-write the E-EDID in the attached SINK device.\r\nThe existing data will be "
         "lost.\r\n\r\nWrite E-EDID?",
         title, platform::MsgIcon::Question, platform::MsgButtons::YesNo, this);
-    if (answer != platform::MsgResult::Yes || !link_) return;
+    // The link may have gone while the question was up: that ended the
+    // transfer already.
+    if (!edidActive_) return;
+    if (answer != platform::MsgResult::Yes || !link_) {
+        edidActive_ = false;
+        return;
+    }
+    BeginEdidWrite(blockCount);
+}
 
+void TCTSMainForm::BeginEdidWrite(uint32_t blockCount) {
+    switch (TakeLinkOrWait(WindowRequest::EdidTransfer,
+                           edidEpoch_.Guard([this, blockCount] { BeginEdidWrite(blockCount); }))) {
+        case LinkTaken::Now:
+            break;
+        case LinkTaken::Waiting:
+            return;
+        case LinkTaken::Refused:
+            edidActive_ = false;
+            return;
+    }
+    edidWriting_ = true;
+    edidBlock_ = 0;
+    edidLastBlock_ = static_cast<int32_t>(blockCount) - 1;
     setEnabled(false);
-    const platform::Epoch::Ticket generation = linkEpoch_.Stamp();
-    int32_t state = kDone;
-    for (int32_t n = 0; n < static_cast<int32_t>(blockCount); ++n) {
+    SendEdidBlock();
+}
+
+void TCTSMainForm::BeginEdidRead() {
+    switch (TakeLinkOrWait(WindowRequest::EdidTransfer, edidEpoch_.Guard([this] { BeginEdidRead(); }))) {
+        case LinkTaken::Now:
+            break;
+        case LinkTaken::Waiting:
+            return;
+        case LinkTaken::Refused:
+            edidActive_ = false;
+            return;
+    }
+    edidWriting_ = false;
+    edidBlocks_.clear();
+    edidBlock_ = 0;
+    edidLastBlock_ = 0;  // until block 0 tells the extension count
+    setEnabled(false);
+    SendEdidBlock();
+}
+
+void TCTSMainForm::SendEdidBlock() {
+    const int32_t n = edidBlock_;
+    if (edidWriting_) {
         edidBuffer_.fill(0);
         ECGetBlock(edid_, n, edidBuffer_.data(), kBlockBytes);
         AddEdidStatusLine(QStringLiteral("> Write E-EDID Block #%1").arg(n));
-        state = TransferEdidBlock(true, n, generation);
-        if (state != kDone) break;
-    }
-    setEnabled(true);
-
-    if (state == kDone) {
-        platform::ShowMessageBox("Completed succesfully", title, platform::MsgIcon::Information,
-                                 platform::MsgButtons::Ok, this);
+        link_->WriteEdidBlock(edidBuffer_.data(), SegmentOf(n), OffsetOf(n),
+                              edidEpoch_.Guard([this](LinkResult result) { OnEdidBlockWritten(result); }));
     } else {
-        platform::ShowMessageBox(state == kRefused ? "Request refused" : "Write failed", title,
-                                 platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
+        AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #%1").arg(n));
+        link_->ReadEdidBlock(edidBuffer_.data(), SegmentOf(n), kBlockBytes, OffsetOf(n),
+                             edidEpoch_.Guard([this](LinkResult result) { OnEdidBlockRead(result); }));
     }
 }
 
-void TCTSMainForm::ReadEdid() {
-    if (!link_ || !edid_) return;
-    setEnabled(false);
-    const platform::Epoch::Ticket generation = linkEpoch_.Stamp();
+void TCTSMainForm::OnEdidBlockWritten(LinkResult result) {
+    const EdidState state = EdidStateOf(result);
+    if (state != kEdidDone || edidBlock_ == edidLastBlock_) return EndEdidTransfer(state);
+    ++edidBlock_;
+    SendEdidBlock();
+}
 
-    // The blocks are kept here until every announced block has arrived; the
-    // editor keeps its image when any request fails.
-    std::vector<std::array<uint8_t, kBlockBytes>> blocks;
-    AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #0"));
-    int32_t state = TransferEdidBlock(false, 0, generation);
-    if (state == kDone) {
-        blocks.push_back(edidBuffer_);
-        const int32_t extensions = edidBuffer_[kExtensionCountByte];
-        AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #0 -%1").arg(extensions));
-        for (int32_t i = 1; i <= extensions && state == kDone; ++i) {
-            AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #%1").arg(i));
-            state = TransferEdidBlock(false, i, generation);
-            if (state == kDone) blocks.push_back(edidBuffer_);
-        }
+void TCTSMainForm::OnEdidBlockRead(LinkResult result) {
+    const EdidState state = EdidStateOf(result);
+    if (state != kEdidDone) return EndEdidTransfer(state);
+    edidBlocks_.push_back(edidBuffer_);
+    if (edidBlock_ == 0) {
+        edidLastBlock_ = edidBuffer_[kExtensionCountByte];
+        AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #0 -%1").arg(edidLastBlock_));
     }
+    if (edidBlock_ == edidLastBlock_) return EndEdidTransfer(kEdidDone);
+    ++edidBlock_;
+    SendEdidBlock();
+}
 
-    int32_t refusedBlock = -1;
-    if (state == kDone) {
+void TCTSMainForm::EndEdidTransfer(EdidState state) {
+    if (!edidActive_) return;
+    // Whatever of this transfer is still on its way does nothing now.
+    edidEpoch_.Advance();
+    ReleaseLink(WindowRequest::EdidTransfer);
+    setEnabled(true);
+
+    std::string text;
+    platform::MsgIcon icon = platform::MsgIcon::Error;
+    if (state == kEdidRefused) {
+        text = "Request refused";
+    } else if (state == kEdidFailed) {
+        text = edidWriting_ ? "Write failed" : "Read failed";
+    } else if (edidWriting_) {
+        text = "Completed succesfully";
+        icon = platform::MsgIcon::Information;
+    } else {
         ECClearBlocks(edid_);
-        for (size_t i = 0; i < blocks.size(); ++i) {
-            if (ECAddBlock(edid_, blocks[i].data(), kBlockBytes) < 0) {
-                refusedBlock = static_cast<int32_t>(i);
+        for (size_t i = 0; i < edidBlocks_.size(); ++i) {
+            if (ECAddBlock(edid_, edidBlocks_[i].data(), kBlockBytes) < 0) {
+                text = "EDID block #" + std::to_string(i) + " was refused by the EDID library.";
                 break;
             }
         }
     }
-    setEnabled(true);
-
-    const std::string title = windowTitle().toStdString();
-    if (state == kRefused || state == kFailed) {
-        platform::ShowMessageBox(state == kRefused ? "Request refused" : "Read failed", title, platform::MsgIcon::Error,
-                                 platform::MsgButtons::Ok, this);
-    } else if (refusedBlock >= 0) {
-        platform::ShowMessageBox("EDID block #" + std::to_string(refusedBlock) + " was refused by the EDID library.",
-                                 title, platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
-    }
+    edidBlocks_.clear();
+    edidActive_ = false;
+    if (text.empty()) return;
+    // The box in a turn of its own: the link's worker is not held by it, and
+    // a link being freed is gone before it shows.
+    edidReporting_ = true;
+    platform::PostToGuiThread(edidEpoch_.Guard([this, text, icon] {
+        platform::ShowMessageBox(text, windowTitle().toStdString(), icon, platform::MsgButtons::Ok, this);
+        edidReporting_ = false;
+    }));
 }

@@ -25,7 +25,9 @@ void TCTSMainForm::MENU_FirmwareUpdateClick() {
 
 void TCTSMainForm::QueryFirmwareVersionText() {
     firmwareVersionRetries_ = 0;
-    if (!link_) {
+    // The query and its repetitions hold the link: "Check Running Version"
+    // and "Upgrade" are disabled until the last of them has completed.
+    if (!TakeLink(WindowRequest::FirmwareVersion)) {
         dialogs_.firmware->SetVersionText(QStringLiteral("<query error>"));
         return;
     }
@@ -33,20 +35,22 @@ void TCTSMainForm::QueryFirmwareVersionText() {
 }
 
 void TCTSMainForm::OnFirmwareVersionText(LinkResult result) {
+    if (result != LINK_OK && firmwareVersionRetries_++ < kVersionRetries && link_) {
+        link_->QueryFirmwareVersion(firmwareDialogReply_.data(), [this](LinkResult r) { OnFirmwareVersionText(r); });
+        return;
+    }
+    ReleaseLink(WindowRequest::FirmwareVersion);
     if (result == LINK_OK) {
         StoreFirmwareVersion(firmwareDialogReply_);
         dialogs_.firmware->SetVersionText(QStringLiteral("V") + VersionText(firmwareDialogReply_));
-        return;
-    }
-    if (firmwareVersionRetries_++ < kVersionRetries && link_) {
-        link_->QueryFirmwareVersion(firmwareDialogReply_.data(), [this](LinkResult r) { OnFirmwareVersionText(r); });
         return;
     }
     dialogs_.firmware->SetVersionText(QStringLiteral("<query error>"));
 }
 
 void TCTSMainForm::StartFirmwareUpdate(const std::string& fileName) {
-    if (!link_) {
+    // The update holds the link until it ends, also when it ends inside the call.
+    if (!TakeLink(WindowRequest::FirmwareUpdate)) {
         OnFirmwareUpdateEnd(false);
         return;
     }
@@ -65,6 +69,7 @@ void TCTSMainForm::OnFirmwareUpdateProgress(uint32_t bytesSent) { dialogs_.firmw
 void TCTSMainForm::OnFirmwareUpdateComplete(LinkResult result) { OnFirmwareUpdateEnd(result == LINK_OK); }
 
 void TCTSMainForm::OnFirmwareUpdateEnd(bool ok) {
+    ReleaseLink(WindowRequest::FirmwareUpdate);
     if (link_) {
         link_->SetOnUpdateStart(nullptr);
         link_->SetOnProgress(nullptr);

@@ -114,13 +114,13 @@ void TCTSMainForm::BuildLinkTrainingPage() {
 }
 
 void TCTSMainForm::BTN_UpdateLinkTrainingClick() {
-    if (!link_) return;
-    BTN_UpdateLinkTraining->setEnabled(false);
+    // Taking the link disables the button until the completion.
+    if (!TakeLink(WindowRequest::LinkStatus)) return;
     link_->QueryLinkStatus(linkStatusRecord_.data(), [this](LinkResult result) { OnLinkStatus(result); });
 }
 
 void TCTSMainForm::OnLinkStatus(LinkResult result) {
-    BTN_UpdateLinkTraining->setEnabled(true);
+    ReleaseLink(WindowRequest::LinkStatus);
     if (result == LINK_REFUSED) {
         platform::ShowMessageBox("Link status query was refused", windowTitle().toStdString(), platform::MsgIcon::None,
                                  platform::MsgButtons::Ok, this);

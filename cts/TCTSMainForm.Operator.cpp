@@ -5,10 +5,12 @@
 // the operator's answer is sent from a second posted event. Both events are
 // caught by an event filter on the application.
 //
-// The answer is posted only while no request of the dialog is out (a status
-// poll the operator answered during is finished first), and never once the
-// run has ended. A run that ends while the dialog is shown closes it with
-// Abort, and nothing is sent.
+// The dialog issues one request at a time (a channel pair chosen while a
+// channel request is out follows its completion), and the answer is posted
+// only while no request of the dialog is out (a status poll or channel
+// request the operator answered during is finished first), and never once
+// the run has ended: no request of the dialog meets a busy link. A run that ends while the dialog is shown closes it
+// with Abort, and nothing is sent.
 #include <QApplication>
 #include <QEvent>
 #include <QPushButton>
@@ -146,5 +148,7 @@ void TCTSMainForm::SelectAudioChannels(int pairIndex) {
 void TCTSMainForm::OnChannelSelect(LinkResult result) {
     if (result != LINK_OK) return RunRequestFailed(result, kChannelFailed);
     dialogRequestPending_ = false;
-    if (answerWaiting_) PostOperatorAnswer();
+    // A pair chosen while this request was out goes out now, before the answer.
+    if (dialogs_.operatorInput) dialogs_.operatorInput->ChannelSelectDone();
+    if (answerWaiting_ && !dialogRequestPending_) PostOperatorAnswer();
 }

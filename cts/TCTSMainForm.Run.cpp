@@ -80,6 +80,9 @@ void TCTSMainForm::StartTestRun(const TestParameterInputs& inputs) {
     hpdHighMs_ = static_cast<uint16_t>(block[10] << 8 | block[11]);
 
     if (!link_) return;
+    // A request of another part of the window that is out (the link status,
+    // a DPCD access) ends first; the run then starts in a turn of its own.
+    if (TakeLinkOrWait(WindowRequest::RunStart, [this, inputs] { StartTestRun(inputs); }) != LinkTaken::Now) return;
     BTN_RunTests->setEnabled(false);
     abortRequested_ = false;
     const auto checked = [this](LinkResult r) { OnRunFirmwareCheck(r); };
@@ -87,6 +90,7 @@ void TCTSMainForm::StartTestRun(const TestParameterInputs& inputs) {
 }
 
 void TCTSMainForm::OnRunFirmwareCheck(LinkResult result) {
+    ReleaseLink(WindowRequest::RunStart);
     if (result == LINK_OK) {
         StoreFirmwareVersion(runVersionReply_);
         PrepareTestRun();

@@ -240,8 +240,13 @@ public:
     std::array<QLabel*, 4> LB_APE{};         // pre-emphasis requested, LB_APE_L1 .. LB_APE_L4
     QPushButton* BTN_UpdateLinkTraining = nullptr;
     void BTN_UpdateLinkTrainingClick();
-    // The EDID library's host callback; the owner is the window.
+    // The EDID library's host callback; the owner is the window. It returns
+    // at once: a transfer starts in a turn of its own and runs as a chain of
+    // block completions.
     static void OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number, const char16_t* text);
+    // From the editor's Read or Write EDID until the transfer's box has been
+    // shown (or, without a box, until the transfer ended).
+    bool EdidTransferActive() const { return edidActive_ || edidReporting_; }
 
     // Handlers.
     void BTN_TryConnectionClick();
@@ -413,16 +418,53 @@ private:
     // ---- link training and E-EDID transfer (TCTSMainForm.LinkTraining.cpp, TCTSMainForm.Edid.cpp)
     void BuildLinkTrainingPage();
     void OnLinkStatus(LinkResult result);
-    void WriteEdid(uint32_t blockCount);
-    void ReadEdid();
-    // Issues the read or write of image block n (edidState_ set to waiting
-    // first) and waits for its completion; a link freed or replaced
-    // meanwhile counts as a failure. Returns the transfer state.
-    int32_t TransferEdidBlock(bool write, int32_t n, const platform::Epoch::Ticket& link);
+    void RequestEdidTransfer(bool write, uint32_t blockCount);  // from the host callback
+    void WriteEdid(uint32_t blockCount);                        // the question, then BeginEdidWrite
+    void BeginEdidWrite(uint32_t blockCount);
+    void BeginEdidRead();
+    void SendEdidBlock();  // the request of block edidBlock_, with its status line
+    void OnEdidBlockWritten(LinkResult result);
+    void OnEdidBlockRead(LinkResult result);
+    // The transfer's state after a block: 1 done, 2 refused, 3 failed.
+    enum EdidState : int32_t { kEdidDone = 1, kEdidRefused = 2, kEdidFailed = 3 };
+    static EdidState EdidStateOf(LinkResult result);
+    // The transfer ends (once) with its state: the window enabled again, a
+    // read's blocks handed to the editor, the box.
+    void EndEdidTransfer(EdidState state);
     void AddEdidStatusLine(const QString& line);
-    std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
-    std::array<uint8_t, 128> edidBuffer_{};       // the block on its way to or from the link
-    int32_t edidState_ = 0;                       // 0 waiting, 1 done, 2 refused, 3 failed
+    std::array<uint8_t, 28> linkStatusRecord_{};        // the reply of the last link-status request
+    std::array<uint8_t, 128> edidBuffer_{};             // the block on its way to or from the link
+    std::vector<std::array<uint8_t, 128>> edidBlocks_;  // the blocks a read has received so far
+    bool edidActive_ = false;                           // from the editor's request to the transfer's end
+    bool edidReporting_ = false;                        // the transfer's box waits for its turn or is shown
+    bool edidWriting_ = false;
+    int32_t edidBlock_ = 0;      // the block whose request is out
+    int32_t edidLastBlock_ = 0;  // a read learns it from block 0's extension count
+    platform::Epoch edidEpoch_;  // moves on when a transfer ends: its late completions and posts are dropped
+
+    // ---- the window's own requests (TCTSMainForm.WindowRequests.cpp)
+    // The link serves one request at a time, and the window never issues one
+    // while another of its own is out. A run holds the link from its start,
+    // the link-status query, a DPCD access and the firmware dialog's query or
+    // update until their last completion, an E-EDID transfer from its first
+    // block to its last. Their controls are disabled meanwhile; a run's or a
+    // transfer's start that meets the link-status query or a DPCD access
+    // waits for it, any other start is refused.
+    enum class WindowRequest { None, RunStart, LinkStatus, Dpcd, FirmwareVersion, FirmwareUpdate, EdidTransfer };
+    enum class LinkTaken { Now, Waiting, Refused };
+    // Whether a request of `who` may go out now: true after taking the link.
+    bool TakeLink(WindowRequest who);
+    // As TakeLink for a start; when it has to wait, `start` runs (in a turn
+    // of its own) once the request out has ended.
+    LinkTaken TakeLinkOrWait(WindowRequest who, std::function<void()> start);
+    void ReleaseLink(WindowRequest who);
+    // The link is freed or replaced: every request of the window out on it
+    // ends as failed, and a start waiting for it is dropped.
+    void EndWindowRequests();
+    void UpdateWindowRequestControls();
+    WindowRequest windowRequest_ = WindowRequest::None;
+    std::function<void()> waitingStart_;
+    platform::Epoch windowRequestEpoch_;  // moves on with the link: a waiting start of the old one is dropped
 
     // ---- test settings files (TCTSMainForm.Settings.cpp)
     void ConnectSettingsMenu();

@@ -105,8 +105,13 @@ void TDPCD_Access::ED_AddressChange() {
     const bool dataValid = Data < kDataLimit;
     ShowValid(ED_Address, addressValid);
     ShowValid(ED_Data, dataValid);
-    BTN_Read->setEnabled(addressValid);
-    BTN_Write->setEnabled(addressValid && dataValid);
+    BTN_Read->setEnabled(requestsAllowed_ && addressValid);
+    BTN_Write->setEnabled(requestsAllowed_ && addressValid && dataValid);
+}
+
+void TDPCD_Access::SetRequestsAllowed(bool allowed) {
+    requestsAllowed_ = allowed;
+    ED_AddressChange();
 }
 
 void TDPCD_Access::StartOperation(const QString& status) {

@@ -55,6 +55,11 @@ public:
     // The number of the operation the status line shows (0 before the first).
     uint64_t Operation() const { return operation_; }
 
+    // Whether the main window takes a request now. While it does not (this
+    // dialog's request, or another of the window's, is out) "Read" and
+    // "Write" are disabled, whatever the edits hold.
+    void SetRequestsAllowed(bool allowed);
+
     // Set by the main window each time it shows the dialog.
     ReadRequestFn ReadRequest;
     WriteRequestFn WriteRequest;
@@ -81,4 +86,5 @@ private:
     void StartOperation(const QString& status);
 
     uint64_t operation_ = 0;
+    bool requestsAllowed_ = true;
 };

@@ -122,7 +122,7 @@ void TFirmwareUpdate::BTN_BrowseHexClick() {
 
 void TFirmwareUpdate::ED_HexFileChange() {
     const QString name = ED_HexFile->text();
-    BTN_Upgrade->setEnabled(!busy_ && !name.isEmpty() && QFileInfo(name).isFile());
+    BTN_Upgrade->setEnabled(!busy_ && requestsAllowed_ && !name.isEmpty() && QFileInfo(name).isFile());
 }
 
 void TFirmwareUpdate::BTN_UpgradeClick() {
@@ -152,10 +152,16 @@ void TFirmwareUpdate::SetVersionText(const QString& text) { ED_VersionInfo->setT
 
 void TFirmwareUpdate::SetBusy(bool busy) {
     busy_ = busy;
-    BTN_CheckVer->setEnabled(!busy);
+    BTN_CheckVer->setEnabled(!busy && requestsAllowed_);
     BTN_Cancel->setEnabled(!busy);
     ED_HexFileChange();
     setEnabled(!busy);
+}
+
+void TFirmwareUpdate::SetRequestsAllowed(bool allowed) {
+    requestsAllowed_ = allowed;
+    BTN_CheckVer->setEnabled(!busy_ && requestsAllowed_);
+    ED_HexFileChange();
 }
 
 void TFirmwareUpdate::ShowResult(bool ok) {

@@ -57,6 +57,10 @@ public:
     // file of ED_HexFile exists.
     void SetBusy(bool busy);
     bool Busy() const { return busy_; }
+    // Whether the main window takes a request now. While it does not (the
+    // version query is out, or another request of the window) "Check Running
+    // Version" and "Upgrade" are disabled.
+    void SetRequestsAllowed(bool allowed);
     // The outcome box ("Completed succesfully" or "Upgrade Failed..."), then
     // the buttons that follow it: "Ok" alone after success, "Upgrade" and
     // "Cancel" after a failure.
@@ -94,5 +98,6 @@ protected:
 
 private:
     bool busy_ = false;
+    bool requestsAllowed_ = true;
     uint32_t progressDivisor_ = 1;
 };

@@ -181,6 +181,8 @@ void TOperatorInput::Setup(int kind, const std::string& testLabel, const std::st
                 pairButtons_[0]->setChecked(true);
             }
             lastChannelPair_ = 0;
+            sentChannelPair_ = 0;
+            channelPending_ = false;
             RG_ChannelSelect->show();
             showRows(false);
             messageHeight_ = kChannelGroupHeight;
@@ -327,5 +329,18 @@ void TOperatorInput::RG_ChannelSelectClick() {
     const int pair = SelectedPair();
     if (pair < 0 || pair == lastChannelPair_) return;
     lastChannelPair_ = pair;
-    if (ChannelSelectRequest) ChannelSelectRequest(pair);
+    SendChosenPair();
+}
+
+void TOperatorInput::SendChosenPair() {
+    if (channelPending_ || lastChannelPair_ == sentChannelPair_ || !ChannelSelectRequest) return;
+    // Pending before the call: its completion may come inside it.
+    channelPending_ = true;
+    sentChannelPair_ = lastChannelPair_;
+    ChannelSelectRequest(lastChannelPair_);
+}
+
+void TOperatorInput::ChannelSelectDone() {
+    channelPending_ = false;
+    SendChosenPair();
 }

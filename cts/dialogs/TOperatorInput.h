@@ -15,7 +15,9 @@
 // restarts the timer. "Proceed" pressed while a status request is out takes
 // effect when the reply arrives. Kind 9 lets the operator choose the audio
 // channel pair the instrument monitors; each new choice goes out through
-// ChannelSelectRequest.
+// ChannelSelectRequest, one at a time: a choice made while a channel request
+// is out waits for its completion (ChannelSelectDone), and of several such
+// choices only the newest is sent.
 //
 // The dialog has a fixed size, computed from its texts when it is shown, and
 // is centred on its parent. Esc does not close it: an answer is given with a
@@ -65,7 +67,10 @@ public:
     // Shows the dialog modally and returns how it was closed.
     ModalResult ShowModal();
     bool PollPending() const { return pollPending_; }  // a status request is out
-    bool IsShowing() const { return showing_; }        // inside ShowModal
+    // The main window's word that the channel request is done: the pair
+    // chosen meanwhile, if it is not the one just sent, goes out now.
+    void ChannelSelectDone();
+    bool IsShowing() const { return showing_; }  // inside ShowModal
 
     // Handlers.
     void FormShow();
@@ -109,6 +114,10 @@ private:
     bool showing_ = false;
     ModalResult pendingResult_ = ModalResult::None;
     ModalResult modalResult_ = ModalResult::None;
-    int lastChannelPair_ = 0;
+    void SendChosenPair();
+
+    int lastChannelPair_ = 0;  // the pair chosen last
+    int sentChannelPair_ = 0;  // the pair of the last channel request
+    bool channelPending_ = false;
     int messageHeight_ = 0;
 };

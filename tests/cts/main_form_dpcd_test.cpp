@@ -1,22 +1,31 @@
 // "DPCD Access ..." against the simulated instrument: reads and writes with
-// their values and the bytes on the wire, refusals, the late outcome of an
-// earlier operation, and the dialog without a link (nothing sent, " -
-// Failed" at once; hidden when the link is freed).
+// their values and the bytes on the wire, refusals, what the operator does
+// while a read's reply is held back (no request of the window meets the
+// busy link), and the dialog without a link (nothing sent, " - Failed" at
+// once; hidden when the link is freed).
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "MainFormFixture.h"
 #include "cts/dialogs/TDPCD_Access.h"
+#include "edid/ECLibrary.h"
+#include "platform/MessageBox.h"
+#include "support/EdidFixtures.h"
+#include "support/Probe.h"
 
 namespace {
 
 using cts_test::MainFormFixture;
 using sim::Bytes;
+using test_support::Probe;
 
 constexpr uint8_t kDpcdRead = 0x1A;
 constexpr uint8_t kDpcdWrite = 0x1B;
@@ -122,38 +131,102 @@ TEST_F(DpcdAccess, RefusalsAndBadRepliesShowFailed) {
     }
 }
 
-// An operation started while an earlier one waits for the instrument gets
-// its own outcome (the busy link: " - Failed" at once); the earlier
-// outcome, arriving later, is dropped.
-TEST_F(DpcdAccess, TheLateOutcomeOfAnEarlierOperationIsDropped) {
+// While a DPCD read waits for its reply nothing else of the window goes out,
+// so no request meets a busy link: the dialog's buttons and "Update Status"
+// are disabled, and a run or an E-EDID read started meanwhile waits for the
+// reply and goes out after it. The read's own outcome is shown.
+struct WhileHeldCase {
+    const char* name;
+    // What the operator does while the reply is held back, and what follows
+    // once it has arrived (boxes: every box shown).
+    std::function<void(TCTSMainForm*, TDPCD_Access*)> act;
+    std::function<void(TCTSMainForm*, const sim::InstrumentSim&, const platform::MessageBoxInterceptor&)> after;
+};
+void PrintTo(const WhileHeldCase& c, std::ostream* os) { *os << c.name; }
+
+class WhileADpcdReadIsOut : public DpcdAccess, public ::testing::WithParamInterface<WhileHeldCase> {};
+
+TEST_P(WhileADpcdReadIsOut, NothingElseMeetsTheBusyLink) {
+    const WhileHeldCase& c = GetParam();
     sim_.SetDpcd(0x0002, 0x41);
+    edid_fixtures::Block base = edid_fixtures::DigitalBase14();
+    base[126] = 0;
+    edid_fixtures::FixChecksum(base);
+    Bytes edid(base.begin(), base.end());
+    edid.resize(256, 0);
+    sim_.SetEdid(edid);
     TDPCD_Access* dialog = OpenDialog();
     Enter(dialog, "2", "ff");
-    const struct {
-        uint8_t delayed;
-        QPushButton* first;
-        QPushButton* second;
-        const char* status;
-    } cases[] = {
-        {kDpcdRead, dialog->BTN_Read, dialog->BTN_Write, "Previous Op: Write $ff -> $0002 - Failed"},
-        {kDpcdWrite, dialog->BTN_Write, dialog->BTN_Read, "Previous Op: Read $0002 - Failed"},
-        {kDpcdRead, dialog->BTN_Read, dialog->BTN_Read, "Previous Op: Read $0002 - Failed"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.status);
-        sim_.ClearReceived();
-        sim_.SetFault(c.delayed, {sim::Fault::Delay, 300, 1});
-        QTest::mouseClick(c.first, Qt::LeftButton);
-        QTest::mouseClick(c.second, Qt::LeftButton);
-        EXPECT_EQ(Status(), QString::fromLatin1(c.status));
-        ASSERT_TRUE(LinkServedAnother());
-        EXPECT_EQ(sim_.CountReceived(c.delayed), 1u);  // the first one went out and was answered
-        EXPECT_EQ(Status(), QString::fromLatin1(c.status));
-        sim_.ClearFaults();
-    }
-    // The instrument took the delayed write.
-    EXPECT_EQ(sim_.Dpcd(0x0002), 0xFF);
+    sim_.SetFault(kDpcdRead, {sim::Fault::Hold, 0, 1});
+    platform::MessageBoxInterceptor boxes;
+    sim_.ClearReceived();
+
+    QTest::mouseClick(dialog->BTN_Read, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    EXPECT_FALSE(dialog->BTN_Read->isEnabled());
+    EXPECT_FALSE(dialog->BTN_Write->isEnabled());
+    c.act(form_.get(), dialog);
+    EXPECT_EQ(Status(), QStringLiteral("Previous Op: Read $0002"));
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitStatus(QStringLiteral("Previous Op: Read $0002 (=$41)"))) << Status().toStdString();
+    c.after(form_.get(), sim_, boxes);
+    EXPECT_EQ(sim_.CountReceived(kDpcdRead), 1u);
+    EXPECT_EQ(sim_.CountReceived(kDpcdWrite), 0u);
 }
+
+constexpr uint8_t kLinkStatus = 0x19, kEdidRead = 0x16, kVersion = 0x1C;
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, WhileADpcdReadIsOut,
+    ::testing::Values(
+        WhileHeldCase{"ReadAndWriteAgain",
+                      [](TCTSMainForm*, TDPCD_Access* d) {
+                          QTest::mouseClick(d->BTN_Read, Qt::LeftButton);
+                          QTest::mouseClick(d->BTN_Write, Qt::LeftButton);
+                      },
+                      [](TCTSMainForm*, const sim::InstrumentSim&, const platform::MessageBoxInterceptor& boxes) {
+                          EXPECT_TRUE(boxes.Texts().empty());
+                      }},
+        WhileHeldCase{
+            "UpdateLinkStatus",
+            [](TCTSMainForm* form, TDPCD_Access*) {
+                form->TC_PagesTabs->setCurrentIndex(4);
+                EXPECT_FALSE(form->BTN_UpdateLinkTraining->isEnabled());
+                QTest::mouseClick(form->BTN_UpdateLinkTraining, Qt::LeftButton);
+            },
+            [](TCTSMainForm* form, const sim::InstrumentSim& sim, const platform::MessageBoxInterceptor& boxes) {
+                EXPECT_TRUE(form->BTN_UpdateLinkTraining->isEnabled());
+                EXPECT_EQ(sim.CountReceived(kLinkStatus), 0u);
+                EXPECT_TRUE(boxes.Texts().empty());
+            }},
+        WhileHeldCase{
+            "ReadEdid",
+            [](TCTSMainForm* form, TDPCD_Access*) {
+                form->TC_PagesTabs->setCurrentIndex(5);
+                QTest::mouseClick(Probe<QPushButton>(form, "BTN_ReadEDID"), Qt::LeftButton);
+            },
+            [](TCTSMainForm* form, const sim::InstrumentSim& sim, const platform::MessageBoxInterceptor& boxes) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return sim.CountReceived(kEdidRead) == 1u; }, cts_test::kDeadlineMs));
+                ASSERT_TRUE(QTest::qWaitFor([&] { return !form->EdidTransferActive(); }, cts_test::kDeadlineMs));
+                EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+                uint8_t block[128] = {};
+                EXPECT_EQ(ECGetBlock(form->EdidHandle(), 0, block, 128), 128);
+                EXPECT_EQ(ECGetBlock(form->EdidHandle(), 1, block, 128), 0);
+            }},
+        WhileHeldCase{
+            "RunTests",
+            [](TCTSMainForm* form, TDPCD_Access*) {
+                form->TC_PagesTabs->setCurrentIndex(0);
+                form->LV_TestList->topLevelItem(0)->setSelected(true);
+                QTest::mouseClick(form->BTN_RunTests, Qt::LeftButton);
+            },
+            [](TCTSMainForm* form, const sim::InstrumentSim& sim, const platform::MessageBoxInterceptor& boxes) {
+                ASSERT_TRUE(
+                    QTest::qWaitFor([&] { return !boxes.Texts().empty() && !form->Running(); }, cts_test::kDeadlineMs));
+                EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+                EXPECT_GE(sim.CountReceived(kVersion), 1u) << "the run's firmware check";
+            }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DpcdAccess, WithoutALinkNothingIsSentAndTheOutcomeIsFailedAtOnce) {
     TDPCD_Access* dialog = OpenDialog();

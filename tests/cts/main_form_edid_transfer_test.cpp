@@ -2,11 +2,14 @@
 // the editor's Read EDID and Write EDID buttons, the segment and offset of
 // each block, the status lines, the boxes, refusals and silence in the
 // middle of a transfer (the editor keeps its image), blocks the library
-// refuses, the empty write, and the window disabled while a block waits.
+// refuses, the empty write, and the window while a block's reply is held
+// back: disabled, painting, dropping input, and ended once by a freed link.
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <atomic>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "MainFormFixture.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "edid/ECLibrary.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
@@ -143,25 +147,12 @@ protected:
         sim_.SetExtension(fault_.get());
     }
 
-    // Runs while the next block waits: a blocking call, made now from a
-    // thread of its own, is served by the transfer's wait, as every link
-    // completion is (a wait runs no post).
-    void DuringTransfer(std::function<void()> fn) {
-        during_ = std::thread([this, fn = std::move(fn)] {
-            platform::CallOnGuiThread(fn);
-            duringDone_ = true;
-        });
-        ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 10000));
+    // Clicks an editor button and waits until the transfer it starts has
+    // ended, its box included.
+    void Transfer(QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
     }
-    void TearDown() override {
-        if (during_.joinable()) {
-            platform::ServeGuiCallsUntil([this] { return duringDone_.load(); }, 10000);
-            during_.join();
-        }
-        MainFormFixture::TearDown();
-    }
-    std::thread during_;
-    std::atomic<bool> duringDone_{false};
 
     // Declared before the fixture's simulator is stopped, destroyed after it.
     std::unique_ptr<FaultOnRequest> fault_;
@@ -191,7 +182,7 @@ TEST_P(EdidRead, ReadsEveryAnnouncedBlockAtItsSegmentAndOffset) {
     platform::MessageBoxInterceptor boxes;
     sim_.ClearReceived();
 
-    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+    Transfer(ReadButton());
 
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
     EXPECT_EQ(Addresses(kRead), ReadAddresses(c.extensions + 1));
@@ -236,7 +227,7 @@ TEST_P(EdidReadFailure, StopsThereAndTheEditorKeepsItsImage) {
     platform::MessageBoxInterceptor boxes;
     sim_.ClearReceived();
 
-    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+    Transfer(ReadButton());
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.box});
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -264,7 +255,7 @@ TEST_F(EdidTransfer, ABlockTheLibraryRefusesStopsTheAddingAndKeepsTheBlocksBefor
     SetLibrary({edid_fixtures::AnalogBase13()});
     platform::MessageBoxInterceptor boxes;
 
-    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+    Transfer(ReadButton());
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"EDID block #2 was refused by the EDID library."});
     const std::vector<Block> held = Library();
@@ -300,7 +291,7 @@ TEST_F(EdidTransfer, WriteSendsEveryBlockAtItsSegmentAndOffsetAfterTheQuestion) 
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
     sim_.ClearReceived();
 
-    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+    Transfer(WriteButton());
 
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Completed succesfully"}));
     ASSERT_EQ(boxes.Boxes().size(), 2u);
@@ -321,7 +312,7 @@ TEST_F(EdidTransfer, WriteAnsweredNoSendsNothing) {
     platform::MessageBoxInterceptor boxes(platform::MsgResult::No);
     sim_.ClearReceived();
 
-    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+    Transfer(WriteButton());
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kWriteQuestion});
     EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
@@ -334,7 +325,7 @@ TEST_F(EdidTransfer, WriteWithNoBlocksSaysSoBeforeAnyQuestionAndSendsNothing) {
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
     sim_.ClearReceived();
 
-    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+    Transfer(WriteButton());
 
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"No EDID data to write."});
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -366,7 +357,7 @@ TEST_P(EdidWriteFailure, StopsAfterTheBlocksBeforeIt) {
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
     sim_.ClearReceived();
 
-    QTest::mouseClick(WriteButton(), Qt::LeftButton);
+    Transfer(WriteButton());
 
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, c.box}));
     EXPECT_EQ(Addresses(kWrite), ReadAddresses(c.nth));
@@ -390,54 +381,137 @@ INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidWriteFailure,
 
 // ---- the window during a transfer
 
+// Counts the events of one type that reach a widget, and of those the ones
+// that came while the main window was disabled (during a transfer).
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget* watched, QEvent::Type type, const QWidget* window)
+        : watched_(watched), type_(type), window_(window) {
+        watched_->installEventFilter(this);
+    }
+    ~EventCounter() override { watched_->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) {
+            ++all;
+            if (!window_->isEnabled()) ++whileDisabled;
+        }
+        return false;
+    }
+    int all = 0;
+    int whileDisabled = 0;
+
+private:
+    QWidget* watched_;
+    QEvent::Type type_;
+    const QWidget* window_;
+};
+
+// A click as the window system delivers it: queued, handled by the event loop.
+void PostClick(QWidget* widget) {
+    const QPointF at = QPointF(widget->rect().center());
+    const QPointF global = QPointF(widget->mapToGlobal(widget->rect().center()));
+    QCoreApplication::postEvent(
+        widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
 struct DuringCase {
     const char* name;
     bool write;
 };
 
-class EdidTransferWindow : public EdidTransfer, public ::testing::WithParamInterface<DuringCase> {};
+class EdidTransferWindow : public EdidTransfer, public ::testing::WithParamInterface<DuringCase> {
+protected:
+    uint8_t Code() const { return GetParam().write ? kWrite : kRead; }
+    QPushButton* Button() { return GetParam().write ? WriteButton() : ReadButton(); }
+    std::string FirstLine() const { return GetParam().write ? "> Write E-EDID Block #0" : "> Read E-EDID Block #0"; }
+};
 
-TEST_P(EdidTransferWindow, IsDisabledWhileABlockWaitsAndEnabledAfter) {
-    const std::vector<Block> image = Image(1);
+// While block 0's reply is held back the window is disabled but alive: a
+// 10 ms timer ticks, the status list paints, and a click on "Read EDID"
+// is dropped (it sends nothing, now or after the transfer).
+TEST_P(EdidTransferWindow, PaintsAndDropsInputWhileABlockIsHeldBack) {
+    const std::vector<Block> image = Image(2);
     sim_.SetEdid(Bytes(image));
     SetLibrary(image);
+    sim_.SetFault(Code(), sim::FaultSpec{sim::Fault::Hold, 0, 1});
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
-    bool ran = false, enabledDuring = true;
-    size_t linesDuring = 0;
-    DuringTransfer([&] {
-        ran = true;
-        enabledDuring = Form()->isEnabled();
-        linesDuring = StatusLines().size();
-    });
+    QTimer ticker;
+    ticker.setInterval(10);
+    int ticksWhileDisabled = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksWhileDisabled += Form()->isEnabled() ? 0 : 1; });
+    ticker.start();
+    EventCounter paints(Form()->LB_StatusLines->viewport(), QEvent::Paint, Form());
+    sim_.ClearReceived();
 
-    QTest::mouseClick(GetParam().write ? WriteButton() : ReadButton(), Qt::LeftButton);
+    QTest::mouseClick(Button(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    EXPECT_FALSE(Form()->isEnabled()) << "the transfer is still on";
+    EXPECT_FALSE(dialogs_.dpcd->BTN_Read->isEnabled()) << "the DPCD dialog, a window of its own, asks nothing";
+    EXPECT_EQ(StatusLines(), std::vector<std::string>{FirstLine()});
+    EventCounter clicks(ReadButton(), QEvent::MouseButtonRelease, Form());
+    PostClick(ReadButton());
+    Form()->LB_StatusLines->viewport()->update();
+    EXPECT_TRUE(WaitFor([&] { return ticksWhileDisabled >= 5 && paints.whileDisabled > 0 && clicks.all > 0; }))
+        << ticksWhileDisabled << " ticks, " << paints.whileDisabled << " paints, " << clicks.all << " clicks";
+    EXPECT_EQ(clicks.whileDisabled, clicks.all) << "the click reached the disabled window";
+    EXPECT_EQ(boxes.Texts().size(), GetParam().write ? 1u : 0u) << "only the write's question so far";
 
-    ASSERT_TRUE(ran);
-    EXPECT_EQ(linesDuring, 1u) << "the check ran while block 0 waited";
-    EXPECT_FALSE(enabledDuring);
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
     EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_EQ(Addresses(Code()), ReadAddresses(3));
+    EXPECT_EQ(sim_.CountReceived(GetParam().write ? kRead : kWrite), 0u) << "the dropped click sent nothing";
+    EXPECT_EQ(StatusLines().size(), GetParam().write ? 3u : 4u);
+    EXPECT_EQ(Library(), image);
+}
+
+// The link freed while block 1's reply is held back: the transfer ends at
+// once as failed, with one box; nothing of it remains, so the next link
+// reads again.
+TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
+    const std::vector<Block> image = Image(3);
+    sim_.SetEdid(Bytes(image));
+    const std::vector<Block> before = {edid_fixtures::AnalogBase13()};
+    SetLibrary(GetParam().write ? image : before);
+    FaultOn(Code(), 2, sim::Fault::Hold);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+
+    QTest::mouseClick(Button(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    ASSERT_FALSE(Form()->isEnabled()) << "the transfer is still on";
+    const std::vector<std::string> asked = boxes.Texts();
+    ASSERT_EQ(asked.size(), GetParam().write ? 1u : 0u);
+    Form()->DisconnectCOM1Click();
+
+    ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+    std::vector<std::string> expected = asked;
+    expected.push_back(GetParam().write ? "Write failed" : "Read failed");
+    EXPECT_EQ(boxes.Texts(), expected);
+    EXPECT_EQ(Form()->Link(), nullptr);
+    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_EQ(Library(), GetParam().write ? image : before);
+
+    // The held reply reaches no one; a new link transfers again.
+    sim_.ReleaseHeld();
+    sim_.SetExtension(nullptr);
+    Form()->BTN_TryConnectionClick();
+    ASSERT_TRUE(WaitConnected());
+    Form()->TC_PagesTabs->setCurrentIndex(kEdidPage);
+    sim_.ClearReceived();
+    Transfer(Button());
+    EXPECT_EQ(Addresses(Code()), ReadAddresses(4));
+    expected.push_back(GetParam().write ? kWriteQuestion : std::string());
+    if (GetParam().write) expected.push_back("Completed succesfully");
+    else expected.pop_back();
+    EXPECT_EQ(boxes.Texts(), expected);
+    EXPECT_EQ(Library(), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferWindow,
                          ::testing::Values(DuringCase{"Read", false}, DuringCase{"Write", true}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(EdidTransfer, ALinkFreedWhileABlockWaitsEndsTheReadAsFailed) {
-    // The instrument does not answer, and the link goes away meanwhile: the
-    // transfer must not wait for a completion that never comes.
-    sim_.SetEdid(Bytes(Image(1)));
-    SetLibrary({edid_fixtures::AnalogBase13()});
-    sim_.SetFault(kRead, sim::FaultSpec{sim::Fault::Silent, 0, -1});
-    platform::MessageBoxInterceptor boxes;
-    DuringTransfer([&] { Form()->DisconnectCOM1Click(); });
-
-    QTest::mouseClick(ReadButton(), Qt::LeftButton);
-
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Read failed"});
-    EXPECT_EQ(Library(), std::vector<Block>{edid_fixtures::AnalogBase13()});
-    EXPECT_EQ(Form()->Link(), nullptr);
-    EXPECT_TRUE(Form()->isEnabled());
-}
 
 // ---- library messages
 
@@ -463,7 +537,7 @@ TEST_F(EdidTransfer, ScreenshotOfTheEdidPageAfterARead) {
     const std::vector<Block> image = Image(2);
     sim_.SetEdid(Bytes(image));
     platform::MessageBoxInterceptor boxes;
-    QTest::mouseClick(ReadButton(), Qt::LeftButton);
+    Transfer(ReadButton());
     ASSERT_EQ(Library(), image);
     // The collection opened, as the operator would, to show the blocks read.
     auto* tree = Probe<QTreeWidget>(Form(), "LV_EDID_tree");

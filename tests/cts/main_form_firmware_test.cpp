@@ -192,6 +192,34 @@ TEST_F(FirmwareUpdate, PleaseWaitComesBeforeTheOutcomeNeverAfterIt) {
     }));
 }
 
+// While the version query waits for its reply, neither a second check nor an
+// update can go out to meet the busy link: both buttons are disabled until
+// the reply has come.
+TEST_F(FirmwareUpdate, WhileTheVersionQueryIsOutNoOtherRequestGoesOut) {
+    OpenConnected();
+    const QString file = WriteFile(FirmwareText());
+    ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
+        d->ED_HexFile->setText(file);
+        ASSERT_TRUE(d->BTN_Upgrade->isEnabled());
+        sim_.ClearReceived();
+        sim_.SetFault(kVersion, {sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return sim_.HeldCount() == 1; }));
+        EXPECT_FALSE(d->BTN_CheckVer->isEnabled());
+        EXPECT_FALSE(d->BTN_Upgrade->isEnabled());
+        QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
+        QTest::mouseClick(d->BTN_Upgrade, Qt::LeftButton);
+        EXPECT_EQ(d->ED_VersionInfo->text(), QStringLiteral("<Please wait>"));
+        sim_.ReleaseHeld();
+        EXPECT_TRUE(WaitFor([&] { return d->ED_VersionInfo->text() == QStringLiteral("V3.4.1"); }))
+            << d->ED_VersionInfo->text().toStdString();
+        EXPECT_TRUE(d->BTN_CheckVer->isEnabled());
+        EXPECT_TRUE(d->BTN_Upgrade->isEnabled());
+    }));
+    EXPECT_EQ(sim_.CountReceived(kVersion), 1u);
+    EXPECT_TRUE(boxes_.Texts().empty()) << boxes_.Texts().front();
+}
+
 TEST_F(FirmwareUpdate, UpdateFromTheChosenFileLeavesTheWindowConnected) {
     TCTSMainForm* form = OpenConnected();
     MV_Comm* link = form->Link();

@@ -180,12 +180,19 @@ TEST_F(LinkTrainingPage, ARequestDroppedByADisconnectionLeavesTheButtonUsable) {
     // The link sends the request 200 ms after taking it: freed before that,
     // it never completes.
     QTest::mouseClick(button, Qt::LeftButton);
-    form->DisconnectCOM1Click();
     EXPECT_FALSE(button->isEnabled());
+    form->DisconnectCOM1Click();
+    EXPECT_TRUE(button->isEnabled()) << "the request ended with its link";
 
     QTest::mouseClick(form->BTN_TryConnection, Qt::LeftButton);
     ASSERT_TRUE(WaitConnected());
     EXPECT_TRUE(button->isEnabled());
+    form->TC_PagesTabs->setCurrentIndex(kLinkTrainingPage);
+    platform::MessageBoxInterceptor boxes;
+    sim_.ClearReceived();
+    Update(form);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(sim_.CountReceived(kLinkStatus), 1u) << "the new link takes the request";
 }
 
 TEST_F(LinkTrainingPage, ScreenshotShowsTheLanesLampsAndTexts) {

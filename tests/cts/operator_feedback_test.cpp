@@ -164,6 +164,48 @@ TEST_F(OperatorFeedback, AnAnswerGivenDuringAStatusPollWaitsForItsReply) {
     EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
 }
 
+// Kind 9: pairs chosen while the first channel request waits for its reply
+// never meet a busy link: the newest of them follows the reply, the run goes
+// on and the answer is sent last.
+TEST_F(OperatorFeedback, ChannelChoicesWhileARequestIsOutSendOnlyTheNewestAfterIt) {
+    tests_.SetRuns(1, {{{Record(kResultAudioChannels, "Listen"), {}}, {Record(kResultPassed), {}}}});
+    TCTSMainForm* form = OpenForRuns();
+    Select(form, {1});
+    sim_.SetFault(kChannel, {sim::Fault::Hold, 0, 1});
+    platform::MessageBoxInterceptor boxes;
+    int step = 0;
+    WhilePromptShown([&](TOperatorInput* dialog) {
+        switch (step) {
+            case 0:
+                Pair(dialog, 1)->click();
+                ++step;
+                return false;
+            case 1:
+                if (sim_.HeldCount() == 0) return false;
+                Pair(dialog, 3)->click();
+                Pair(dialog, 2)->click();
+                sim_.ReleaseHeld();
+                ++step;
+                return false;
+            default:
+                // Pressed while the newest pair's request may still be out:
+                // the answer follows it.
+                if (sim_.CountReceived(kChannel) < 2) return false;
+                dialog->BTN_PassButton->click();
+                return true;
+        }
+    });
+    ASSERT_TRUE(RunToEnd(form, boxes));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+    const auto channels = ReceivedOf(kChannel);
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(channels[0], (sim::Bytes{0x71, 0x36, 1}));
+    EXPECT_EQ(channels[1], (sim::Bytes{0x71, 0x36, 2}));
+    EXPECT_EQ(sim_.LastOperatorResponse(), 1);
+    EXPECT_FALSE(Contains(StatusLines(form), "> Port Reset"));
+    EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
+}
+
 // ---- failures of the dialog's requests and of the answer
 
 struct DialogFailureCase {

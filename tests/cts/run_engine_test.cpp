@@ -782,7 +782,7 @@ TEST_P(LatePieceAfterTheRun, GoesNowhere) {
         ~Restore() { platform::SetMessageBoxHandler(handler); }
     } restore{previous};
     form->BTN_RunTests->click();
-    ASSERT_TRUE(WaitFor([&] { return sim_.Held() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return sim_.HeldCount() == 1; }));
     ASSERT_EQ(platform::GuiCallsWaiting(), 0u);
     c.act(form);
     EXPECT_TRUE(landed);

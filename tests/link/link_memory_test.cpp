@@ -118,7 +118,7 @@ TEST_F(LinkMemory, AReplyForADroppedCompletionWritesNothing) {
         auto buffer = MarkedBuffer(c.bytes);
         int calls = 0;
         c.issue(*link, buffer.get(), MV_Comm::Completion(run.Stamp(), [&](LinkResult) { ++calls; }));
-        ASSERT_TRUE(WaitUntil([&] { return sim.Held() == 1; }, kGenerousMs));
+        ASSERT_TRUE(WaitUntil([&] { return sim.HeldCount() == 1; }, kGenerousMs));
         run.Advance();
         sim.ReleaseHeld();
         Settle();
@@ -136,7 +136,7 @@ TEST_F(LinkMemory, TheBufferOfADroppedCompletionMayBeFreedAtOnce) {
     auto log = std::make_unique<uint8_t[]>(300);
     int calls = 0;
     link->ReadLog(log.get() + 100, 200, MV_Comm::Completion(run.Stamp(), [&](LinkResult) { ++calls; }));
-    ASSERT_TRUE(WaitUntil([&] { return sim.Held() == 1; }, kGenerousMs));
+    ASSERT_TRUE(WaitUntil([&] { return sim.HeldCount() == 1; }, kGenerousMs));
     run.Advance();
     log.reset();
     sim.ReleaseHeld();

@@ -70,6 +70,7 @@ bool InstrumentSim::Start() {
     {
         std::lock_guard lk(mu_);
         dueReplies_.clear();
+        heldReplies_.clear();
     }
     thread_ = std::thread([this] { Serve(); });
     return true;
@@ -193,17 +194,17 @@ void InstrumentSim::SetPacedAll(bool paced) {
     std::lock_guard lk(mu_);
     pacedAll_ = paced;
 }
-size_t InstrumentSim::Held() const {
+size_t InstrumentSim::HeldCount() const {
     std::lock_guard lk(mu_);
-    return held_.size();
+    return heldReplies_.size();
 }
 void InstrumentSim::ReleaseHeld() {
     std::vector<Bytes> frames;
     {
         std::lock_guard lk(mu_);
-        frames.swap(held_);
+        frames.swap(heldReplies_);
     }
-    for (const Bytes& f : frames) WriteBytes(f, false);
+    for (const auto& frame : frames) WriteBytes(frame, false);
 }
 void InstrumentSim::SetExtension(InstrumentSimExtension* extension) {
     std::lock_guard lk(extMu_);
@@ -471,14 +472,14 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
         case Fault::CloseLine:
             closeRequested_ = true;
             return;
-        case Fault::Hold: {
-            std::lock_guard lk(mu_);
-            held_.push_back(Frame(reply));
-            return;
-        }
         case Fault::Paced:
             paced = true;
             break;
+        case Fault::Hold: {
+            std::lock_guard lk(mu_);
+            heldReplies_.push_back(Frame(reply));
+            return;
+        }
         case Fault::Noise: {
             Bytes noise;
             for (uint32_t i = 0; i < fault.value; ++i) noise.push_back(kNoiseBytes[i % kNoiseBytes.size()]);

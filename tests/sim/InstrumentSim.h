@@ -41,7 +41,7 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
-    Hold,         // keep the answer back until ReleaseHeld()
+    Hold,         // keep the answer until ReleaseHeld() sends it
 };
 
 struct FaultSpec {
@@ -120,9 +120,9 @@ public:
     void SetFault(uint8_t code, FaultSpec spec);
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
-    // The answers Fault::Hold keeps back: how many there are, and sending
-    // them (in the order they were held) from the thread that calls.
-    size_t Held() const;
+    // The answers Fault::Hold keeps: how many wait, and sending them (in the
+    // order their requests came). Start() drops those still held.
+    size_t HeldCount() const;
     void ReleaseHeld();
 
     // ---- on demand (from any thread)
@@ -198,7 +198,7 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
-    std::vector<Bytes> held_;           // framed answers kept back by Fault::Hold
+    std::vector<Bytes> heldReplies_;    // frames Fault::Hold keeps until released
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;

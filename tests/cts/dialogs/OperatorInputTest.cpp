@@ -35,7 +35,12 @@ const QColor kBlack(0, 0, 0);
 class OperatorInputTest : public ::testing::Test {
 protected:
     OperatorInputTest() {
-        dialog.ChannelSelectRequest = [this](int pair) { channelRequests.push_back(pair); };
+        // The main window answers a channel request when its completion
+        // comes; here at once, unless a test holds the answers back.
+        dialog.ChannelSelectRequest = [this](int pair) {
+            channelRequests.push_back(pair);
+            if (!holdChannelAnswers) dialog.ChannelSelectDone();
+        };
         dialog.StatusPollRequest = [this] { ++pollRequests; };
     }
 
@@ -95,6 +100,7 @@ protected:
 
     TOperatorInput dialog;
     std::vector<int> channelRequests;
+    bool holdChannelAnswers = false;
     int pollRequests = 0;
 };
 
@@ -615,6 +621,42 @@ TEST_F(OperatorInputTest, EachNewChannelPairIsRequestedOnce) {
               }),
               Result::No);
     EXPECT_EQ(pollRequests, 0);
+}
+
+// One channel request at a time: pairs chosen while one is out wait for its
+// completion, and only the newest of them is sent then (none when it is the
+// pair just sent).
+TEST_F(OperatorInputTest, ChoicesWhileAChannelRequestIsOutSendOnlyTheNewestAfterIt) {
+    holdChannelAnswers = true;
+    dialog.Setup(9, "40 - Audio", "Listen");
+    const auto pair = [&](int i) {
+        return dialog.findChild<QRadioButton*>(QStringLiteral("RG_ChannelSelect_%1").arg(i));
+    };
+    EXPECT_EQ(RunModal([&] {
+                  ClickIndicator(pair(1));
+                  ClickIndicator(pair(3));
+                  ClickIndicator(pair(2));
+                  EXPECT_EQ(channelRequests, std::vector<int>{1}) << "the first is still out";
+                  dialog.ChannelSelectDone();
+                  EXPECT_EQ(channelRequests, (std::vector<int>{1, 2}));
+                  ClickIndicator(pair(0));
+                  ClickIndicator(pair(2));
+                  dialog.ChannelSelectDone();
+                  EXPECT_EQ(channelRequests, (std::vector<int>{1, 2})) << "back on the pair just sent";
+                  ClickIndicator(pair(3));
+                  EXPECT_EQ(channelRequests, (std::vector<int>{1, 2, 3})) << "nothing out: sent at once";
+                  QTest::mouseClick(dialog.BTN_PassButton, Qt::LeftButton);
+              }),
+              Result::Yes);
+    // A new prompt starts with nothing out.
+    channelRequests.clear();
+    dialog.Setup(9, "41 - Audio", "Listen again");
+    EXPECT_EQ(RunModal([&] {
+                  ClickIndicator(pair(1));
+                  EXPECT_EQ(channelRequests, std::vector<int>{1});
+                  QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton);
+              }),
+              Result::No);
 }
 
 TEST_F(OperatorInputTest, ChannelPairsCanBeChosenWithTheArrowKeys) {

@@ -1,0 +1,69 @@
+// The window's own requests besides the chains of a run and of the
+// connection: the link-status query, a DPCD access, the firmware dialog's
+// version query and update, and an E-EDID transfer. The link serves one
+// request at a time and answers another with LINK_BUSY; the window never
+// asks for one while a request of its own is out, so that answer never
+// reaches any of them (nor a run, which would take it for a dead port).
+//
+// Each holds the link from its request to its last completion; the controls
+// that would issue another are disabled meanwhile. A run's or a transfer's
+// start that meets the link-status query or a DPCD access (short, and
+// started from another page or the DPCD dialog) waits for it and runs in a
+// turn of its own once it has ended; any other start meets a holder that
+// keeps the link long or is this very start, and is refused.
+#include <QPushButton>
+
+#include "cts/TCTSMainForm.h"
+#include "cts/dialogs/TDPCD_Access.h"
+#include "cts/dialogs/TFirmwareUpdate.h"
+#include "platform/GuiCall.h"
+
+#include <utility>
+
+bool TCTSMainForm::TakeLink(WindowRequest who) {
+    if (!link_ || running_ || windowRequest_ != WindowRequest::None) return false;
+    windowRequest_ = who;
+    UpdateWindowRequestControls();
+    return true;
+}
+
+TCTSMainForm::LinkTaken TCTSMainForm::TakeLinkOrWait(WindowRequest who, std::function<void()> start) {
+    if (TakeLink(who)) return LinkTaken::Now;
+    const bool shortHolder = windowRequest_ == WindowRequest::LinkStatus || windowRequest_ == WindowRequest::Dpcd;
+    if (!link_ || running_ || !shortHolder || waitingStart_) return LinkTaken::Refused;
+    waitingStart_ = std::move(start);
+    return LinkTaken::Waiting;
+}
+
+void TCTSMainForm::ReleaseLink(WindowRequest who) {
+    if (windowRequest_ != who) return;
+    windowRequest_ = WindowRequest::None;
+    UpdateWindowRequestControls();
+    if (waitingStart_) {
+        // Not inside the completion that released the link: the start may ask
+        // a question first.
+        platform::PostToGuiThread(windowRequestEpoch_.Guard(std::exchange(waitingStart_, nullptr)));
+    }
+}
+
+void TCTSMainForm::EndWindowRequests() {
+    windowRequestEpoch_.Advance();
+    waitingStart_ = nullptr;
+    const WindowRequest out = std::exchange(windowRequest_, WindowRequest::None);
+    UpdateWindowRequestControls();
+    // A transfer waiting for its start or with a block out ends as failed.
+    if (edidActive_) EndEdidTransfer(kEdidFailed);
+    // A read and a write alike show " - Failed".
+    if (out == WindowRequest::Dpcd && dialogs_.dpcd) dialogs_.dpcd->ShowWriteResult(false);
+    if (out == WindowRequest::FirmwareVersion && dialogs_.firmware)
+        dialogs_.firmware->SetVersionText(QStringLiteral("<query error>"));
+    if (out == WindowRequest::FirmwareUpdate) OnFirmwareUpdateEnd(false);
+    CloseDpcdAccess();
+}
+
+void TCTSMainForm::UpdateWindowRequestControls() {
+    const bool free = windowRequest_ == WindowRequest::None;
+    BTN_UpdateLinkTraining->setEnabled(free);
+    if (dialogs_.dpcd) dialogs_.dpcd->SetRequestsAllowed(free);
+    if (dialogs_.firmware) dialogs_.firmware->SetRequestsAllowed(free);
+}
