@@ -26,7 +26,7 @@
 namespace {
 
 // The title of the boxes of the application's exception display.
-constexpr const char* kProgramTitle = "Vardeko";
+constexpr const char* kProgramTitle = "Merovan Vardeko";  // the main window's caption
 
 // The message of the system's own exception class.
 std::optional<std::string> GenericErrorText(const std::exception_ptr& exception) {

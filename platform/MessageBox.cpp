@@ -24,6 +24,11 @@ void ClearProgramWindow(QWidget* mainWindow) {
     g_programTitle.clear();
 }
 
+std::string ProgramTitle() {
+    std::lock_guard lk(g_mu);
+    return g_programTitle;
+}
+
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     std::lock_guard lk(g_mu);
     std::swap(g_handler, handler);

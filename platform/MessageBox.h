@@ -35,6 +35,8 @@ MsgResult ShowMessageBox(const std::string& text, const std::string& title, MsgI
 // is built. ClearProgramWindow forgets them when they are the given window's.
 void SetProgramWindow(QWidget* mainWindow, const std::string& title);
 void ClearProgramWindow(QWidget* mainWindow);
+// The title SetProgramWindow gave (empty while no main window is named).
+std::string ProgramTitle();
 
 // Replaces the handler; returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);

@@ -109,7 +109,9 @@ void GuiApplication::ShowException(const std::exception_ptr& exception) {
         bool& showing;
         ~Shown() { showing = false; }
     } shown{showing_};
-    ShowMessageBox(message, title_, MsgIcon::Error, MsgButtons::Ok, mainWindow_.data());
+    // Once the main window has named the program's title, every box bears the same one.
+    const std::string title = ProgramTitle().empty() ? title_ : ProgramTitle();
+    ShowMessageBox(message, title, MsgIcon::Error, MsgButtons::Ok, mainWindow_.data());
 }
 
 bool GuiApplication::notify(QObject* receiver, QEvent* event) {

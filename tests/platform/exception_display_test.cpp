@@ -108,6 +108,18 @@ TEST_P(ExceptionDisplay, AnExceptionLeavingAHandlerIsShownAndTheLoopGoesOn) {
     EXPECT_EQ(shown[0].buttons, platform::MsgButtons::Ok);
 }
 
+// Once the main window has named the program's title for every box, the
+// display bears that one too, so the link's boxes and the display agree.
+TEST_F(ExceptionDisplay, BearsTheTitleTheMainWindowNamed) {
+    platform::SetProgramWindow(&mainWindow, "Merovan Tessaly");
+    const bool wentOn = DeliverAndGoOn(Case{"SystemError", ThrowSystemError, AsQueuedSlot, ""});
+    platform::ClearProgramWindow(&mainWindow);
+    ASSERT_TRUE(wentOn);
+    const auto shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Merovan Tessaly");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Handlers, ExceptionDisplay,
     ::testing::Values(Case{"SystemErrorInASlot", ThrowSystemError, AsQueuedSlot,
