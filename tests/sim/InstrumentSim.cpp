@@ -70,6 +70,7 @@ bool InstrumentSim::Start() {
     {
         std::lock_guard lk(mu_);
         dueReplies_.clear();
+        held_.clear();
     }
     thread_ = std::thread([this] { Serve(); });
     return true;
@@ -428,6 +429,43 @@ void InstrumentSim::SendDueReplies() {
         std::erase_if(dueReplies_, isDue);
     }
     for (const auto& frame : due) WriteBytes(frame, false);
+    SendReleasedHeld();
+}
+
+size_t InstrumentSim::HeldCount() const {
+    std::lock_guard lk(mu_);
+    return held_.size();
+}
+
+void InstrumentSim::ReleaseHeld() {
+    std::lock_guard lk(mu_);
+    for (HeldReply& h : held_) h.released = true;
+}
+
+std::vector<InstrumentSim::HeldSpan> InstrumentSim::HeldSpans() const {
+    std::lock_guard lk(mu_);
+    std::vector<HeldSpan> spans = heldSpans_;
+    for (const HeldReply& h : held_) spans.push_back({h.since, std::chrono::steady_clock::now()});
+    return spans;
+}
+
+// Held answers go out in their order: one whose time has come waits for
+// every one before it.
+void InstrumentSim::SendReleasedHeld() {
+    std::vector<Bytes> out;
+    {
+        std::lock_guard lk(mu_);
+        const auto now = std::chrono::steady_clock::now();
+        while (!held_.empty()) {
+            HeldReply& h = held_.front();
+            const bool limitReached = h.limitMs && now - h.since >= std::chrono::milliseconds(h.limitMs);
+            if (!h.released && !limitReached) break;
+            heldSpans_.push_back({h.since, now});
+            out.push_back(std::move(h.frame));
+            held_.erase(held_.begin());
+        }
+    }
+    for (const auto& frame : out) WriteBytes(frame, false);
 }
 
 void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
@@ -462,6 +500,11 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
         case Fault::Paced:
             paced = true;
             break;
+        case Fault::Hold: {
+            std::lock_guard lk(mu_);
+            held_.push_back({Frame(reply), std::chrono::steady_clock::now(), fault.value});
+            return;
+        }
         case Fault::Noise: {
             Bytes noise;
             for (uint32_t i = 0; i < fault.value; ++i) noise.push_back(kNoiseBytes[i % kNoiseBytes.size()]);

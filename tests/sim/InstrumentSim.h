@@ -15,6 +15,7 @@
 // ends it, and the answers set with SetTestResult and SetTestStatus apply
 // again.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +42,7 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
+    Hold,         // keep the answer back until ReleaseHeld(), or `value` ms at most (0: no limit)
 };
 
 struct FaultSpec {
@@ -120,6 +122,16 @@ public:
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
 
+    // ---- answers held back (Fault::Hold)
+    size_t HeldCount() const;  // answers held back now
+    void ReleaseHeld();        // every held answer goes out at the next turn of the serving thread, in order
+    // When each answer was held back and when it went out (`to` is the
+    // present while it is still held).
+    struct HeldSpan {
+        std::chrono::steady_clock::time_point from, to;
+    };
+    std::vector<HeldSpan> HeldSpans() const;
+
     // ---- on demand (from any thread)
     void SendPrintPacket(const std::string& format, uint16_t arg);
     void SendStatusReply(uint8_t value);
@@ -160,6 +172,7 @@ private:
     uint32_t ResultHoldMs() const;
     void HoldBack(const Bytes& reply, uint32_t ms);
     void SendDueReplies();
+    void SendReleasedHeld();
     void WriteBytes(const Bytes& bytes, bool paced);
     Bytes Frame(const Bytes& payload) const;
     bool SleepMs(uint32_t ms);
@@ -193,6 +206,14 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
+    struct HeldReply {
+        Bytes frame;
+        std::chrono::steady_clock::time_point since;
+        uint32_t limitMs;  // 0: until released
+        bool released = false;
+    };
+    std::vector<HeldReply> held_;      // Fault::Hold, in arrival order
+    std::vector<HeldSpan> heldSpans_;  // of the answers sent after a hold
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;
