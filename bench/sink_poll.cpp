@@ -2,13 +2,17 @@
 // at 115200 baud, with a Qt event loop and a message list standing in for
 // the main window:
 //  1. the poller querying HDCP, MSA and SDP every 500 ms while the sink
-//     floods debug texts (debug switch on, every text shown in the list):
-//     the poller's cycle, and the longest time between two ticks of a 10 ms
-//     timer on the GUI thread (target: no stall over 50 ms);
+//     floods debug texts (debug switch on, every text shown in the list as
+//     the main window shows it): the poller's cycle, and the longest time
+//     between two ticks of a 10 ms timer on the GUI thread (target: no
+//     stall over 50 ms); once on a quiet machine and once more with busy
+//     loops beside it, one spinning thread each;
 //  2. an E-EDID read of 4 blocks on the quiet line (poller stopped, no
 //     debug texts), beside the time its bytes need on the wire (target:
 //     within 1.2 x).
-//   sink_poll [seconds of polling] [ms between debug texts]   (default 10 and 4)
+//   sink_poll [--busy N] [seconds of polling] [ms between debug texts]
+//   (default 12 busy loops, 10 s and 4 ms; --busy 0 runs the quiet machine only)
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -16,10 +20,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/GuiCall.h"
@@ -39,6 +46,7 @@ constexpr double kStallTargetMs = 50;
 constexpr double kEdidTargetRatio = 1.2;
 constexpr unsigned kFloodIntervalMs = 4;  // 250 debug texts a second, about 40 % of the line
 constexpr int kDefaultSeconds = 10;
+constexpr int kDefaultBusyLoops = 12;
 constexpr int kSdpPerSecond = 3;  // captured packets queued in the sink each second
 constexpr int kEdidBlocks = 4;
 constexpr int kEdidRepetitions = 7;
@@ -48,6 +56,14 @@ constexpr size_t kEdidCommandPayload = 4;  // code, segment, offset, count
 constexpr size_t kEdidResponsePayload = 1 + kEdidBlockBytes;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// CPU time the calling thread has used, in ms.
+double ThreadCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
 
 double WireMs(size_t bytes) { return bytes * 1000.0 * sim::SinkSim::kBitsPerByte / sim::SinkSim::kBaud; }
 
@@ -75,54 +91,36 @@ std::array<uint8_t, 128> Block(int n) {
     return b;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultSeconds;
-    const unsigned floodMs = argc > 2 ? static_cast<unsigned>(std::max(1, std::atoi(argv[2]))) : kFloodIntervalMs;
-    QApplication app(argc, argv);
-    platform::InstallQtPlatform();
-
-    sim::SinkSim sink;
-    sink.SetPaced(true);
-    for (int n = 0; n < kEdidBlocks; ++n) sink.SetEdidBlock(static_cast<size_t>(n), Block(n));
-    if (!sink.Start()) {
-        std::fprintf(stderr, "no pseudo-terminal\n");
-        return 1;
+// Threads that spin until they are destroyed: a machine busy with other work.
+class BusyLoops {
+public:
+    explicit BusyLoops(int n) {
+        for (int i = 0; i < n; ++i)
+            threads_.emplace_back([this] {
+                volatile unsigned long spin = 0;
+                while (!stop_.load(std::memory_order_relaxed)) spin = spin + 1;
+            });
     }
-    serialport_t port(sink.SlavePath(), sink.SlavePath());
-    if (!port.open()) {
-        std::fprintf(stderr, "cannot open %s\n", sink.SlavePath().c_str());
-        return 1;
+    ~BusyLoops() {
+        stop_ = true;
+        for (auto& t : threads_) t.join();
     }
 
-    // The window's message list: every line painted at once.
-    platform::MessageList list;
-    list.resize(600, 400);
-    list.show();
-    size_t lines = 0;
-    dpprotocol_t* protocol = nullptr;
-    dpprotocol_t proto(nullptr, [&] {
-        QMetaObject::invokeMethod(
-            &list, [&] { protocol->handle_debug_text(); }, Qt::QueuedConnection);
-    });
-    protocol = &proto;
-    proto.set_debug(true);
-    proto.set_message_callback([&](const std::string& text) {
-        platform::CallOnGuiThread([&] {
-            list.AddLine(QString::fromStdString(text));
-            list.scrollToBottom();
-            list.repaint();
-            ++lines;
-        });
-    });
-    if (!proto.open(&port)) {
-        std::fprintf(stderr, "the frame layer did not start\n");
-        return 1;
-    }
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
 
-    // ---- 1. polling under a debug-text flood
+struct PollingFigures {
+    double longestStall = 0;
+    bool met = false;
+};
+
+// Phase 1: the poller and the debug-text flood for `seconds`; prints its
+// figures.
+PollingFigures Poll(sim::SinkSim& sink, dpprotocol_t& proto, const size_t& lines, int seconds, unsigned floodMs,
+                    int busyLoops) {
+    const size_t linesBefore = lines;
     std::vector<Clock::time_point> cycles;  // each HDCP hand-over starts a cycle's results
     size_t msaHandOvers = 0, sdpHandOvers = 0;
     auto poller = std::make_unique<dpscheduler_t>(&proto);
@@ -148,16 +146,21 @@ int main(int argc, char** argv) {
         if (sinceTick.isValid()) gaps.push_back(static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
         sinceTick.restart();
     });
+    auto busy = std::make_unique<BusyLoops>(busyLoops);
     sink.SetDebugFlood(floodMs);
     tick.start(kTickMs);
+    const double cpuBefore = ThreadCpuMs();
     RunEventLoop(seconds * 1000);
+    const double guiCpuMs = ThreadCpuMs() - cpuBefore;
     tick.stop();
     sdpSource.stop();
     sink.SetDebugFlood(0);
+    busy.reset();
     const auto stopStart = Clock::now();
     poller.reset();
     const double stopMs = Ms(Clock::now() - stopStart);
-    const size_t linesDuringPolling = lines;
+    const size_t linesDuringPolling = lines - linesBefore;
+    RunEventLoop(200);  // the last debug texts leave the line and are shown
 
     std::vector<double> periods;
     for (size_t i = 1; i < cycles.size(); ++i) periods.push_back(Ms(cycles[i] - cycles[i - 1]));
@@ -165,8 +168,8 @@ int main(int argc, char** argv) {
     const size_t overTarget =
         static_cast<size_t>(std::count_if(gaps.begin(), gaps.end(), [](double g) { return g > kStallTargetMs; }));
 
-    std::printf("sink monitor transport, simulated sink paced at %u baud\n\n", sim::SinkSim::kBaud);
-    std::printf("polling HDCP, MSA and SDP for %d s, a debug text every %u ms shown in the list\n", seconds, floodMs);
+    std::printf("polling HDCP, MSA and SDP for %d s, a debug text every %u ms shown in the list, %d busy loops\n",
+                seconds, floodMs, busyLoops);
     std::printf("poller cycles                  %8zu  (MSA hand-overs %zu, SDP hand-overs %zu)\n", cycles.size(),
                 msaHandOvers, sdpHandOvers);
     std::printf("cycle period median            %8.1f ms  (500 ms sleep + the queries)\n", Percentile(periods, 0.5));
@@ -174,17 +177,81 @@ int main(int argc, char** argv) {
     std::printf("cycle period longest           %8.1f ms\n",
                 periods.empty() ? 0.0 : *std::max_element(periods.begin(), periods.end()));
     std::printf("debug texts shown              %8zu\n", linesDuringPolling);
+    std::printf("GUI thread CPU                 %8.1f %%  of the polling time\n", guiCpuMs / (seconds * 10.0));
     std::printf("GUI timer ticks (%d ms)        %8zu\n", kTickMs, gaps.size());
     std::printf("tick gap median                %8.1f ms\n", Percentile(gaps, 0.5));
     std::printf("tick gap 99th percentile       %8.1f ms\n", Percentile(gaps, 0.99));
     std::printf("longest GUI stall              %8.1f ms  (%zu gaps over %.0f ms)\n", longestStall, overTarget,
                 kStallTargetMs);
     std::printf("poller stop                    %8.1f ms\n", stopMs);
-    const bool stallMet = !gaps.empty() && longestStall <= kStallTargetMs && !cycles.empty();
-    std::printf("target: no GUI stall over %.0f ms: %s\n\n", kStallTargetMs, stallMet ? "met" : "NOT met");
+    const bool met = !gaps.empty() && longestStall <= kStallTargetMs && !cycles.empty();
+    std::printf("target: no GUI stall over %.0f ms: %s\n\n", kStallTargetMs, met ? "met" : "NOT met");
+    return {longestStall, met};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int busyLoops = kDefaultBusyLoops;
+    std::vector<const char*> numbers;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--busy" && i + 1 < argc) busyLoops = std::max(0, std::atoi(argv[++i]));
+        else numbers.push_back(argv[i]);
+    }
+    const int seconds = numbers.size() > 0 ? std::max(1, std::atoi(numbers[0])) : kDefaultSeconds;
+    const unsigned floodMs =
+        numbers.size() > 1 ? static_cast<unsigned>(std::max(1, std::atoi(numbers[1]))) : kFloodIntervalMs;
+    QApplication app(argc, argv);
+    platform::InstallQtPlatform();
+
+    sim::SinkSim sink;
+    sink.SetPaced(true);
+    for (int n = 0; n < kEdidBlocks; ++n) sink.SetEdidBlock(static_cast<size_t>(n), Block(n));
+    if (!sink.Start()) {
+        std::fprintf(stderr, "no pseudo-terminal\n");
+        return 1;
+    }
+    serialport_t port(sink.SlavePath(), sink.SlavePath());
+    if (!port.open()) {
+        std::fprintf(stderr, "cannot open %s\n", sink.SlavePath().c_str());
+        return 1;
+    }
+
+    // The window's message list, fed as the window feeds it the sink's debug
+    // texts: each arrives in a turn of its own and is painted with the turn.
+    platform::MessageList list;
+    list.resize(600, 400);
+    list.show();
+    size_t lines = 0;
+    dpprotocol_t* protocol = nullptr;
+    dpprotocol_t proto(nullptr, [&] {
+        QMetaObject::invokeMethod(
+            &list, [&] { protocol->handle_debug_text(); }, Qt::QueuedConnection);
+    });
+    protocol = &proto;
+    proto.set_debug(true);
+    proto.set_message_callback([&](const std::string& text) {
+        platform::CallOnGuiThread([&] {
+            list.ShowLine(QString::fromStdString(text));
+            ++lines;
+        });
+    });
+    if (!proto.open(&port)) {
+        std::fprintf(stderr, "the frame layer did not start\n");
+        return 1;
+    }
+
+    // ---- 1. polling under a debug-text flood, quiet and busy machine
+    std::printf("sink monitor transport, simulated sink paced at %u baud\n\n", sim::SinkSim::kBaud);
+    const PollingFigures quiet = Poll(sink, proto, lines, seconds, floodMs, 0);
+    if (busyLoops > 0) {
+        const PollingFigures busy = Poll(sink, proto, lines, seconds, floodMs, busyLoops);
+        std::printf("longest GUI stall: %.1f ms on a quiet machine, %.1f ms with %d busy loops: %s\n\n",
+                    quiet.longestStall, busy.longestStall, busyLoops, quiet.met && busy.met ? "met" : "NOT met");
+    }
 
     // ---- 2. E-EDID read of 4 blocks on the quiet line
-    RunEventLoop(200);  // the last debug texts leave the line and are shown
     std::vector<double> reads;
     int failures = 0;
     for (int r = 0; r < kEdidRepetitions; ++r) {

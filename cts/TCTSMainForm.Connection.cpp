@@ -58,7 +58,7 @@ void TCTSMainForm::ShowNotConnected(const QString& headline, const QString& expl
 
 bool TCTSMainForm::CreateLink(const std::string& devicePath) {
     link_.reset();
-    ++linkGeneration_;
+    linkEpoch_.Advance();
     try {
         link_ = std::make_unique<MV_Comm>(MV_Comm::kModeSerial, 0, devicePath);
     } catch (const E_GenericError& e) {
@@ -88,11 +88,12 @@ void TCTSMainForm::BTN_TryConnectionClick() {
     LB_NotConnected->clear();
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
-    // The port selected in the options dialog; with none selected there the
-    // port the window opened last (read at start or stored by a
-    // reconnection), so a port that was missing at start stays reachable.
+    OpenLink(SelectedOrLastDevice());
+}
+
+std::string TCTSMainForm::SelectedOrLastDevice() const {
     const std::string selected = dialogs_.options ? dialogs_.options->GetSelectedDevice() : std::string();
-    OpenLink(selected.empty() ? comDevice_ : selected);
+    return selected.empty() ? comDevice_ : selected;
 }
 
 void TCTSMainForm::MENU_OptionsClick() {
@@ -110,13 +111,12 @@ void TCTSMainForm::ReconnectNow() {
     CloseDpcdAccess();
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
     link_.reset();
-    ++linkGeneration_;
-    if (dialogs_.options) {
-        comDevice_ = dialogs_.options->GetSelectedDevice();
-        testDelay_ = dialogs_.options->UD_TestDelay->value();
-    }
+    linkEpoch_.Advance();
+    comDevice_ = SelectedOrLastDevice();
+    if (dialogs_.options) testDelay_ = dialogs_.options->UD_TestDelay->value();
     if (!CreateLink(comDevice_)) return;
-    settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
+    // An empty path is no port: the next start would ask for one again.
+    if (!comDevice_.empty()) settings_.WriteString(kSection, "Vardeko_COM_Device", comDevice_);
     StartSequence();
 }
 
@@ -152,9 +152,8 @@ void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
         repaint();
         // The pages open after a pause in which the window keeps serving
         // events; a link replaced meanwhile cancels the opening.
-        const uint64_t generation = linkGeneration_;
-        QTimer::singleShot(kReadableVersionMs, this, [this, generation] {
-            if (generation == linkGeneration_ && link_) OnLinkReady();
+        QTimer::singleShot(kReadableVersionMs, this, [this, link = linkEpoch_.Stamp()] {
+            if (link.Current() && link_) OnLinkReady();
         });
         return;
     }
@@ -197,8 +196,14 @@ void TCTSMainForm::OnLinkReady() {
 void TCTSMainForm::OnHdcpStatus(bool authenticated) {
     blinkPhase_ ^= kBlinkMask;
     // The lamp flickers between two greens while HDCP is authenticated and
-    // between two greys otherwise.
-    HDCP_Led->SetColor(platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)));
+    // between two greys otherwise; its outline follows in lighter shades.
+    HDCP_Led->SetColor(platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x40E040u : 0x404040u)),
+                       platform::ColorFromBgr(blinkPhase_ + (authenticated ? 0x60D060u : 0x606060u)));
+}
+
+void TCTSMainForm::ShowHdcpLampIdle() {
+    // Grey with a medium grey outline: no status is being polled.
+    HDCP_Led->SetColor(platform::ColorFromBgr(0x808080), platform::ColorFromBgr(0xA4A0A0));
 }
 
 void TCTSMainForm::DisconnectCOM1Click() {
@@ -207,7 +212,7 @@ void TCTSMainForm::DisconnectCOM1Click() {
     EndRunForDisconnect();
     CloseDpcdAccess();
     link_.reset();
-    ++linkGeneration_;
+    linkEpoch_.Advance();
     ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),
                      QStringLiteral("Click 'Try connection' to reconnect ..."));
     BTN_TryConnection->setEnabled(true);

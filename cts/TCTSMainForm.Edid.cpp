@@ -68,7 +68,7 @@ void TCTSMainForm::AddEdidStatusLine(const QString& line) {
     LB_StatusLines->repaint();
 }
 
-int32_t TCTSMainForm::TransferEdidBlock(bool write, int32_t n, uint64_t generation) {
+int32_t TCTSMainForm::TransferEdidBlock(bool write, int32_t n, const platform::Epoch::Ticket& link) {
     edidState_ = kWaiting;
     const auto done = [this](LinkResult result) { edidState_ = StateOf(result); };
     if (write) {
@@ -78,7 +78,7 @@ int32_t TCTSMainForm::TransferEdidBlock(bool write, int32_t n, uint64_t generati
     }
     // A freed link sends no completion; a new one knows nothing of this block.
     platform::ServeGuiCallsUntil(
-        [this, generation] { return edidState_ != kWaiting || generation != linkGeneration_; });
+        [this, &link] { return edidState_ != kWaiting || !link.Current(); });
     return edidState_ == kWaiting ? kFailed : edidState_;
 }
 
@@ -97,7 +97,7 @@ void TCTSMainForm::WriteEdid(uint32_t blockCount) {
     if (answer != platform::MsgResult::Yes || !link_) return;
 
     setEnabled(false);
-    const uint64_t generation = linkGeneration_;
+    const platform::Epoch::Ticket generation = linkEpoch_.Stamp();
     int32_t state = kDone;
     for (int32_t n = 0; n < static_cast<int32_t>(blockCount); ++n) {
         edidBuffer_.fill(0);
@@ -120,7 +120,7 @@ void TCTSMainForm::WriteEdid(uint32_t blockCount) {
 void TCTSMainForm::ReadEdid() {
     if (!link_ || !edid_) return;
     setEnabled(false);
-    const uint64_t generation = linkGeneration_;
+    const platform::Epoch::Ticket generation = linkEpoch_.Stamp();
 
     // The blocks are kept here until every announced block has arrived; the
     // editor keeps its image when any request fails.

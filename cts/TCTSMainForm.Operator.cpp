@@ -26,9 +26,9 @@ const QEvent::Type kSendAnswerEvent = static_cast<QEvent::Type>(QEvent::register
 
 class RunEvent : public QEvent {
 public:
-    RunEvent(QEvent::Type type, uint64_t generation, int answer = 0)
-        : QEvent(type), generation(generation), answer(answer) {}
-    const uint64_t generation;
+    RunEvent(QEvent::Type type, platform::Epoch::Ticket run, int answer = 0)
+        : QEvent(type), run(std::move(run)), answer(answer) {}
+    const platform::Epoch::Ticket run;
     const int answer;
 };
 
@@ -56,12 +56,12 @@ void TCTSMainForm::InstallAppMessageHook() {
 bool TCTSMainForm::AppMessageHook(QObject* watched, QEvent* event) {
     if (watched != this) return false;
     if (event->type() == kShowPromptEvent) {
-        if (static_cast<RunEvent*>(event)->generation == runGeneration_) ShowOperatorInput();
+        if (static_cast<RunEvent*>(event)->run.Current()) ShowOperatorInput();
         return true;
     }
     if (event->type() == kSendAnswerEvent) {
         const auto* answer = static_cast<RunEvent*>(event);
-        if (answer->generation == runGeneration_) SendOperatorResponse(answer->answer);
+        if (answer->run.Current()) SendOperatorResponse(answer->answer);
         return true;
     }
     return false;
@@ -73,23 +73,23 @@ void TCTSMainForm::HandOperatorPrompt() {
     TOperatorInput* dialog = dialogs_.operatorInput;
     if (!dialog) {
         // Without the dialog the prompt is answered as closing it would.
-        QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runGeneration_, 0));
+        QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runEpoch_.Stamp(), 0));
         return;
     }
     dialog->ChannelSelectRequest = [this](int pairIndex) { SelectAudioChannels(pairIndex); };
     dialog->StatusPollRequest = [this] { QueryTestStat(); };
     dialog->Setup(resultRecord_.ResultCode(), currentTest_ ? currentTest_->Label() : std::string(),
                   resultRecord_.Text());
-    QCoreApplication::postEvent(this, new RunEvent(kShowPromptEvent, runGeneration_));
+    QCoreApplication::postEvent(this, new RunEvent(kShowPromptEvent, runEpoch_.Stamp()));
 }
 
 void TCTSMainForm::ShowOperatorInput() {
     TOperatorInput* dialog = dialogs_.operatorInput;
     if (!dialog || !running_) return;
-    const uint64_t generation = runGeneration_;
+    const platform::Epoch::Ticket run = runEpoch_.Stamp();
     const TOperatorInput::ModalResult result = dialog->ShowModal();
     // Closed with Abort: whoever ended the run has done everything.
-    if (result == TOperatorInput::ModalResult::Abort || generation != runGeneration_ || !running_) return;
+    if (result == TOperatorInput::ModalResult::Abort || !run.Current() || !running_) return;
     operatorAnswer_ = result == TOperatorInput::ModalResult::Yes ? 1 : 0;
     answerWaiting_ = true;
     if (!dialogRequestPending_) PostOperatorAnswer();
@@ -97,7 +97,7 @@ void TCTSMainForm::ShowOperatorInput() {
 
 void TCTSMainForm::PostOperatorAnswer() {
     answerWaiting_ = false;
-    QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runGeneration_, operatorAnswer_));
+    QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runEpoch_.Stamp(), operatorAnswer_));
 }
 
 void TCTSMainForm::EndOperatorPrompt() {

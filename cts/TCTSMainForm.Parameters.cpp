@@ -148,7 +148,7 @@ void TCTSMainForm::BuildHdcpSidePanel(QWidget* parent) {
     auto* lampRow = new QHBoxLayout;
     LBL_HDCPStatus = platform::PlainLabel(p, "LBL_HDCPStatus", QStringLiteral("HDCP status:"));
     HDCP_Led = Named<platform::Lamp>(p, "HDCP_Led");
-    HDCP_Led->SetColor(QColor(0x80, 0x80, 0x80));  // clGray until the first status
+    ShowHdcpLampIdle();  // until the first status
     lampRow->addWidget(LBL_HDCPStatus);
     lampRow->addWidget(HDCP_Led);
     lampRow->addStretch(1);

@@ -5,8 +5,10 @@
 // a run in every case.
 //
 // Every request of a run names a completion of this window, and every
-// completion issues the next request. A completion that arrives after its
-// run has ended (the run's generation has moved on) does nothing.
+// completion issues the next request. Each carries a ticket of the run's
+// epoch: one that arrives after its run has ended is dropped by the link,
+// which then writes nothing into the run's buffers (the log buffer is freed
+// when the run ends).
 
 // The decoder's output has a member named as Qt's "emit" keyword macro: its
 // header comes before any Qt header.
@@ -83,10 +85,9 @@ void TCTSMainForm::StartTestRun(const TestParameterInputs& inputs) {
     if (!link_) return;
     BTN_RunTests->setEnabled(false);
     abortRequested_ = false;
-    const uint64_t generation = runGeneration_;
-    link_->QueryFirmwareVersion(runVersionReply_.data(), [this, generation](LinkResult r) {
-        if (generation == runGeneration_) OnRunFirmwareCheck(r);
-    });
+    link_->QueryFirmwareVersion(runVersionReply_.data(), MV_Comm::Completion(runEpoch_.Stamp(), [this](LinkResult r) {
+                                    OnRunFirmwareCheck(r);
+                                }));
 }
 
 void TCTSMainForm::OnRunFirmwareCheck(LinkResult result) {
@@ -241,11 +242,9 @@ void TCTSMainForm::RunNextTest() {
 // ---- requests, abort and the retry rule
 
 MV_Comm::Completion TCTSMainForm::RunCompletion(RunHandler handler) {
-    const uint64_t generation = runGeneration_;
-    return [this, generation, handler](LinkResult result) {
-        if (generation != runGeneration_ || !running_) return;
-        (this->*handler)(result);
-    };
+    return MV_Comm::Completion(runEpoch_.Stamp(), [this, handler](LinkResult result) {
+        if (running_) (this->*handler)(result);
+    });
 }
 
 void TCTSMainForm::SendRunRequest(std::function<void()> request) {
@@ -427,8 +426,9 @@ void TCTSMainForm::EndRunForDisconnect() {
 }
 
 void TCTSMainForm::EndTestRun() {
-    // Completions of this run that are still on their way do nothing.
-    ++runGeneration_;
+    // Completions of this run that are still on their way are dropped: the
+    // link copies nothing into the log buffer freed below.
+    runEpoch_.Advance();
     lastRequest_ = nullptr;
     if (currentTest_) {
         currentTest_->FinishRunAbnormal(UCTSTest::kAbortedByOperator);
@@ -453,7 +453,7 @@ void TCTSMainForm::SetRunningState(bool r) {
     BTN_Abort->setVisible(r);
     BTN_RunTests->setVisible(!r);
     LBL_HDCPStatus->setEnabled(!r);
-    if (r) HDCP_Led->SetColor(platform::ColorFromBgr(0x808080), platform::ColorFromBgr(0xA4A0A0));
+    if (r) ShowHdcpLampIdle();
     QList<QWidget*> locked = {ED_IterationCount,
                               LBL_IterationCount,
                               UD_IterationCount,

@@ -212,7 +212,7 @@ void TCTSMainForm::MENU_LoadSettingsClick() {
                                  platform::MsgButtons::YesNo, this) != platform::MsgResult::Yes) {
         return;
     }
-    const std::string warning = File::OutOfRangeWarning(ApplyTestSettings(loaded));
+    const std::string warning = File::LoadWarning(ApplyTestSettings(loaded), loaded.notNumbers);
     if (!warning.empty())
         platform::ShowMessageBox(warning, title, platform::MsgIcon::Warning, platform::MsgButtons::Ok, this);
 }

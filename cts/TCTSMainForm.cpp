@@ -72,7 +72,7 @@ TCTSMainForm::~TCTSMainForm() {
     // FormDestroy: the records, the link (its worker stopped and joined),
     // then the EDID library instance. A completion the link still delivers
     // meanwhile belongs to no run.
-    ++runGeneration_;
+    runEpoch_.Advance();
     running_ = false;
     tests_.clear();
     link_.reset();

@@ -23,6 +23,7 @@
 #include "cts/params/TestParameterBlock.h"
 #include "edid/ECLibrary.h"
 #include "link/MV_Comm.h"
+#include "platform/Epoch.h"
 #include "platform/MessageBox.h"
 #include "platform/RegistryIniFile.h"
 
@@ -360,6 +361,12 @@ private:
     bool CreateLink(const std::string& devicePath);  // OpenLink steps 1 to 3
     void StartSequence();                            // OpenLink step 4
     void ReconnectNow();
+    // The port selected in the options dialog; with none selected there the
+    // port the window opened last (read at start or stored by a
+    // reconnection), so a port missing for a moment stays the one used.
+    std::string SelectedOrLastDevice() const;
+    // The HDCP lamp while no status is polled (before the first, during a run).
+    void ShowHdcpLampIdle();
     void OnFirstContact(LinkResult result);
     void OnFirmwareVersion(LinkResult result);
     void OnLinkReady();
@@ -380,7 +387,6 @@ private:
     void ED_AuthenticationStartTOExit();
     void UD_AuthenticationStartTOChangingEx(int position);
     bool EnterMovesFocus(QEvent* event, QWidget* target);
-
 
     // ---- DPCD access and firmware update (TCTSMainForm.Dpcd.cpp, TCTSMainForm.Firmware.cpp)
     // A DPCD outcome reaches the dialog only while it still shows the
@@ -406,7 +412,7 @@ private:
     // Issues the read or write of image block n (edidState_ set to waiting
     // first) and waits for its completion; a link freed or replaced
     // meanwhile counts as a failure. Returns the transfer state.
-    int32_t TransferEdidBlock(bool write, int32_t n, uint64_t generation);
+    int32_t TransferEdidBlock(bool write, int32_t n, const platform::Epoch::Ticket& link);
     void AddEdidStatusLine(const QString& line);
     std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
     std::array<uint8_t, 128> edidBuffer_{};       // the block on its way to or from the link
@@ -459,7 +465,7 @@ private:
     Dialogs dialogs_;
 
     std::unique_ptr<MV_Comm> link_;
-    uint64_t linkGeneration_ = 0;  // changes with every new link or disconnection
+    platform::Epoch linkEpoch_;  // advances with every new link or disconnection
     std::array<uint8_t, 3> version_{};
     bool versionKnown_ = false;
     std::array<uint8_t, 3> versionReply_{};  // the connection sequence's query writes here
@@ -484,9 +490,9 @@ private:
     // ---- run engine (TCTSMainForm.Run.cpp)
     bool abortRequested_ = false;
     bool retryAllowed_ = false;
-    uint64_t runGeneration_ = 0;          // changes with every run's end: late completions are dropped
-    std::function<void()> lastRequest_;   // the run's request last sent, for its one repetition
-    std::string runHeader_;               // the group's header lines, built by "Run Tests"
+    platform::Epoch runEpoch_;               // advances with every run's end: late completions are dropped
+    std::function<void()> lastRequest_;      // the run's request last sent, for its one repetition
+    std::string runHeader_;                  // the group's header lines, built by "Run Tests"
     uint16_t hpdLowMs_ = 0, hpdHighMs_ = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
     int32_t iterationsLeft_ = 0;
     int32_t currentIndex_ = -1;

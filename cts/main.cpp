@@ -13,14 +13,31 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cts/TCTSMainForm.h"
+#include "link/E_GenericError.h"
 #include "platform/MessageEndpoint.h"
 #include "platform/gui/QtPlatform.h"
 
 namespace {
+
+// The title of the boxes of the application's exception display.
+constexpr const char* kProgramTitle = "Vardeko";
+
+// The message of the system's own exception class.
+std::optional<std::string> GenericErrorText(const std::exception_ptr& exception) {
+    try {
+        std::rethrow_exception(exception);
+    } catch (const E_GenericError& e) {
+        return e.Message;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
 
 enum class Instance { First, Second };
 
@@ -51,12 +68,17 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    QApplication app(argc, argv);
+    // An exception that leaves a handler is shown and the program goes on;
+    // one that leaves the creation of the windows is shown and ends it.
+    platform::GuiApplication app(argc, argv, kProgramTitle);
     platform::InstallQtPlatform();
+    app.SetOwnExceptionText(GenericErrorText);
 
     int exitCode = 0;
-    {
+    std::exception_ptr failed;
+    try {
         TCTSMainForm mainForm;
+        app.SetMainWindow(&mainForm);
         mainForm.FormCreate(QCoreApplication::arguments());
         TCTSMainForm::Dialogs dialogs;
         const auto ownedDialogs = TCTSMainForm::CreateDialogs(dialogs);
@@ -76,6 +98,12 @@ int main(int argc, char** argv) {
         mainForm.show();
         exitCode = app.exec();
         notifier.reset();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    if (failed) {
+        app.ShowException(failed);
+        exitCode = 0;
     }
     if (lockFd >= 0) ::close(lockFd);
     return exitCode == 0 ? 0 : exitCode;

@@ -53,7 +53,7 @@ std::unique_ptr<IntelHexDecoder> MV_Comm::Decode(const std::function<std::unique
     }
 }
 
-void MV_Comm::UpdateFirmware(const std::string& fileName, const CompletionHook& completion) {
+void MV_Comm::UpdateFirmware(std::string fileName, CompletionHook completion) {
     if (state_ != 1) {
         if (completion) completion(LINK_BUSY);
         return;

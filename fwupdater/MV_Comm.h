@@ -35,8 +35,10 @@ public:
     // Decodes the embedded RAM loader and the file (notices (1, 0) after
     // each; (1, 2), (1, 3) or (1, 4) before a decoding failure propagates as
     // IntelHexError), runs the whole sequence and calls `completion` with
-    // the result before it returns.
-    void UpdateFirmware(const std::string& fileName, const CompletionHook& completion);
+    // the result before it returns. The file name and the completion are
+    // the update's own copies: the hooks it calls meanwhile may change or
+    // free the caller's.
+    void UpdateFirmware(std::string fileName, CompletionHook completion);
 
 private:
     bool Write(const uint8_t* bytes, size_t n) override;

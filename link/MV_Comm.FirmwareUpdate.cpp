@@ -6,7 +6,7 @@
 #include "link/MV_Comm.h"
 #include "platform/MessageBox.h"
 
-void MV_Comm::UpdateFirmware(const std::string& fileName, Completion onComplete) {
+void MV_Comm::UpdateFirmware(std::string fileName, Completion onComplete) {
     if (!Idle()) {
         if (onComplete) onComplete(LINK_BUSY);
         return;

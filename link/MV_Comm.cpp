@@ -103,6 +103,12 @@ constexpr uint32_t kMaxReadLog = 200;
 constexpr uint32_t kMaxEdidRead = 128;
 constexpr uint32_t kMaxColorimetry = 128;
 
+// Caller bytes a request sends after its fields (at most kMaxColorimetry
+// for a count-given length: the request operations check it first).
+size_t InputLength(const RequestSpec& spec, uint32_t count) {
+    return spec.inputLength == kFromCount ? count : spec.inputLength;
+}
+
 }  // namespace
 
 // Everything the worker touches lives here, the worker thread included,
@@ -122,8 +128,9 @@ struct MV_Comm::Core : LinkWorkerHooks {
     std::atomic<int32_t> state{kIdle};
     Completion onComplete;
     uint32_t p1 = 0, p2 = 0, p3 = 0, count = 0;
-    const uint8_t* input = nullptr;
-    void* reply = nullptr;
+    uint8_t input[frame::kMaxPayload] = {};  // the request's own copy of the caller's input data
+    bool hasInput = false;                   // else zeros are sent
+    void* reply = nullptr;  // the caller's buffer: written on the GUI thread only, before the completion
     uint32_t requestTestTimeout = 0;
     uint32_t startDelayMs = 0;
     WorkerSequence sequence;
@@ -139,6 +146,10 @@ struct MV_Comm::Core : LinkWorkerHooks {
     uint8_t status = 0;
     std::string linkMessage;
     uint8_t frameBuf[frame::kMaxFrame + 1] = {};
+    // The reply's bytes for the caller's buffer, as they are to land there;
+    // read by the GUI thread while the worker waits for the completion.
+    uint8_t replyData[frame::kMaxPayload] = {};
+    size_t replyBytes = 0;
 
     // ---- owner's closures: read and called on the GUI thread only; the
     // worker looks only at the atomic copies.
@@ -298,8 +309,8 @@ bool MV_Comm::Core::SendRequest(const RequestSpec& spec) {
                 break;
         }
     }
-    const size_t inputLength = spec.inputLength == kFromCount ? count : spec.inputLength;
-    if (input) std::memcpy(payload + n, input, inputLength);
+    const size_t inputLength = InputLength(spec, count);
+    if (hasInput) std::memcpy(payload + n, input, inputLength);
     else std::memset(payload + n, 0, inputLength);
     n += inputLength;
 
@@ -346,18 +357,21 @@ void MV_Comm::Core::Deliver(LinkResult result, const RequestSpec* spec, const ui
             case Action::None:
                 break;
             case Action::Copy:
-                if (reply) std::memcpy(reply, data, need);
+                std::memcpy(replyData, data, need);
+                replyBytes = need;
                 break;
             case Action::TestResult:
-                if (reply) {
-                    std::memcpy(reply, data, need);
-                    static_cast<uint8_t*>(reply)[need - 1] = 0;  // the text is always terminated
-                }
+                std::memcpy(replyData, data, need);
+                replyData[need - 1] = 0;  // the text is always terminated
+                replyBytes = need;
                 break;
-            case Action::LogSize:
-                if (reply) *static_cast<uint16_t*>(reply) = static_cast<uint16_t>(data[0] * 256 + data[1]);
+            case Action::LogSize: {
+                const auto size = static_cast<uint16_t>(data[0] * 256 + data[1]);
+                std::memcpy(replyData, &size, sizeof size);
+                replyBytes = sizeof size;
                 if (data[2] == 1) result = LINK_OK_LOG_OVERFLOW;
                 break;
+            }
             case Action::StoreTestTimeout:
                 testTimeout = requestTestTimeout;
                 break;
@@ -367,16 +381,24 @@ void MV_Comm::Core::Deliver(LinkResult result, const RequestSpec* spec, const ui
 }
 
 void MV_Comm::Core::Complete(LinkResult result) {
-    // Take the completion before the state goes idle: from then on the GUI
-    // thread may hand over the next request.
+    // Take the completion and its buffer before the state goes idle: from
+    // then on the GUI thread may hand over the next request.
     Completion done = std::move(onComplete);
     onComplete = nullptr;
+    void* const buffer = reply;
+    reply = nullptr;
+    const size_t bytes = replyBytes;
+    replyBytes = 0;
     sequence = nullptr;
     StopWaiting();
     state.store(kIdle, std::memory_order_release);
     OnGui([&] {
         Completion c = std::move(done);  // released on the GUI thread
-        if (c) c(result);
+        // The caller's buffer is written here, on the GUI thread, and only
+        // while the completion still wants its reply.
+        if (c.Dropped()) return;
+        if (buffer && bytes) std::memcpy(buffer, replyData, bytes);
+        c(result);
     });
 }
 
@@ -584,7 +606,11 @@ void MV_Comm::Submit(int32_t sendState, uint32_t p1, uint32_t p2, uint32_t p3, u
     c.p2 = p2;
     c.p3 = p3;
     c.count = count;
-    c.input = input;
+    // The input is the request's own from here: the caller may change or
+    // free its memory as soon as this returns.
+    const RequestSpec* spec = FindRequest(sendState);
+    c.hasInput = input && spec;
+    if (c.hasInput) std::memcpy(c.input, input, InputLength(*spec, count));
     c.reply = reply;
     c.state.store(sendState, std::memory_order_release);  // the hand-off: last
     c.worker.Wake();
@@ -720,8 +746,7 @@ bool MV_Comm::ResetPort() {
     std::unique_ptr<USerIO> fresh;
     try {
         int failing = g_failingPortResets.load();
-        while (failing > 0 && !g_failingPortResets.compare_exchange_weak(failing, failing - 1)) {
-        }
+        while (failing > 0 && !g_failingPortResets.compare_exchange_weak(failing, failing - 1)) {}
         if (failing > 0) throw std::bad_alloc();
         fresh = std::make_unique<USerIO>(c.devicePath);
     } catch (const std::bad_alloc&) {

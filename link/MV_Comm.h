@@ -11,13 +11,26 @@
 // the worker waits. The link may be destroyed from inside a closure that its
 // worker delivers (a completion, a text, a status), not from inside one that
 // an operation on the GUI thread calls directly (ResetPort's texts).
+//
+// Request memory: the link never points into the caller's memory while a
+// request is out. It copies the input data (parameter block, E-EDID block,
+// colorimetry list, DUT record) when it accepts the request; the worker
+// writes the reply into the link's own storage, and the reply's bytes reach
+// the caller's buffer on the GUI thread just before the completion runs. A
+// completion that is dropped (its ticket is no longer current, or the link
+// is destroyed first) copies nothing, so the caller may free or reuse its
+// buffer as soon as it has made the completion's ticket stale.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "link/E_GenericError.h"
+#include "platform/Epoch.h"
 
 // Result handed to a request's completion.
 enum LinkResult : int32_t {
@@ -88,9 +101,40 @@ public:
     virtual bool Sleep(uint32_t ms) = 0;
 };
 
+// A request's completion: a closure taking the result and, optionally, the
+// ticket of what it belongs to (a run, a transfer, a link of the window).
+// Made from a plain closure it is never dropped. Made with a ticket, it is
+// dropped once the ticket is no longer current when the reply is in: the link
+// then neither copies the reply into the caller's buffer nor calls it.
+// Checked and called on the GUI thread only.
+class LinkCompletion {
+public:
+    LinkCompletion() = default;
+    LinkCompletion(std::nullptr_t) {}
+    template <class Fn,
+              std::enable_if_t<
+                  !std::is_same_v<std::decay_t<Fn>, LinkCompletion> && std::is_invocable_v<Fn&, LinkResult>, int> = 0>
+    LinkCompletion(Fn fn) : fn_(std::move(fn)) {}
+    LinkCompletion(platform::Epoch::Ticket ticket, std::function<void(LinkResult)> fn)
+        : fn_(std::move(fn)), ticket_(std::move(ticket)) {}
+
+    // A closure is set (it is called unless dropped).
+    explicit operator bool() const { return static_cast<bool>(fn_); }
+    // Its ticket has gone stale: no reply bytes for it, no call.
+    bool Dropped() const { return ticket_ && !ticket_->Current(); }
+    // Calls the closure unless it is unset or dropped.
+    void operator()(LinkResult result) const {
+        if (fn_ && !Dropped()) fn_(result);
+    }
+
+private:
+    std::function<void(LinkResult)> fn_;
+    std::optional<platform::Epoch::Ticket> ticket_;
+};
+
 class MV_Comm {
 public:
-    using Completion = std::function<void(LinkResult)>;
+    using Completion = LinkCompletion;
     using MessageFn = std::function<void(const std::string&)>;
     using StatusFn = std::function<void(bool)>;
     using CountFn = std::function<void(uint32_t)>;
@@ -121,9 +165,11 @@ public:
     bool StatusPollEnabled() const;
 
     // Requests. Each ends in exactly one call of onComplete on the GUI
-    // thread: LINK_BUSY inside the call while another request is pending,
-    // LINK_INTERNAL_ERROR inside the call for a count over its limit.
-    // Buffers stay the caller's and must stay valid until the completion.
+    // thread (none when it is dropped or the link is destroyed first):
+    // LINK_BUSY inside the call while another request is pending,
+    // LINK_INTERNAL_ERROR inside the call for a count over its limit. Input
+    // data are copied here; a reply buffer is written only on the GUI thread,
+    // just before the completion is called, and never for a dropped one.
     void QueryFirmwareVersion(uint8_t* reply3, Completion onComplete);
     void StartTest(uint8_t testId, uint32_t testTimeout100ms, const uint8_t* params20, Completion onComplete);
     void StartTestDelayed(uint32_t delaySeconds, uint8_t testId, const uint8_t* params20, uint32_t testTimeout100ms,
@@ -149,7 +195,7 @@ public:
     // onUpdateStart), then the worker runs the update sequence. A file that
     // does not decode shows a message box and completes with
     // LINK_RETRIES_EXCEEDED inside the call.
-    void UpdateFirmware(const std::string& fileName, Completion onComplete);
+    void UpdateFirmware(std::string fileName, Completion onComplete);
 
     // Closes the port and opens it again for the same device path, with the
     // texts "> Port Reset" and "> Port reset complete" (or "> Port reset

@@ -5,34 +5,60 @@
 
 namespace platform {
 
+// Two ways onto the GUI thread, served in two different places:
+//
+// - A blocking call (CallOnGuiThread) is served by every GUI-thread wait:
+//   ServeGuiCalls, ServeGuiCallsUntil and a WorkerThread's join, and by the
+//   event loop. A worker blocked in one can therefore always finish, and no
+//   wait on the GUI thread for a worker can deadlock.
+// - A posted function (PostToGuiThread) runs only in a turn of the event
+//   loop of its own: never inside a wait, a join, or another handler or post.
+//   A handler that posts has returned, and every wait and join it made has
+//   ended, before the post runs.
+//
+// Order: every entry waits in one queue, and the event loop runs it in the
+// order it was made, calls and posts alike. A wait takes only the calls out
+// of it, so while the GUI thread waits a call can run before a post made
+// earlier. A worker must never wait for a post to have run (the GUI thread
+// may be joining it); what it needs done before it goes on it does in a call.
+
 // The GUI thread is the process's main thread unless a program or test
 // names another one with SetGuiThreadToCurrent().
 void SetGuiThreadToCurrent();
 bool IsGuiThread();
 
 // Runs fn on the GUI thread and returns when it has run. Called on the GUI
-// thread it runs fn at once. A worker blocked here is served by the GUI
-// thread's event loop (when a Qt application runs, see platform_gui) or by
-// ServeGuiCalls / ServeGuiCallsUntil.
+// thread it runs fn at once.
 void CallOnGuiThread(const std::function<void()>& fn);
 
-// Queues fn to run later on the GUI thread and returns at once. Called on
-// the GUI thread it queues too: fn never runs inside this call, which is how
-// a handler defers work until it has returned. Served like CallOnGuiThread;
-// the calls and posts made on one thread run in the order they were made.
+// Queues fn to run later on the GUI thread, in an event-loop turn of its own,
+// and returns at once. Called on the GUI thread it queues too: this is how a
+// handler defers work until it has returned.
 void PostToGuiThread(std::function<void()> fn);
 
-// GUI thread only: runs the calls and posts that are waiting now (not those
-// queued while they run). Returns how many ran.
+// GUI thread only, the waits: run the blocking calls that are waiting now
+// (not those made while they run; posts stay queued). Returns how many ran.
 int ServeGuiCalls();
 
-// GUI thread only: serves calls and posts until done() is true or timeoutMs
+// GUI thread only: serves blocking calls until done() is true or timeoutMs
 // passed (-1: no limit). Every GUI-thread wait for a worker goes through
-// this, so a worker's delivery can always finish. Returns done().
+// this, so a worker's delivery can always finish. Runs no post. Returns done().
 bool ServeGuiCallsUntil(const std::function<bool()>& done, int timeoutMs = -1);
 
-// How many calls and posts wait to be served (a test sees from it that a
-// worker is blocked in its call).
+// GUI thread only, the event loop: one turn, which runs the oldest waiting
+// entry (a call or a post). False when nothing waited. The Qt event loop runs
+// one such turn per entry (platform_gui); only a test without Qt, standing in
+// for the event loop, calls it itself.
+bool RunGuiTurn();
+
+// The event loop of a program or test without a Qt event loop: runs turns
+// until done() is true or timeoutMs passed (-1: no limit), and sleeps while
+// nothing waits. It is the loop itself: never call it from a handler, a post
+// or a call, where a wait belongs (ServeGuiCallsUntil). Returns done().
+bool RunGuiEventLoopUntil(const std::function<bool()>& done, int timeoutMs = -1);
+
+// How many calls and posts wait to be run (a test sees from it that a worker
+// is blocked in its call, or that a post is still queued).
 size_t GuiCallsWaiting();
 
 // GUI thread only: whether a call that thread `caller` made with
@@ -40,7 +66,8 @@ size_t GuiCallsWaiting();
 // caller waits for it to return, so waiting here for the caller deadlocks).
 bool IsRunningCallFrom(std::thread::id caller);
 
-// Installed by platform_gui: asks the GUI event loop to call ServeGuiCalls().
+// Installed by platform_gui: asks the GUI event loop for one RunGuiTurn();
+// called once for every call and post queued.
 void SetGuiWaker(std::function<void()> waker);
 
 }  // namespace platform

@@ -10,9 +10,11 @@
 // Reading is lenient: a file that cannot be read is empty, and a line that is
 // not "[section]", "key=value", blank or a comment (";" or "#" first) is
 // ignored, as are key lines before the first section and under a broken
-// section line. Blanks around names and values are not part of them. Of a
-// key given twice in a section the first counts. Everything missing reads as
-// the caller's default.
+// section line. Blanks around lines, names and values are not part of them;
+// a carriage return counts as a blank there, so a line ending in CR CR LF (a
+// file passed through two line-end conversions) reads as one ending in LF. Of
+// a key given twice in a section the first counts. Everything missing reads
+// as the caller's default.
 //
 // Saving is atomic (platform/AtomicFile.h): the text goes to a new file beside the target, every
 // write, the flush to disk and the close are checked, and only then does a
@@ -25,6 +27,10 @@
 #include <vector>
 
 namespace platform {
+
+// Whether two names are equal but for ASCII letter case, the way the registry
+// and ini files match section, key and path names.
+bool EqualNoCase(std::string_view a, std::string_view b);
 
 class IniFile {
 public:

@@ -2,7 +2,7 @@
 // A worker thread with what every worker of the system needs: a start
 // handshake, a stop request that the body looks at or waits on, sleeps that
 // end at once when the stop is requested, and a join that keeps serving
-// GUI-thread calls and posts while it waits on the GUI thread.
+// the body's blocking GUI-thread calls while it waits on the GUI thread.
 //
 // Threads: Start, Join, Started and the destructor belong to the owner (one
 // thread at a time). RequestStop, StopRequested, StopFlag, Signal, Wake and
@@ -56,8 +56,11 @@ public:
     void Wake();
 
     // Requests the stop and waits until the thread has ended. On the GUI
-    // thread it keeps serving GUI-thread calls and posts meanwhile, so a body
-    // blocked in CallOnGuiThread can finish; elsewhere it is a plain join.
+    // thread it keeps serving blocking GUI-thread calls meanwhile, so a body
+    // blocked in CallOnGuiThread can finish; it runs no post (posts run in
+    // event-loop turns of their own, after the handler that joins has
+    // returned), so a body must never wait for one. Elsewhere it is a plain
+    // join.
     // Where it cannot wait (on the worker's own thread, or on the GUI thread
     // inside a call that the worker is blocked on) it lets the thread end on
     // its own, detached: the body must then own whatever it still uses.

@@ -1,7 +1,10 @@
 #include "sinkmonitor/TProgressForm.h"
 
 #include <QVBoxLayout>
+#include <QWindow>
+#include <utility>
 
+#include "platform/GuiCall.h"
 #include "platform/gui/FormKit.h"
 
 TProgressForm::TProgressForm(QWidget* mainWindow)
@@ -22,6 +25,8 @@ TProgressForm::TProgressForm(QWidget* mainWindow)
     lbProgress = platform::Named<platform::MessageList>(panel, "lbProgress");
     layout->addWidget(lbProgress, 1);
     setFixedSize(381, 176);
+    exposeWait_.setSingleShot(true);
+    connect(&exposeWait_, &QTimer::timeout, this, [this] { PostWhenExposed(); });
 }
 
 void TProgressForm::Start(const QString& text, int steps) {
@@ -36,22 +41,55 @@ void TProgressForm::Start(const QString& text, int steps) {
     }
     show();
     raise();
-    repaint();
+    PaintNow();
 }
 
 void TProgressForm::AddLine(const QString& text) {
-    lbProgress->AddLine(text);
-    lbProgress->scrollToBottom();
+    lbProgress->ShowLine(text);
     pbProgress->setValue(pbProgress->value() + 1);
-    repaint();
+    PaintNow();
 }
 
 void TProgressForm::ReplaceLastLine(const QString& text) {
     if (lbProgress->count() > 0) lbProgress->item(lbProgress->count() - 1)->setText(text);
+    PaintNow();
+}
+
+// A repaint of the window alone leaves a changed line of the list unpainted
+// until the event loop turns: the list paints its lines itself.
+void TProgressForm::PaintNow() {
     repaint();
+    lbProgress->PaintNow();
 }
 
 void TProgressForm::Finish() {
+    exposeWait_.stop();
+    whenExposed_ = nullptr;
     hide();
     if (mainWindow_) mainWindow_->setEnabled(true);
+}
+
+void TProgressForm::WhenExposed(std::function<void()> fn) {
+    whenExposed_ = std::move(fn);
+    QWindow* window = windowHandle();
+    if (!window || window->isExposed()) {
+        PostWhenExposed();
+        return;
+    }
+    window->removeEventFilter(this);
+    window->installEventFilter(this);
+    exposeWait_.start(kExposeWaitMs);
+}
+
+bool TProgressForm::eventFilter(QObject* watched, QEvent* event) {
+    // The expose is handled (and the window painted) after this filter; the
+    // function posted here runs in a later turn.
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() && whenExposed_)
+        PostWhenExposed();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TProgressForm::PostWhenExposed() {
+    exposeWait_.stop();
+    if (auto fn = std::exchange(whenExposed_, nullptr)) platform::PostToGuiThread(std::move(fn));
 }

@@ -42,11 +42,18 @@ bool AskWarning(QWidget* owner, const char* text) {
 
 }  // namespace
 
+// The poller's cycle in progress may still hand over a result of a kind that
+// was switched off meanwhile: the displays take a result only while its
+// kind is polled (HDCP while the Main page shows, MSA and SDP while their
+// capture box is checked), so a lamp switched off stays grey.
+
 void TfrmMain::OnHdcpStatus(dpscheduler_t& poller) {
-    tbsMain->shHDCPAuth->SetState(LampOf(selvitra::HdcpLamp(poller.get_hdcp())));
+    const bool polled = pgMain->currentWidget() == tbsMain;
+    tbsMain->shHDCPAuth->SetState(polled ? LampOf(selvitra::HdcpLamp(poller.get_hdcp())) : platform::Lamp::State::Off);
 }
 
 void TfrmMain::OnMsaStatus(dpscheduler_t& poller) {
+    if (!tbsMain->cbMSAEnable->isChecked()) return;
     const selvitra::MsaView view = selvitra::DecodeMsaStatus(poller.get_msa(), lastMsa_, QTime::currentTime());
     if (!view.changed) return;
     tbsMain->shMSAUnstable->SetState(LampOf(view.unstable));
@@ -57,7 +64,7 @@ void TfrmMain::OnMsaStatus(dpscheduler_t& poller) {
 void TfrmMain::OnSdpPacket(dpscheduler_t& poller) {
     // The record handed over when the capture box switches polling is not a
     // new packet.
-    if (sdpSwitchGuard_) return;
+    if (sdpSwitchGuard_ || !tbsSDP->cbSDPEnable->isChecked()) return;
     const auto row = selvitra::DecodeSdpPacket(poller.get_sdp(), sdpBurst_, QTime::currentTime());
     if (row) tbsSDP->lvSDP->scrollToItem(AddRow(tbsSDP->lvSDP, *row));
 }

@@ -44,23 +44,22 @@ bool TfrmMain::CheckConnected() {
     return false;
 }
 
-void TfrmMain::AddMessage(const QString& text) {
-    lbTextOut->AddLine(text);
-    lbTextOut->scrollToBottom();
-    lbTextOut->repaint();
-}
+// The window's own lines are added inside handlers that go on to block in a
+// command: each is painted at once.
+void TfrmMain::AddMessage(const QString& text) { lbTextOut->ShowLineNow(text); }
 
 void TfrmMain::OnProtocolMessage(const std::string& text) {
     // The poller's queries are quiet, but a query made while no port is set
     // reports that from the poller's thread: the list is the GUI thread's.
     if (!platform::IsGuiThread()) {
-        std::weak_ptr<bool> alive = alive_;
-        platform::PostToGuiThread([this, alive, text] {
-            if (auto a = alive.lock(); a && *a) AddMessage(QString::fromStdString(text));
-        });
+        platform::PostToGuiThread([show = showLater_, text]() mutable { show(QString::fromStdString(text)); });
         return;
     }
-    AddMessage(QString::fromStdString(text));
+    // The sink's debug texts arrive in turns of the event loop of their own
+    // (a flood of them at times): painted once a turn, when the loop paints.
+    // A command's failure text ends its handler, which then returns to the
+    // loop.
+    lbTextOut->ShowLine(QString::fromStdString(text));
 }
 
 // Link status
@@ -193,7 +192,7 @@ void TfrmMain::btnSetAUXChannelOutputLevelClick() {
 int TfrmMain::AuxTestSteps(int start, int stop, int step) { return (start - stop + step - 1) / step + 1; }
 
 void TfrmMain::btnAUXTestClick() {
-    if (!CheckConnected()) return;
+    if (auxTest_ || !CheckConnected()) return;
     AddMessage(QStringLiteral("Testing AUX channel sensitivity..."));
     const int start = DecimalOr(tbsVarious->edtASTStart->text(), kAuxMax);
     const int stop = DecimalOr(tbsVarious->edtASTStop->text(), kAuxMin);
@@ -206,44 +205,70 @@ void TfrmMain::btnAUXTestClick() {
         AddMessage(QStringLiteral("Test couldn't be started."));
         return;
     }
-    platform::MessageList* list = tbsVarious->lbAUXTest;
-    list->clear();
+    tbsVarious->lbAUXTest->clear();
     const int step = tbsVarious->rbDecr30->isChecked() ? 30 : tbsVarious->rbDecr50->isChecked() ? 50 : 100;
-    // Runs on this thread without serving events: the progress window and the
-    // list are painted after each change.
-    auto addLine = [&](const QString& line) {
-        if (progressForm_) progressForm_->AddLine(line);
-        list->AddLine(line);
-        list->scrollToBottom();
-        list->repaint();
-    };
-    auto replaceLine = [&](const QString& line) {
-        if (progressForm_) progressForm_->ReplaceLastLine(line);
-        if (list->count() > 0) list->item(list->count() - 1)->setText(line);
-        list->repaint();
-    };
-    if (progressForm_)
+    // One level per turn of the event loop, each one blocking command: the
+    // window stays painted between them, and the disabled main window lets
+    // no other command start meanwhile. The first level waits until the
+    // progress window is on the screen, or nothing of it would be seen
+    // while the command blocks.
+    auxTest_ = AuxTest{start, stop, step};
+    setEnabled(false);
+    auto first = auxTestEpoch_.Guard([this] { AuxTestStep(); });
+    if (progressForm_) {
         progressForm_->Start(QStringLiteral("AUX channel sensitivity test in progress. Please wait..."),
                              AuxTestSteps(start, stop, step));
-    int level = start;
-    for (;;) {
-        const QString line = QStringLiteral("Testing %1 mVpp... ").arg(level);
-        addLine(line);
-        uint8_t result = 0;
-        if (!protocol_->aux_sensitivity_step(static_cast<uint16_t>(level), result)) {
-            replaceLine(line + QStringLiteral("FAILED"));
-            if (progressForm_) progressForm_->Finish();
-            return;
-        }
-        if (result != 0) {
-            replaceLine(line + QStringLiteral("FAILED"));
-            break;
-        }
-        replaceLine(line + QStringLiteral("OK"));
-        if (level == stop) break;
-        level = std::max(level - step, stop);
+        progressForm_->WhenExposed(std::move(first));
+    } else {
+        platform::PostToGuiThread(std::move(first));
     }
+}
+
+void TfrmMain::AuxTestLine(const QString& line, bool replaceLast) {
+    platform::MessageList* list = tbsVarious->lbAUXTest;
+    if (replaceLast) {
+        if (progressForm_) progressForm_->ReplaceLastLine(line);
+        if (list->count() > 0) list->item(list->count() - 1)->setText(line);
+        list->PaintNow();
+    } else {
+        if (progressForm_) progressForm_->AddLine(line);
+        list->ShowLineNow(line);
+    }
+}
+
+void TfrmMain::AuxTestStep() {
+    if (!auxTest_) return;
+    AuxTest& test = *auxTest_;
+    const QString line = QStringLiteral("Testing %1 mVpp... ").arg(test.level);
+    AuxTestLine(line, false);
+    uint8_t result = 0;
+    if (!protocol_->aux_sensitivity_step(static_cast<uint16_t>(test.level), result)) {
+        AuxTestLine(line + QStringLiteral("FAILED"), true);
+        EndAuxTest(false);
+    } else if (result != 0) {
+        AuxTestLine(line + QStringLiteral("FAILED"), true);
+        EndAuxTest(true);
+    } else {
+        AuxTestLine(line + QStringLiteral("OK"), true);
+        if (test.level == test.stop) {
+            EndAuxTest(true);
+        } else {
+            test.level = std::max(test.level - test.step, test.stop);
+            platform::PostToGuiThread(auxTestEpoch_.Guard([this] { AuxTestStep(); }));
+        }
+    }
+    CheckPortLost();
+}
+
+// finished: the levels ran to their end (the last one passed or failed);
+// a failed command ends the test without the closing lines.
+void TfrmMain::EndAuxTest(bool finished) {
+    auxTest_.reset();
+    auxTestEpoch_.Advance();
     if (progressForm_) progressForm_->Finish();
+    setEnabled(true);
+    if (!finished) return;
+    platform::MessageList* list = tbsVarious->lbAUXTest;
     list->AddLine(QStringLiteral("Test finished."));
     list->scrollToBottom();
     AddMessage(QStringLiteral("Test finished."));
@@ -267,7 +292,10 @@ std::optional<uint32_t> TfrmMain::ParseHex(const QString& input) {
     if (digits.size() > 8) return std::nullopt;
     uint32_t value = 0;
     for (QChar c : digits) {
-        const int d = c.isDigit() ? c.unicode() - u'0' : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10 : -1;
+        // Only ASCII 0-9 and A-F: a pasted digit of another script (fullwidth,
+        // Arabic-Indic, ...) is no hexadecimal digit.
+        const char16_t u = c.unicode();
+        const int d = (u >= u'0' && u <= u'9') ? u - u'0' : (u >= u'A' && u <= u'F') ? u - u'A' + 10 : -1;
         if (d < 0) return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(d);
     }

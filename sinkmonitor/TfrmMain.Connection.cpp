@@ -47,8 +47,8 @@ void TfrmMain::UncheckCaptureBox(QCheckBox* box) {
 }
 
 void TfrmMain::Teardown() {
-    // Taken out first: destroying the poller serves GUI-thread calls, and a
-    // queued teardown that runs there finds nothing left to do.
+    // Taken out first: destroying the poller serves its hand-overs, and one
+    // that runs there sees no poller.
     if (auto poller = std::move(poller_)) poller.reset();
     if (auto port = std::move(port_)) {
         protocol_->close();
@@ -66,10 +66,10 @@ void TfrmMain::Teardown() {
 void TfrmMain::CheckPortLost() {
     if (lostTeardownQueued_ || !protocol_ || !protocol_->port_lost()) return;
     lostTeardownQueued_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    platform::PostToGuiThread([this, alive] {
-        if (auto a = alive.lock(); a && *a) TeardownLostPort();
-    });
+    // A post runs in an event-loop turn of its own, never inside the wait of
+    // a command or the join of a thread: the port is not freed while a
+    // handler further up still uses it (closing it, for one).
+    platform::PostToGuiThread(epoch_.Guard([this] { TeardownLostPort(); }));
 }
 
 void TfrmMain::TeardownLostPort() {

@@ -51,7 +51,7 @@ TfrmMain::TfrmMain(const QStringList& arguments) : colors_(GetGUIColorScheme()) 
 }
 
 TfrmMain::~TfrmMain() {
-    *alive_ = false;
+    epoch_.Advance();
     FormDestroy();
 }
 
@@ -202,14 +202,10 @@ void TfrmMain::FormCreate(const QStringList& arguments) {
     pgMain->setCurrentWidget(tbsMain);
 
     // 3: port list and protocol. The frame layer asks for its debug texts to
-    // be taken on the GUI thread.
+    // be taken on the GUI thread (the post is stamped here, on that thread).
     portList_ = std::make_unique<serialportenum_t>();
-    std::weak_ptr<bool> alive = alive_;
-    protocol_ = std::make_unique<dpprotocol_t>(this, [this, alive] {
-        platform::PostToGuiThread([this, alive] {
-            if (auto a = alive.lock(); a && *a) protocol_->handle_debug_text();
-        });
-    });
+    const auto takeDebugText = epoch_.Guard([this] { protocol_->handle_debug_text(); });
+    protocol_ = std::make_unique<dpprotocol_t>(this, [takeDebugText] { platform::PostToGuiThread(takeDebugText); });
     protocol_->set_message_callback([this](const std::string& text) { OnProtocolMessage(text); });
 
     // 4, 5

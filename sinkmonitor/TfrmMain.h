@@ -5,6 +5,7 @@
 // window. Everything runs on the GUI thread; the poller hands its results
 // over synchronously.
 #include <QMainWindow>
+#include <QPointer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStringList>
@@ -14,8 +15,10 @@
 #include <optional>
 
 #include "edid/ECLibrary.h"
+#include "platform/Epoch.h"
 #include "platform/gui/MessageList.h"
 #include "sinkmonitor/TGUIColorScheme.h"
+#include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/pages/AudioPage.h"
 #include "sinkmonitor/pages/EdidPage.h"
 #include "sinkmonitor/pages/MainPage.h"
@@ -30,7 +33,6 @@
 
 class QCheckBox;
 class QLineEdit;
-class TProgressForm;
 
 class TfrmMain : public QMainWindow {
 public:
@@ -154,6 +156,10 @@ private:
     bool CaptureBoxMayChange(QCheckBox* box);
     void ReadEdid();
     void WriteEdid(uint32_t blocks);
+    // The AUX sensitivity test runs one level per turn of the event loop.
+    void AuxTestStep();
+    void AuxTestLine(const QString& line, bool replaceLast);
+    void EndAuxTest(bool finished);
 
     static void EdidHostCallback(void* owner, uint32_t code, uint32_t number, const char16_t* text);
 
@@ -170,8 +176,21 @@ private:
     std::unique_ptr<dpscheduler_t> poller_;
     ECHandle edid_ = nullptr;
     TGUIColorScheme colors_;
-    TProgressForm* progressForm_ = nullptr;
+    QPointer<TProgressForm> progressForm_;
+    // The AUX sensitivity test in progress: the next level to try, the last
+    // one and the decrement. Its epoch drops the step posted for a test
+    // that has ended.
+    struct AuxTest {
+        int level, stop, step;
+    };
+    std::optional<AuxTest> auxTest_;
+    platform::Epoch auxTestEpoch_;
     std::function<void(const QString&)> runFirmwareUpdate_;
-    // Alive as long as the window: posts made for it check it first.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // The window's life: a post made for it is dropped once the window is
+    // being destroyed.
+    platform::Epoch epoch_;
+    // A message of the protocol reported on another thread, posted from there
+    // to the message list; stamped here, on the GUI thread.
+    const std::function<void(const QString&)> showLater_ =
+        epoch_.Guard([this](const QString& text) { AddMessage(text); });
 };

@@ -1,19 +1,28 @@
 // Selvitra, the sink monitor: creates its windows (the main window, the
 // progress window, the firmware-update dialog) and runs the event loop.
-#include <QApplication>
 #include <exception>
 
-#include "platform/MessageBox.h"
 #include "platform/gui/QtPlatform.h"
 #include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/TfrmMain.h"
 
+namespace {
+
+// The title of the boxes of the application's exception display.
+constexpr const char* kProgramTitle = "Selvitra";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // An exception that leaves a handler is shown and the program goes on;
+    // one that leaves the creation of the windows is shown and ends it.
+    platform::GuiApplication app(argc, argv, kProgramTitle);
     platform::InstallQtPlatform();
+    std::exception_ptr failed;
     try {
         TfrmMain frmMain(app.arguments());
+        app.SetMainWindow(&frmMain);
         TProgressForm progressForm(&frmMain);
         frmMain.SetProgressForm(&progressForm);
         // The updater, pallumo, lies in this program's folder.
@@ -21,8 +30,9 @@ int main(int argc, char** argv) {
         frmMain.SetFirmwareUpdateRunner([&](const QString& portName) { frmFirmwareUpdate.Execute(portName); });
         frmMain.show();
         app.exec();
-    } catch (const std::exception& e) {
-        platform::ShowMessageBox(e.what(), "Selvitra", platform::MsgIcon::Error);
+    } catch (...) {
+        failed = std::current_exception();
     }
+    if (failed) app.ShowException(failed);
     return 0;
 }

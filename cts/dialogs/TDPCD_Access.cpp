@@ -139,17 +139,23 @@ void TDPCD_Access::ShowWriteResult(bool ok) {
 
 bool TDPCD_Access::EditKeyPress(QKeyEvent* event, QPushButton* enterTarget) {
     const QString text = event->text();
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Enter moves on to the button without pressing it.
+    // Enter arrives as the character CR (Return, Enter, Ctrl+M) or LF (Ctrl+J):
+    // it moves on to the button without pressing it.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                       text == QStringLiteral("\r") || text == QStringLiteral("\n");
+    if (enter) {
         if (enterTarget->isEnabled()) enterTarget->setFocus();
         return true;
     }
-    // Keys without a character (arrows, Delete, Home, ...) and the control
-    // characters (Backspace, Tab, the clipboard shortcuts) pass; of the
-    // printable characters only the hexadecimal digits do.
+    // Keys that type no character (arrows, Home, Delete, whose text Qt gives
+    // as DEL) are the edit's own. Of the characters, the control characters
+    // 1 to 26 (Backspace, Tab, the clipboard shortcuts) and the hexadecimal
+    // digits pass; every other one is dropped, Esc (27) too, so it never
+    // reaches the dialog and hides it.
+    if (event->key() == Qt::Key_Delete) return false;
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F) continue;
+        if (u >= 1 && u <= 26) continue;
         if (HexDigit(c) < 0) return true;
     }
     return false;

@@ -26,6 +26,7 @@ constexpr int kPollIntervalMs = 500;
 // panel plus the two texts above it and the button row below it, and as wide
 // as its longest text needs, at least kMinClientWidth.
 constexpr int kRowHeight = 21;           // one message row, and the lamp beside it
+constexpr int kStatusRows = 3;           // the rows of a kind-8 prompt: link, video, audio
 constexpr int kLampWidth = 15;           // the lamp column
 constexpr int kChannelGroupHeight = 35;  // the panel's height while it holds the channel group
 constexpr int kChannelGroupWidth = 535;  // the narrowest window that shows the four pairs
@@ -152,6 +153,12 @@ void TOperatorInput::Setup(int kind, const std::string& testLabel, const std::st
             polling_ = false;
             break;
         case 8:
+            // The panel is as high as the message's lines, but a message with
+            // no line still shows the three rows with their prefixes, and one
+            // of more than three lines (only three are shown) no empty space
+            // below them.
+            if (lines.empty() || static_cast<int>(lines.size()) > kStatusRows)
+                messageHeight_ = kStatusRows * kRowHeight;
             SetLamps(0);
             BTN_PassButton->hide();
             BTN_FailButton->setText(QStringLiteral("Proceed"));
@@ -245,7 +252,8 @@ void TOperatorInput::FormShow() {
 }
 
 void TOperatorInput::PlaceControls(int clientWidth, int clientHeight) {
-    LB_Mark->setGeometry(0, 0, kTextLeft, clientHeight - kButtonHeight - kMargin);
+    // The "?" column runs the whole height: the buttons lie right of it.
+    LB_Mark->setGeometry(0, 0, kTextLeft, clientHeight);
     const int textWidth = clientWidth - kTextLeft - kMargin;
     LB_Test->setGeometry(kTextLeft, kMargin, textWidth, kTextHeight);
     LB_MessageAbout->setGeometry(kTextLeft, kMargin + kTextHeight + 4, textWidth, kTextHeight);

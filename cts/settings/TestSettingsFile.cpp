@@ -32,7 +32,8 @@ constexpr std::array<int32_t, 2> kRateCodes = {6, 10};
 
 constexpr int32_t kMaxColorimetryIds = 13;  // the colorimetry dialog's rows
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// A carriage return is a blank, as in the ini layer.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -47,20 +48,35 @@ int32_t Saturate32(int64_t v) {
         std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-// Reads one key; a missing key and a value that is no decimal integer give `def`.
+// Reads one key; a missing key and a value that is no decimal integer give
+// `def`, and the key of such a value is noted in `notNumbers`.
 class Reader {
 public:
-    explicit Reader(const platform::IniFile& ini) : ini_(ini) {}
+    Reader(const platform::IniFile& ini, std::vector<std::string>& notNumbers) : ini_(ini), notNumbers_(notNumbers) {}
 
-    int64_t Integer(const char* section, std::string_view key, int64_t def) const {
+    int64_t Integer(const char* section, const std::string& key, int64_t def) const {
         if (!ini_.ValueExists(section, key)) return def;
-        return TestSettingsFile::ParseDecimal(ini_.ReadString(section, key, "")).value_or(def);
+        const std::optional<int64_t> value = TestSettingsFile::ParseDecimal(ini_.ReadString(section, key, ""));
+        if (!value) notNumbers_.push_back(key);
+        return value.value_or(def);
     }
-    int64_t Setup(std::string_view key, int64_t def) const { return Integer(kSetup, key, def); }
+    int64_t Setup(const std::string& key, int64_t def) const { return Integer(kSetup, key, def); }
 
 private:
     const platform::IniFile& ini_;
+    std::vector<std::string>& notNumbers_;
 };
+
+// The names sorted into the file's key order (names not in it last, as they came), joined by ", ".
+std::string KeyList(std::vector<std::string> keys) {
+    const auto rank = [](const std::string& key) {
+        return std::find(kKeyOrder.begin(), kKeyOrder.end(), key) - kKeyOrder.begin();
+    };
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+    std::string text;
+    for (size_t i = 0; i < keys.size(); ++i) text += (i ? ", " : "") + keys[i];
+    return text;
+}
 
 // Whether an audio capability byte fits its layout: byte 0 keeps bit 7
 // clear; byte 1 keeps bit 3 clear and holds 2 to 8 channels in bits 4-7;
@@ -120,14 +136,15 @@ bool TestSettingsFile::IsAuthenticationTimeout(std::string_view text) {
     return seconds == 64 && fractionZero;
 }
 
-std::string TestSettingsFile::OutOfRangeWarning(std::vector<std::string> keys) {
-    if (keys.empty()) return std::string();
-    const auto rank = [](const std::string& key) {
-        return std::find(kKeyOrder.begin(), kKeyOrder.end(), key) - kKeyOrder.begin();
-    };
-    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
-    std::string text = "Some settings were not loaded because their values are out of range: ";
-    for (size_t i = 0; i < keys.size(); ++i) text += (i ? ", " : "") + keys[i];
+std::string TestSettingsFile::LoadWarning(std::vector<std::string> outOfRange, std::vector<std::string> notNumbers) {
+    std::string text;
+    if (!outOfRange.empty())
+        text = "Some settings were not loaded because their values are out of range: " + KeyList(std::move(outOfRange));
+    if (!notNumbers.empty()) {
+        if (!text.empty()) text += '\n';
+        text += "Some settings were loaded with their defaults because their values are no numbers: " +
+                KeyList(std::move(notNumbers));
+    }
     return text;
 }
 
@@ -168,10 +185,10 @@ bool TestSettingsFile::Save(const std::filesystem::path& path, const TestSetting
 }
 
 LoadedTestSettings TestSettingsFile::Read(const platform::IniFile& ini) {
-    const Reader r(ini);
     LoadedTestSettings s;
+    const Reader r(ini, s.notNumbers);
 
-    s.fileVersion = Saturate32(r.Setup("CFG_Version", -1));
+    s.fileVersion = Saturate32(ParseDecimal(ini.ReadString(kSetup, "CFG_Version", "")).value_or(-1));
     s.version = s.fileVersion == -1         ? LoadedTestSettings::Version::kNone
                 : s.fileVersion == kVersion ? LoadedTestSettings::Version::kCurrent
                                             : LoadedTestSettings::Version::kOther;

@@ -13,9 +13,10 @@
 //   Count=<n>              ID_0 .. ID_<n-1>
 //
 // Every value but AuthTO is a decimal integer. Reading takes a value that is
-// no decimal integer once blanks are trimmed (hexadecimal "0x10" too) as a
-// missing key: it gives the key's default. Key and section names match in
-// any letter case.
+// no decimal integer once blanks (a carriage return among them) are trimmed,
+// hexadecimal "0x10" too, as a missing key: it gives the key's default, and
+// the key is named for the warning after loading. Key and section names
+// match in any letter case.
 //
 // Reading hands on only what the controls and dialogs can hold. A value out
 // of their range is left out (the control keeps its value) and its key is
@@ -88,6 +89,10 @@ struct LoadedTestSettings {
 
     // The keys whose values were left out, in the file's key order.
     std::vector<std::string> outOfRange;
+    // The keys whose values are no decimal integers and were read as their
+    // defaults, in the order read (CFG_Version aside: without a number the
+    // file is no settings file).
+    std::vector<std::string> notNumbers;
 };
 
 class TestSettingsFile {
@@ -117,9 +122,10 @@ public:
                                                                    "TSG_H1B", "TSG_H2B", "TSG_H4B"};
     static constexpr std::array<const char*, 3> kMostPackedKeys = {"MPT_Index1", "MPT_Index2", "MPT_Index4"};
 
-    // The warning after a load that left values out, or the empty text when
-    // `keys` is empty. The names are put in the file's key order.
-    static std::string OutOfRangeWarning(std::vector<std::string> keys);
+    // The warning after a load that left values out or read values that are
+    // no numbers as their defaults, or the empty text when both lists are
+    // empty. The names are put in the file's key order.
+    static std::string LoadWarning(std::vector<std::string> outOfRange, std::vector<std::string> notNumbers);
     static constexpr const char* kInvalidFileMessage = "Invalid configuration file";
     static constexpr const char* kVersionQuestion = "Configuration version mismatch\nAttempt loading anyway?";
     static constexpr const char* kWriteFailedMessage = "Unable to write settings file. Settings not saved.";
@@ -136,7 +142,7 @@ public:
     // Reads what the file holds (see LoadedTestSettings).
     static LoadedTestSettings Read(const platform::IniFile& ini);
 
-    // A value as a decimal integer: blanks trimmed, an optional sign, digits
+    // A value as a decimal integer: blanks (and carriage returns) trimmed, an optional sign, digits
     // and nothing else; beyond 64 bits it saturates. Empty for anything else.
     static std::optional<int64_t> ParseDecimal(std::string_view text);
     // Whether an AuthTO text is a number of seconds from 1.0 to 64.0:

@@ -12,6 +12,18 @@ MessageList::MessageList(QWidget* parent) : QListWidget(parent) {
 
 void MessageList::AddLine(const QString& line) { addItem(line); }
 
+void MessageList::ShowLine(const QString& line) {
+    addItem(line);
+    scrollToBottom();
+}
+
+void MessageList::ShowLineNow(const QString& line) {
+    ShowLine(line);
+    PaintNow();
+}
+
+void MessageList::PaintNow() { viewport()->repaint(); }
+
 QString MessageList::AllLines() const {
     QString text;
     for (int i = 0; i < count(); ++i) text += item(i)->text() + u'\n';

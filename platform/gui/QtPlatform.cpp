@@ -5,6 +5,8 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <cstdio>
+
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
 
@@ -68,14 +70,60 @@ MsgResult ShowQtBox(const MessageBoxRequest& r) {
 void InstallQtPlatform() {
     SetGuiThreadToCurrent();
     QPointer<QCoreApplication> app(QCoreApplication::instance());
-    // One queued serve per call or post; a serve that finds the queue
-    // already emptied by an earlier one does nothing.
+    // One event-loop turn per call or post, each queued as an event of its
+    // own: a post never runs inside another handler. A turn that finds the
+    // queue already emptied (a wait served the call it was queued for) does
+    // nothing.
     SetGuiWaker([app] {
         if (app)
             QMetaObject::invokeMethod(
-                app.data(), [] { ServeGuiCalls(); }, Qt::QueuedConnection);
+                app.data(), [] { RunGuiTurn(); }, Qt::QueuedConnection);
     });
     SetMessageBoxHandler(ShowQtBox);
+}
+
+GuiApplication::GuiApplication(int& argc, char** argv, std::string title)
+    : QApplication(argc, argv), title_(std::move(title)) {}
+
+std::string GuiApplication::MessageOf(const std::exception_ptr& exception) const {
+    if (!exception) return {};
+    if (ownText_)
+        if (std::optional<std::string> own = ownText_(exception)) return *own;
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return {};
+    }
+}
+
+void GuiApplication::ShowException(const std::exception_ptr& exception) {
+    const std::string message = MessageOf(exception);
+    if (showing_) {
+        std::fprintf(stderr, "[%s] %s\n", title_.c_str(), message.c_str());
+        return;
+    }
+    showing_ = true;
+    struct Shown {
+        bool& showing;
+        ~Shown() { showing = false; }
+    } shown{showing_};
+    ShowMessageBox(message, title_, MsgIcon::Error, MsgButtons::Ok, mainWindow_.data());
+}
+
+bool GuiApplication::notify(QObject* receiver, QEvent* event) {
+    std::exception_ptr caught;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        caught = std::current_exception();
+    }
+    // Only the GUI thread shows boxes; no other thread of the suite runs a
+    // Qt event loop.
+    if (!IsGuiThread()) std::rethrow_exception(caught);
+    ShowException(caught);
+    return false;
 }
 
 }  // namespace platform

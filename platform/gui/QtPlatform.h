@@ -1,11 +1,55 @@
 #pragma once
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace platform {
 
 // Call once on the GUI thread after the QApplication exists: makes that
 // thread the GUI thread, lets CallOnGuiThread and PostToGuiThread wake the Qt
-// event loop (which then serves them), and shows ShowMessageBox requests as
-// QMessageBox.
+// event loop (which then runs each in a turn of its own), and shows
+// ShowMessageBox requests as QMessageBox.
 void InstallQtPlatform();
+
+// The application object of the suite's programs, with the application's
+// exception display: an exception that leaves an event handler (a slot, a
+// timer, a paint, a show, a post) is caught where Qt delivered the event,
+// shown, and the event loop goes on. A program also shows with it what
+// leaves the creation of its windows.
+class GuiApplication : public QApplication {
+public:
+    // The text of an exception of the program's own classes; nothing for a
+    // type it does not know (the display then says what a std::exception
+    // says, and gives any other type an empty message).
+    using OwnExceptionText = std::function<std::optional<std::string>(const std::exception_ptr&)>;
+
+    // title: the title of the display's boxes, the program's title.
+    GuiApplication(int& argc, char** argv, std::string title);
+
+    // The window that owns the display's boxes (none: no owner).
+    void SetMainWindow(QWidget* window) { mainWindow_ = window; }
+    void SetOwnExceptionText(OwnExceptionText text) { ownText_ = std::move(text); }
+
+    // The display: an error box with the exception's message, titled with
+    // the program's title and owned by the main window. An exception that
+    // leaves a handler while such a box is shown goes to stderr instead of
+    // a box of its own, so a handler that throws on every paint cannot stack
+    // boxes without end.
+    void ShowException(const std::exception_ptr& exception);
+    // The message the display shows for the exception.
+    std::string MessageOf(const std::exception_ptr& exception) const;
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    std::string title_;
+    QPointer<QWidget> mainWindow_;
+    OwnExceptionText ownText_;
+    bool showing_ = false;
+};
 
 }  // namespace platform

@@ -14,6 +14,7 @@ constexpr unsigned kEdidWriteTimeoutMs = 20000;
 constexpr unsigned kAuxStepTimeoutMs = 7500;
 constexpr size_t kMaxRequest = 1 + 3 + kEdidBlockBytes;
 constexpr size_t kResponseDataAt = 3;  // [L][0x71][code][data...][checksum]
+constexpr unsigned kSettleSliceMs = 100;
 
 uint8_t Lo(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
 uint8_t Hi(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
@@ -113,16 +114,40 @@ void dpprotocol_t::report_port_not_set() {
     });
 }
 
-bool dpprotocol_t::transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet) {
+// Waits for the reply of a command that timed out, and drops it; see the
+// header. False when `cancel` was set meanwhile: nothing may be sent then.
+bool dpprotocol_t::settle_late_reply(dpcomm_t* comm, const std::atomic<bool>* cancel) {
+    using namespace std::chrono;
+    uint8_t late[packet_t::kDataBytes];
+    while (lateReplyOwed_) {
+        const auto quiet = duration_cast<milliseconds>(steady_clock::now() - timedOutAt_).count();
+        const auto bound = static_cast<long long>(quietMs_.load());
+        const unsigned left = quiet >= bound ? 0 : static_cast<unsigned>(bound - quiet);
+        // In slices, so that a worker being stopped does not wait it out.
+        if (comm->wait_response(late, std::min(left, kSettleSliceMs))) {
+            lateReplyOwed_ = false;  // the late reply: dropped
+        } else if (left == 0 || (comm->port() && comm->port()->is_broken())) {
+            lateReplyOwed_ = false;  // quiet for the bound, or no line: lost
+        } else if (cancel && cancel->load()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool dpprotocol_t::transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet,
+                            const std::atomic<bool>* cancel) {
     dpcomm_t* comm = comm_.load();
+    if (!settle_late_reply(comm, cancel)) return false;
     const char* failure = nullptr;
-    // A reply that came after its command timed out must not be taken as
-    // the reply to this one.
+    // Whatever else came unasked is no reply to this command either.
     comm->flush_responses();
     if (!comm->send_frame(bytes, length)) {
         failure = kTextSendFailed;
     } else if (!comm->wait_response(lastResponse_, timeoutMs)) {
         failure = kTextTimedOut;
+        lateReplyOwed_ = true;
+        timedOutAt_ = std::chrono::steady_clock::now();
     } else if (lastResponse_[0] >= 4 && lastResponse_[2] == sinkcmd::kNack) {
         failure = kTextNack;
     }
@@ -151,7 +176,7 @@ bool dpprotocol_t::run(const command_t& cmd, const uint8_t* request, size_t requ
     uint8_t bytes[kMaxRequest];
     bytes[0] = cmd.code;
     if (requestBytes) std::memcpy(bytes + 1, request, requestBytes);
-    if (!transact(bytes, requestBytes + 1, cmd.timeoutMs, cmd.quiet)) return false;
+    if (!transact(bytes, requestBytes + 1, cmd.timeoutMs, cmd.quiet, cancel)) return false;
 
     const size_t length = lastResponse_[0];
     const size_t dataBytes = length >= kResponseDataAt + 1 ? length - kResponseDataAt - 1 : 0;

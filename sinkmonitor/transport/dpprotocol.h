@@ -1,12 +1,23 @@
 #pragma once
 // The sink monitor's command set. One command at a time runs under the
 // command lock, so the GUI thread and the poller never interleave on the
-// wire: build the command frame, empty the response queue, send, wait for
-// the response within the command's time-out, check it and copy its data
-// out. Failures are message texts ("Error: ...") through the owner's
-// callback, except for quiet commands. Nothing here throws.
+// wire: build the command frame, settle a late reply, empty the response
+// queue, send, wait for the response within the command's time-out, check
+// it and copy its data out. Failures are message texts ("Error: ...")
+// through the owner's callback, except for quiet commands. Nothing here
+// throws.
+//
+// Late replies. A reply carries no more than its command code, and the
+// instrument answers one command at a time, so a reply belongs to the
+// command by its place in the order alone. After a command has timed out,
+// the next reply on the line may still be its own: the next command (of
+// either thread) is sent only once that reply has come and been dropped,
+// or once the line has been quiet for kLateReplyQuietMs since the time-out,
+// when the reply is taken as lost. A wait is better than a failed command,
+// and a failed command better than another command's data.
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -73,6 +84,11 @@ public:
     static constexpr const char* kTextNack = "Error: Device reported a corrupted or unknown packet (NACK).";
     static constexpr const char* kTextTooShort = "Error: Device response too short.";
 
+    // How long the line must stay quiet after a time-out before the reply of
+    // the timed-out command is taken as lost (late replies were seen 0.3 s
+    // after a 2 s time-out).
+    static constexpr unsigned kLateReplyQuietMs = 1000;
+
     // owner: parent of this layer's message box (may be null); poster: called
     // from the frame layer's receiver thread while debug texts wait.
     explicit dpprotocol_t(QWidget* owner = nullptr, dpcomm_t::poster_t poster = {});
@@ -93,6 +109,9 @@ public:
     void set_debug(bool on) { debug_.store(on); }
     bool debug() const { return debug_.load(); }
     mutex_t& command_lock() { return lock_; }
+    // The quiet bound after a time-out (kLateReplyQuietMs); a test that holds
+    // a late reply back for as long as it likes lengthens it.
+    void set_late_reply_quiet_ms(unsigned ms) { quietMs_.store(ms); }
 
     // One operation per command; true on success. A destination is written
     // only on success. The poller passes `cancel` to its queries, so that it
@@ -127,7 +146,8 @@ private:
     // data to dst (replyBytes 0: no data expected).
     bool run(const command_t& cmd, const uint8_t* request, size_t requestBytes, uint8_t* dst, size_t replyBytes,
              const std::atomic<bool>* cancel = nullptr);
-    bool transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet);
+    bool transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet, const std::atomic<bool>* cancel);
+    bool settle_late_reply(dpcomm_t* comm, const std::atomic<bool>* cancel);
     void report_port_not_set();
 
     QWidget* const owner_;
@@ -136,6 +156,10 @@ private:
     std::atomic<dpcomm_t*> comm_{nullptr};
     serialport_t* port_ = nullptr;  // the connected port, GUI thread only
     uint8_t lastResponse_[packet_t::kDataBytes] = {};
+    // Under the command lock: a timed-out command whose reply may still come.
+    bool lateReplyOwed_ = false;
+    std::chrono::steady_clock::time_point timedOutAt_{};
+    std::atomic<unsigned> quietMs_{kLateReplyQuietMs};
     std::atomic<bool> debug_{false};
     std::mutex callbackLock_;
     message_callback_t callback_;

@@ -11,6 +11,8 @@ class mutex_t {
 public:
     void lock() { m_.lock(); }
     void unlock() { m_.unlock(); }
+    // Takes it only when no other thread holds it.
+    bool try_lock() { return m_.try_lock(); }
     bool lock_unless(const std::atomic<bool>& cancel) {
         while (!cancel.load(std::memory_order_acquire)) {
             if (m_.try_lock()) return true;

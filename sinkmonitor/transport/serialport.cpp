@@ -38,8 +38,13 @@ bool serialport_t::is_broken() const {
     return cur != kErrNone && !is_transient(cur);
 }
 
+// Only a lasting error refuses an open. A transient code describes a call
+// that failed, not the port: the frame layer's receiver latches the short
+// read on every silent cycle (about every 100 ms, also while the port is
+// closed for a firmware update) and clears it again, and a reopen that
+// lands in that moment must not fail because of it.
 bool serialport_t::open() {
-    if (error_.load() != kErrNone) return false;
+    if (is_broken()) return false;
     if (state_.load() != kClosed) {
         latch(kErrNotClosed);
         return false;

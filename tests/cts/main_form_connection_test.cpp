@@ -12,6 +12,7 @@
 #include "platform/gui/MessageList.h"
 
 #include "MainFormFixture.h"
+#include "cts/dialogs/TOptionsForm.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/Lamp.h"
 
@@ -173,24 +174,33 @@ TEST_F(MainFormFixture, NoStoredPortAsksForOne) {
 // Lamp colours as 0x00BBGGRR.
 QColor Bgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
+// The lamp's fill and outline as one pair of 0x00BBGGRR colours.
+std::pair<QRgb, QRgb> LampLook(const platform::Lamp* lamp) { return {lamp->Color().rgb(), lamp->Outline().rgb()}; }
+std::pair<QRgb, QRgb> Look(uint32_t fill, uint32_t outline) { return {Bgr(fill).rgb(), Bgr(outline).rgb()}; }
+
 TEST_F(MainFormFixture, HdcpLampBlinksGreenWhileAuthenticatedAndGreyOtherwise) {
     sim_.SetStatusByte(1);
     TCTSMainForm* form = OpenConnected();
     ASSERT_TRUE(form->TC_Pages->isVisible());
-    const std::set<QRgb> greens = {Bgr(0x40E040).rgb(), Bgr(0x5FFF5F).rgb()};
-    const std::set<QRgb> greys = {Bgr(0x404040).rgb(), Bgr(0x5F5F5F).rgb()};
-    std::set<QRgb> seen;
+    // Both phases of each look, the outline in the lighter shade of the fill.
+    const std::set<std::pair<QRgb, QRgb>> greens = {Look(0x40E040, 0x60D060), Look(0x5FFF5F, 0x7FEF7F)};
+    const std::set<std::pair<QRgb, QRgb>> greys = {Look(0x404040, 0x606060), Look(0x5F5F5F, 0x7F7F7F)};
+    std::set<std::pair<QRgb, QRgb>> seen;
     ASSERT_TRUE(WaitFor([&] {
-        seen.insert(form->HDCP_Led->Color().rgb());
+        seen.insert(LampLook(form->HDCP_Led));
         return seen.count(*greens.begin()) && seen.count(*greens.rbegin());
-    }));
+    })) << seen.size()
+        << " looks seen";
 
     sim_.SetStatusByte(0);
-    std::set<QRgb> later;
+    std::set<std::pair<QRgb, QRgb>> later;
     ASSERT_TRUE(WaitFor([&] {
-        later.insert(form->HDCP_Led->Color().rgb());
+        later.insert(LampLook(form->HDCP_Led));
         return later.count(*greys.begin()) && later.count(*greys.rbegin());
-    }));
+    })) << later.size()
+        << " looks seen";
+    // Every look shown is one of the four: no fill ever has a black outline.
+    for (const auto& look : later) EXPECT_TRUE(greens.count(look) || greys.count(look)) << std::hex << look.first;
 }
 
 TEST_F(MainFormFixture, DisconnectThenTryConnectionReopensThePort) {
@@ -224,6 +234,24 @@ TEST_F(MainFormFixture, ReconnectIsQueuedAndStoresThePort) {
     ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kProbe) == 1; }));
     ASSERT_TRUE(WaitConnected());
     EXPECT_EQ(Settings().ReadString(TCTSMainForm::kSection, "Vardeko_COM_Device", ""), sim_.SlavePath());
+}
+
+// With nothing selected in the options dialog (the stored port was absent
+// when it was confirmed, or a port reset failed) a reconnection opens the
+// port the window opened last and keeps it stored.
+TEST_F(MainFormFixture, ReconnectWithNoPortSelectedKeepsThePortOpenedLast) {
+    TCTSMainForm* form = OpenConnected();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    platform::MessageBoxInterceptor boxes;
+    dialogs_.options->CB_ComSelect->setCurrentIndex(-1);
+    ASSERT_EQ(dialogs_.options->GetSelectedDevice(), "");
+    sim_.ClearReceived();
+    form->Reconnect();
+    ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kProbe) == 1; }));
+    ASSERT_TRUE(WaitConnected());
+    EXPECT_EQ(form->ComDevice(), sim_.SlavePath());
+    EXPECT_EQ(Settings().ReadString(TCTSMainForm::kSection, "Vardeko_COM_Device", "none"), sim_.SlavePath());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
 
 TEST_F(MainFormFixture, PrintPacketsReachTheStatusListInWindows1252) {

@@ -9,6 +9,8 @@
 #include <QTabBar>
 #include <QTreeWidget>
 
+#include <atomic>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "platform/MessageBox.h"
 #include "platform/gui/MessageList.h"
 #include "support/EdidFixtures.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -140,9 +143,25 @@ protected:
         sim_.SetExtension(fault_.get());
     }
 
-    // Runs while the next block waits: a function posted now is served by
-    // the transfer's wait, as every link completion is.
-    void DuringTransfer(std::function<void()> fn) { platform::PostToGuiThread(std::move(fn)); }
+    // Runs while the next block waits: a blocking call, made now from a
+    // thread of its own, is served by the transfer's wait, as every link
+    // completion is (a wait runs no post).
+    void DuringTransfer(std::function<void()> fn) {
+        during_ = std::thread([this, fn = std::move(fn)] {
+            platform::CallOnGuiThread(fn);
+            duringDone_ = true;
+        });
+        ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 10000));
+    }
+    void TearDown() override {
+        if (during_.joinable()) {
+            platform::ServeGuiCallsUntil([this] { return duringDone_.load(); }, 10000);
+            during_.join();
+        }
+        MainFormFixture::TearDown();
+    }
+    std::thread during_;
+    std::atomic<bool> duringDone_{false};
 
     // Declared before the fixture's simulator is stopped, destroyed after it.
     std::unique_ptr<FaultOnRequest> fault_;

@@ -1,7 +1,8 @@
 // "Save Settings ..." and "Load Settings ..." through the main window on the
 // simulated instrument: every control and dialog choice round-trips through
 // a .CFG file, values the controls cannot hold are left out and named in
-// one warning, files that are no settings files change nothing, a failed
+// one warning (values that are no numbers take their defaults and are named
+// too), lines ending in CR CR LF load as saved, files that are no settings files change nothing, a failed
 // save keeps the old file, "Show print packets" reaches the link, and the
 // dialogs' filter lists .cfg files in any letter case.
 #include <QAction>
@@ -325,6 +326,47 @@ TEST_F(SettingsFiles, ValuesTheControlsCannotHoldAreIgnoredAndNamedInOneWarning)
             expected["Colorimetry"] = "1100000000000";
         EXPECT_EQ(Take(), expected);
     }
+}
+
+// A saved file passed through two line-end conversions (CR CR LF) loads as
+// saved, without a word.
+TEST_F(SettingsFiles, AFileWithLinesEndingInTwoCarriageReturnsLoadsAsSaved) {
+    OpenConnected();
+    Drive(kA);
+    const Snapshot a = Take();
+    const fs::path file = Path("converted.CFG");
+    Save(file);
+    std::string text;
+    for (char c : ReadFile(file)) text += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+    WriteFile(file, text);
+    Drive(kB);
+    platform::MessageBoxInterceptor boxes;
+    Load(file);
+    EXPECT_THAT(boxes.Texts(), ::testing::IsEmpty());
+    EXPECT_EQ(Take(), a);
+}
+
+// Values that are no decimal integers take their defaults and are named in
+// the one warning, after the values left out.
+TEST_F(SettingsFiles, ValuesThatAreNoNumbersTakeTheirDefaultsAndAreNamed) {
+    OpenConnected();
+    Drive(kA);
+    const fs::path file = Path("words.CFG");
+    WriteFile(file,
+              "[Setup]\nCFG_Version=1\nMaxLanes=4x\nTOUT=\xD9\xA3\xD9\xA0\xD9\xA0\nacap2=9\n"
+              "HPDLow=\xEF\xBC\x95\xEF\xBC\x90\n");
+    platform::MessageBoxInterceptor boxes;
+    Load(file);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], kWarningStart + std::string("acap2\n") +
+                                    "Some settings were loaded with their defaults because their values are no "
+                                    "numbers: MaxLanes, HPDLow, TOUT");
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Warning);
+    const Snapshot s = Take();
+    EXPECT_EQ(s.at("CB_SupportTXLanes"), "0");  // the default, 1 lane
+    EXPECT_EQ(s.at("UD_HPDLo"), "700");
+    EXPECT_EQ(s.at("UD_Tout"), "2000");
+    EXPECT_EQ(s.at("acap2"), std::to_string(kA.audio[2]));
 }
 
 TEST_F(SettingsFiles, UpDownsKeepLoadedValuesInRangeAndOtherLaneCountsChangeNothing) {

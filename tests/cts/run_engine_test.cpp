@@ -13,7 +13,9 @@
 #include "RunFixture.h"
 #include "cts/dialogs/TColorimetryEdit.h"
 #include "cts/dialogs/TDPCD_Access.h"
+#include "platform/GuiCall.h"
 #include "platform/gui/Lamp.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -137,6 +139,14 @@ TEST_F(RunFixture, ControlsAreLockedWhileRunningAndTheAudioMirrorsStayEnabled) {
     EXPECT_EQ(form->LV_TestList->topLevelItem(0)->text(7), QStringLiteral("Run"));
     ASSERT_TRUE(WaitEnded(form, boxes));
     EXPECT_TRUE(form->MENU_DPCDAccess->isEnabled());
+    // After the run the status poll blinks the lamp again, outline and all:
+    // neither the run's grey outline nor a black one stays.
+    const auto bgr = platform::ColorFromBgr;
+    ASSERT_TRUE(WaitFor([&] {
+        const QColor outline = form->HDCP_Led->Outline();
+        return outline == bgr(0x606060) || outline == bgr(0x7F7F7F) || outline == bgr(0x60D060) ||
+               outline == bgr(0x7FEF7F);
+    })) << form->HDCP_Led->Outline().name().toStdString();
 }
 
 // ---- header lines
@@ -728,6 +738,85 @@ TEST_P(CloseDuringRun, AsksAndYesEndsTheRunAtOnce) {
 INSTANTIATE_TEST_SUITE_P(Answers, CloseDuringRun,
                          ::testing::Values(CloseCase{"Yes", platform::MsgResult::Yes},
                                            CloseCase{"No", platform::MsgResult::No}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A run ended from outside while a log piece is on its way: the run frees
+// its log buffer, and the held piece lands while the box that ends the
+// action is up (the link still exists). The piece must go nowhere: no write
+// into the freed buffer (a sanitizer report in the asan build), no request
+// after it.
+struct LatePieceCase {
+    const char* name;
+    std::function<void(TCTSMainForm*)> act;
+    const char* landsAt;  // the box during which the held piece arrives
+    std::vector<std::string> boxes;
+};
+void PrintTo(const LatePieceCase& c, std::ostream* os) { *os << c.name; }
+
+const char* const kCloseQuestion = "A test process is still running.\r\n\r\nAbort the test process and close?";
+const char* const kReportQuestion =
+    "Report not saved.\r\n\r\nWould you like to save the report of the test run before closing program?";
+
+class LatePieceAfterTheRun : public RunFixture, public ::testing::WithParamInterface<LatePieceCase> {};
+
+TEST_P(LatePieceAfterTheRun, GoesNowhere) {
+    const LatePieceCase& c = GetParam();
+    tests_.SetRuns(1, {{{Record(kResultPassed), sim::Bytes(300, 'a')}}});
+    sim_.SetFault(kReadLog, {sim::Fault::Hold, 0, 1});
+    TCTSMainForm* form = OpenForRuns();
+    Select(form, {1});
+    std::vector<std::string> texts;
+    bool landed = false;
+    const platform::MessageBoxHandler previous =
+        platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& box) {
+            texts.push_back(box.text);
+            if (box.text == c.landsAt) {
+                // The worker has taken the piece once it waits to deliver it.
+                sim_.ReleaseHeld();
+                landed = WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, cts_test::kDeadlineMs);
+            }
+            return box.text == kCloseQuestion ? platform::MsgResult::Yes : platform::MsgResult::No;
+        });
+    struct Restore {
+        platform::MessageBoxHandler handler;
+        ~Restore() { platform::SetMessageBoxHandler(handler); }
+    } restore{previous};
+    form->BTN_RunTests->click();
+    ASSERT_TRUE(WaitFor([&] { return sim_.Held() == 1; }));
+    ASSERT_EQ(platform::GuiCallsWaiting(), 0u);
+    c.act(form);
+    EXPECT_TRUE(landed);
+    EXPECT_EQ(texts, c.boxes);
+    EXPECT_FALSE(form->Running());
+    const UCTSTest* record = form->TestRecords().front().get();
+    EXPECT_EQ(Tail(record->Log(), 3)[0].rfind("Unknown: Test was manually aborted after ", 0), 0u);
+    if (form->Link()) {
+        ASSERT_TRUE(SettleLink(form));
+    }
+    EXPECT_EQ(sim_.CountReceived(kReadLog), 1u);
+    EXPECT_EQ(sim_.CountReceived(kClearLog), 0u);
+    EXPECT_EQ(texts, c.boxes) << "nothing more after the piece";
+}
+
+INSTANTIATE_TEST_SUITE_P(Actions, LatePieceAfterTheRun,
+                         ::testing::Values(LatePieceCase{"DisconnectCom",
+                                                         [](TCTSMainForm* form) {
+                                                             form->DisconnectCOM1->trigger();
+                                                             EXPECT_EQ(form->Link(), nullptr);
+                                                             EXPECT_TRUE(form->PNL_NotConnected->isVisible());
+                                                             EXPECT_EQ(
+                                                                 form->LBL_NotConnectedHeadline->text().toStdString(),
+                                                                 "COM Port disconnect by user request");
+                                                         },
+                                                         "Testing sequence Aborted",
+                                                         {"Testing sequence Aborted"}},
+                                           LatePieceCase{"CloseWithYes",
+                                                         [](TCTSMainForm* form) {
+                                                             form->close();
+                                                             EXPECT_FALSE(form->isVisible());
+                                                         },
+                                                         kReportQuestion,
+                                                         {kCloseQuestion, kReportQuestion}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

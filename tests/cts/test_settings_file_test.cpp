@@ -1,6 +1,7 @@
 // The .CFG test settings file without windows: the text a save writes, what
 // a load hands on, the values it leaves out and names, defaults for values
-// that are no decimal integers, and saves that fail.
+// that are no decimal integers (named too), lines that end in CR CR LF, and
+// saves that fail.
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -159,7 +160,7 @@ const Field kR4B = [](const auto& s) { return Or(s.timingCodes[2]); };
 const Field kH4B = [](const auto& s) { return Or(s.timingCodes[5]); };
 const Field kIdCount = [](const auto& s) { return static_cast<int64_t>(s.colorimetryIds.size()); };
 
-TEST(TestSettingsFile, AValueThatIsNoDecimalIntegerTakesTheDefault) {
+TEST(TestSettingsFile, AValueThatIsNoDecimalIntegerTakesTheDefaultAndIsNamed) {
     const struct {
         const char* line;
         Field field;
@@ -167,6 +168,10 @@ TEST(TestSettingsFile, AValueThatIsNoDecimalIntegerTakesTheDefault) {
     } cases[] = {
         // Not decimal integers: the default, as for a missing key.
         {"MaxLanes=4x", kLanes, 0},
+        {"MaxLanes=\xEF\xBC\x94", kLanes, 0},            // fullwidth 4
+        {"TOUT=\xD9\xA3\xD9\xA0\xD9\xA0", kTout, 2000},  // Arabic-Indic 300
+        {"HPDLow=1\xEF\xBC\x90", kHpdLow, 700},          // 1, fullwidth 0
+        {"acap0=\xDB\xB4", kAcap0, 4},                   // extended Arabic-Indic 4
         {"MaxLanes=0x4", kLanes, 0},
         {"MaxRate=10.0", kRate, 0},
         {"TestAutomation=0x10", kAutomation, 127},
@@ -181,6 +186,7 @@ TEST(TestSettingsFile, AValueThatIsNoDecimalIntegerTakesTheDefault) {
         {"TSG_R4B=3h", kR4B, 3},
         // Decimal integers, with blanks and a sign.
         {"MaxLanes=  4\t", kLanes, 2},
+        {"MaxLanes=4\r", kLanes, 2},
         {"MaxRate=+10", kRate, 1},
         {"HPDHigh=+30", kHpdHigh, 30},
         {"TOUT=-5", kTout, -5},
@@ -191,11 +197,39 @@ TEST(TestSettingsFile, AValueThatIsNoDecimalIntegerTakesTheDefault) {
         const LoadedTestSettings s = ReadSetup(c.line);
         EXPECT_EQ(c.field(s), c.expected) << c.line;
         EXPECT_THAT(s.outOfRange, IsEmpty()) << c.line;
+        const std::string line = c.line;
+        const bool number = TestSettingsFile::ParseDecimal(line.substr(line.find('=') + 1)).has_value();
+        EXPECT_EQ(s.notNumbers, number ? std::vector<std::string>{} : std::vector{line.substr(0, line.find('='))})
+            << c.line;
     }
     // The colorimetry keys alike: no count reads no ID; an ID that is no
     // number is the default -1, which marks no row.
-    EXPECT_THAT(ReadSetup("[Colorimetry]\nCount=one\nID_0=64").colorimetryIds, IsEmpty());
-    EXPECT_THAT(ReadSetup("[Colorimetry]\nCount=2\nID_0=0x40\nID_1= 64 ").colorimetryIds, ElementsAre(-1, 64));
+    const LoadedTestSettings noCount = ReadSetup("[Colorimetry]\nCount=one\nID_0=64");
+    EXPECT_THAT(noCount.colorimetryIds, IsEmpty());
+    EXPECT_THAT(noCount.notNumbers, ElementsAre("Count"));
+    const LoadedTestSettings badId = ReadSetup("[Colorimetry]\nCount=2\nID_0=0x40\nID_1= 64 ");
+    EXPECT_THAT(badId.colorimetryIds, ElementsAre(-1, 64));
+    EXPECT_THAT(badId.notNumbers, ElementsAre("ID_0"));
+    // Keys are named as the table spells them, whatever the file's case.
+    EXPECT_THAT(ReadSetup("maxlanes=four\nFLAGS=0x1").notNumbers, ElementsAre("MaxLanes", "Flags"));
+}
+
+// A file passed through two line-end conversions (CR CR LF) loads as it was
+// saved: no value keeps a carriage return, and the section is found.
+TEST(TestSettingsFile, LinesEndingInTwoCarriageReturnsLoadAsSaved) {
+    platform::IniFile saved;
+    TestSettingsFile::Write(saved, Changed());
+    std::string text;
+    for (char c : saved.Text()) text += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+    const LoadedTestSettings s = ReadText(text);
+    EXPECT_EQ(s.version, Version::kCurrent);
+    EXPECT_EQ(s.laneCountItem, 2);
+    EXPECT_EQ(s.linkRateItem, 1);
+    EXPECT_EQ(s.afterHpdLowMs, 1234);
+    EXPECT_EQ(s.authenticationStartTimeout, "32.5");
+    EXPECT_EQ(s.colorimetryIds, Changed().colorimetryIds);
+    EXPECT_THAT(s.outOfRange, IsEmpty());
+    EXPECT_THAT(s.notNumbers, IsEmpty());
 }
 
 TEST(TestSettingsFile, BitSetsKeepOnlyTheirBits) {
@@ -266,7 +300,7 @@ TEST(TestSettingsFile, AuthenticationTimeoutIsANumberFrom1To64Seconds) {
     }
     EXPECT_EQ(ReadSetup("AuthTO=  32.5\t").authenticationStartTimeout, "32.5");
     for (const char* text : {"0.9", "0", "64.1", "64.01", "65", "abc", "", "-5", "+5", "1e1", "10,5", ".5", "5 s",
-                             "99999999999999999999999"}) {
+                             "99999999999999999999999", "\xEF\xBC\x91\xEF\xBC\x90.0", "1\xD9\xA3.5"}) {
         const LoadedTestSettings s = ReadSetup(std::string("AuthTO=") + text);
         EXPECT_THAT(s.outOfRange, ElementsAre("AuthTO")) << text;
         EXPECT_FALSE(s.authenticationStartTimeout) << text;
@@ -274,12 +308,18 @@ TEST(TestSettingsFile, AuthenticationTimeoutIsANumberFrom1To64Seconds) {
 }
 
 TEST(TestSettingsFile, WarningNamesTheKeysInTheFilesOrder) {
-    EXPECT_EQ(TestSettingsFile::OutOfRangeWarning({}), "");
-    EXPECT_EQ(TestSettingsFile::OutOfRangeWarning({"acap1"}),
+    EXPECT_EQ(TestSettingsFile::LoadWarning({}, {}), "");
+    EXPECT_EQ(TestSettingsFile::LoadWarning({"acap1"}, {}),
               "Some settings were not loaded because their values are out of range: acap1");
-    EXPECT_EQ(TestSettingsFile::OutOfRangeWarning({"Count", "TSG_H2B", "MPT_Index4", "AuthTO", "acap0", "MPT_Index1"}),
+    EXPECT_EQ(TestSettingsFile::LoadWarning({"Count", "TSG_H2B", "MPT_Index4", "AuthTO", "acap0", "MPT_Index1"}, {}),
               "Some settings were not loaded because their values are out of range: "
               "MPT_Index1, MPT_Index4, acap0, AuthTO, TSG_H2B, Count");
+    EXPECT_EQ(TestSettingsFile::LoadWarning({}, {"ID_1", "TOUT", "MaxLanes"}),
+              "Some settings were loaded with their defaults because their values are no numbers: "
+              "MaxLanes, TOUT, ID_1");
+    EXPECT_EQ(TestSettingsFile::LoadWarning({"acap2"}, {"Flags"}),
+              "Some settings were not loaded because their values are out of range: acap2\n"
+              "Some settings were loaded with their defaults because their values are no numbers: Flags");
 }
 
 TEST(TestSettingsFile, KeysAndSectionsMatchInAnyLetterCase) {
@@ -319,6 +359,7 @@ TEST(TestSettingsFile, AHandWrittenFileWithOddSpacingLoads) {
     EXPECT_EQ(s.audioCaps[1], 33);  // "0x21" is no decimal integer: the default
     EXPECT_THAT(s.colorimetryIds, ElementsAre(40, 90));
     EXPECT_THAT(s.outOfRange, IsEmpty());
+    EXPECT_THAT(s.notNumbers, ElementsAre("acap1"));
 }
 
 TEST(TestSettingsFile, SavingOverAFileKeepsItsOtherKeysButNoStaleIds) {

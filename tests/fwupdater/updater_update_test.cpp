@@ -9,6 +9,7 @@
 #include "fwupdater/MV_Comm.h"
 #include "fwupdater/USerIO.h"
 #include "fwupdater/Updater.h"
+#include "fwupdater/UpdaterNotice.h"
 #include "platform/Clock.h"
 #include "platform/PseudoTerminal.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
@@ -178,6 +179,31 @@ TEST(UpdaterLink, AWriteFailureEndsTheStepAtOnce) {
     EXPECT_TRUE(progress.empty());
     EXPECT_EQ(announced, 4296u + 100u);
     EXPECT_EQ(notices, (Notices{{0, 0}, {1, 0}, {1, 0}}));
+}
+
+// The hooks run while the update is out; one that frees the caller's file
+// name (the first decoding's notice comes before the file is read) or its
+// completion (the start hook) changes nothing: the update keeps its own.
+TEST(UpdaterLink, TheUpdateKeepsItsOwnFileNameAndCompletion) {
+    platform::PseudoTerminal pty;
+    ASSERT_TRUE(pty.Open());
+    const std::string file = WriteFile("updater_link_own_fw.hex", FirmwareText({{0x10000, 100}}));
+    auto name = std::make_unique<std::string>(file);
+    std::vector<LinkResult> results;
+    auto completion = std::make_unique<pallumo::MV_Comm::CompletionHook>([&](LinkResult r) { results.push_back(r); });
+    pallumo::MV_Comm link(pty.SlavePath(), [&](uint32_t kind, uint32_t) {
+        if (kind == pallumo::notice::kFile) name.reset();
+    });
+    uint32_t announced = 0;
+    link.onUpdateStart = [&](uint32_t total) {
+        announced = total;
+        completion.reset();
+    };
+    pty.Close();  // the first write fails: the update ends at once
+
+    link.UpdateFirmware(*name, *completion);
+    EXPECT_EQ(announced, 4296u + 100u) << "the file was read under its own name";
+    EXPECT_EQ(results, std::vector<LinkResult>{LINK_NO_RESPONSE});
 }
 
 TEST_F(UpdaterRun, UndecodableFilesAreReportedBeforeAnyUpdate) {

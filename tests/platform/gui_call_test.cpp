@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -64,13 +65,15 @@ TEST(GuiPost, APostFromAWorkerRunsLaterOnTheGuiThread) {
     worker.join();
     EXPECT_FALSE(ran);
     EXPECT_EQ(platform::GuiCallsWaiting(), 1u);
-    EXPECT_EQ(platform::ServeGuiCalls(), 1);
+    EXPECT_EQ(platform::ServeGuiCalls(), 0) << "a wait runs no post";
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(platform::RunGuiTurn());
     EXPECT_TRUE(ran);
     EXPECT_EQ(where, std::this_thread::get_id());
     EXPECT_EQ(platform::GuiCallsWaiting(), 0u);
 }
 
-TEST(GuiPost, CallsAndPostsFromOneThreadRunInTheOrderTheyWereMade) {
+TEST(GuiPost, TheEventLoopRunsTheCallsAndPostsOfOneThreadInTheOrderTheyWereMade) {
     platform::SetGuiThreadToCurrent();
     enum class Kind { Post, Call };
     const Kind sequence[] = {Kind::Post, Kind::Post, Kind::Call, Kind::Post, Kind::Call,
@@ -90,7 +93,7 @@ TEST(GuiPost, CallsAndPostsFromOneThreadRunInTheOrderTheyWereMade) {
         }
         finished = true;
     });
-    EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return finished.load() && order.size() == n; }, 10000));
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([&] { return finished.load() && order.size() == n; }, 10000));
     worker.join();
     std::vector<int> expected(n);
     for (int i = 0; i < n; ++i) expected[i] = i;
@@ -110,11 +113,57 @@ TEST(GuiPost, APostFromTheGuiThreadNeverRunsInsideTheCodeThatPosted) {
     // A call on the GUI thread runs at once; a post inside it still waits.
     platform::CallOnGuiThread([&] { platform::PostToGuiThread([&] { ran.push_back("from a call"); }); });
     EXPECT_TRUE(ran.empty());
-    EXPECT_EQ(platform::ServeGuiCalls(), 2);
+    // One post per turn, the nested one after those queued before it.
+    EXPECT_TRUE(platform::RunGuiTurn());
+    EXPECT_EQ(ran, (std::vector<std::string>{"first"}));
+    EXPECT_TRUE(platform::RunGuiTurn());
     EXPECT_EQ(ran, (std::vector<std::string>{"first", "from a call"}));
-    EXPECT_EQ(platform::ServeGuiCalls(), 1);
+    EXPECT_TRUE(platform::RunGuiTurn());
     EXPECT_EQ(ran, (std::vector<std::string>{"first", "from a call", "nested"}));
+    EXPECT_FALSE(platform::RunGuiTurn());
+}
+
+// The GUI thread waits for a worker (as a handler that closes a port joins
+// its reader) while posts are queued: one from a handler before the wait,
+// one from the worker before its call, one made by the call itself. The
+// wait serves the call, which comes after two of them, and runs none of the
+// posts; the event loop runs them afterwards in their order.
+TEST(GuiPost, AWaitServesTheWorkersCallsAndRunsNoPost) {
+    platform::SetGuiThreadToCurrent();
+    std::vector<std::string> ran;  // GUI thread only
+    std::atomic<bool> returned{false};
+    platform::PostToGuiThread([&] { ran.push_back("handler's post"); });
+    std::thread worker([&] {
+        platform::PostToGuiThread([&] { ran.push_back("worker's post"); });
+        platform::CallOnGuiThread([&] {
+            ran.push_back("call");
+            platform::PostToGuiThread([&] { ran.push_back("call's post"); });
+        });
+        returned = true;
+    });
+    EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return returned.load(); }, 10000));
+    worker.join();
+    EXPECT_EQ(ran, (std::vector<std::string>{"call"}));
+    EXPECT_EQ(platform::GuiCallsWaiting(), 3u);
     EXPECT_EQ(platform::ServeGuiCalls(), 0);
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsWaiting() == 0; }, 10000));
+    EXPECT_EQ(ran, (std::vector<std::string>{"call", "handler's post", "worker's post", "call's post"}));
+}
+
+TEST(GuiPost, TheLoopGivesUpAfterItsTimeOutAlsoWhileAPostPostsItselfAgain) {
+    platform::SetGuiThreadToCurrent();
+    EXPECT_FALSE(platform::RunGuiEventLoopUntil([] { return false; }, 20));
+    int runs = 0;
+    bool stop = false;
+    std::function<void()> again = [&] {
+        ++runs;
+        if (!stop) platform::PostToGuiThread(again);
+    };
+    platform::PostToGuiThread(again);
+    EXPECT_FALSE(platform::RunGuiEventLoopUntil([] { return false; }, 20));
+    EXPECT_GT(runs, 1);
+    stop = true;
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsWaiting() == 0; }, 10000));
 }
 
 TEST(GuiCall, TheGuiThreadKnowsWhoseCallItIsRunning) {

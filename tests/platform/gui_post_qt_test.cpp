@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -67,6 +68,50 @@ TEST(GuiPostQt, APostFromTheGuiThreadRunsFromTheEventLoopAfterItsHandler) {
     });
     EXPECT_TRUE(RunLoop(loop));
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
+}
+
+// Each post is a turn of the event loop of its own: an event queued between
+// two posts runs between them.
+TEST(GuiPostQt, EachPostRunsInATurnOfItsOwn) {
+    QEventLoop loop;
+    std::vector<int> order;
+    platform::PostToGuiThread([&] { order.push_back(1); });
+    QMetaObject::invokeMethod(
+        &loop, [&] { order.push_back(2); }, Qt::QueuedConnection);
+    platform::PostToGuiThread([&] {
+        order.push_back(3);
+        loop.quit();
+    });
+    EXPECT_TRUE(RunLoop(loop));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+// A handler waits on the GUI thread for a worker that calls onto it: the
+// wait serves the call, and the post queued before it runs only after the
+// handler, from the event loop.
+TEST(GuiPostQt, AHandlerThatWaitsForAWorkerRunsNoPostInsideTheWait) {
+    QEventLoop loop;
+    std::vector<std::string> order;
+    std::thread worker;
+    QMetaObject::invokeMethod(
+        &loop,
+        [&] {
+            platform::PostToGuiThread([&] {
+                order.push_back("post");
+                loop.quit();
+            });
+            std::atomic<bool> returned{false};
+            worker = std::thread([&] {
+                platform::CallOnGuiThread([&] { order.push_back("call"); });
+                returned = true;
+            });
+            EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return returned.load(); }, kDeadlineMs));
+            order.push_back("handler's end");
+        },
+        Qt::QueuedConnection);
+    EXPECT_TRUE(RunLoop(loop));
+    worker.join();
+    EXPECT_EQ(order, (std::vector<std::string>{"call", "handler's end", "post"}));
 }
 
 }  // namespace

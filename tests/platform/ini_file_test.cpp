@@ -143,6 +143,14 @@ TEST(IniFile, IntegerAndBoolValues) {
         {"true", -7, true},
         {"FALSE", -7, false},
         {"yes", -7, true},
+        // Only ASCII digits are digits: fullwidth, Arabic-Indic and
+        // superscript ones are no number.
+        {"\xEF\xBC\x91", -7, true},    // fullwidth 1
+        {"1\xEF\xBC\x92", -7, true},   // 1, fullwidth 2
+        {"\xD9\xA3", -7, true},        // Arabic-Indic 3
+        {"0x\xEF\xBC\xA1", -7, true},  // 0x, fullwidth A
+        {"\xC2\xB9", -7, true},        // superscript 1
+        {"-\xDB\xB4", -7, true},       // minus, extended Arabic-Indic 4
     };
     for (const Case& c : cases) {
         IniFile ini;
@@ -152,6 +160,31 @@ TEST(IniFile, IntegerAndBoolValues) {
     }
     IniFile none;
     EXPECT_FALSE(none.ReadBool("S", "v", false));
+}
+
+// A file passed through two line-end conversions ends its lines in CR CR LF;
+// a carriage return at the end of a line, a name or a value is a blank, so
+// it reads as the file did before.
+TEST(IniFile, CarriageReturnsAtTheEndsAreBlanks) {
+    IniFile ini;
+    ini.Parse(
+        "[Setup]\r\r\n"
+        "MaxLanes=4\r\r\n"
+        "AuthTO=10.0\r\r\r\n"
+        "Name \r= Ann \r\n"
+        "Inner=a\rb\r\r\n"
+        "\r\r\n"
+        "[ Colorimetry\r]\r\n"
+        "Count=2\r");
+    EXPECT_THAT(ini.Sections(), ElementsAre("Setup", "Colorimetry"));
+    EXPECT_THAT(ini.Keys("Setup"), ElementsAre("MaxLanes", "AuthTO", "Name", "Inner"));
+    EXPECT_EQ(ini.ReadString("Setup", "MaxLanes", ""), "4");
+    EXPECT_EQ(ini.ReadInteger("Setup", "MaxLanes", 1), 4);
+    EXPECT_EQ(ini.ReadString("Setup", "AuthTO", ""), "10.0");
+    EXPECT_EQ(ini.ReadString("Setup", "Name", ""), "Ann");
+    EXPECT_EQ(ini.ReadString("Setup", "Inner", ""), "a\rb") << "only the ends are trimmed";
+    EXPECT_EQ(ini.ReadInteger("Colorimetry", "Count", 0), 2);
+    EXPECT_EQ(ini.Text(), "[Setup]\nMaxLanes=4\nAuthTO=10.0\nName=Ann\nInner=a\rb\n\n[Colorimetry]\nCount=2\n");
 }
 
 TEST(IniFile, WritesPlainIniThatReadsBack) {

@@ -120,6 +120,22 @@ TEST_F(ConfigHomeFixture, BadFilesGiveDefaults) {
     EXPECT_FALSE(reg.WriteString("CTS", "Vardeko_COM_Device", "/dev/ttyS0"));
 }
 
+// A settings file whose lines end in CR CR LF reads as one with LF, and a
+// digit that is not ASCII makes no number.
+TEST_F(ConfigHomeFixture, CarriageReturnsAndNonAsciiDigits) {
+    WriteFile(home_ / "Merovan/Tessaly/Selvitra.ini",
+              "[Window]\r\r\nLeft=12\r\r\nTop=\xEF\xBC\x93\r\r\nWidth=\xD9\xA3\xD9\xA0\xD9\xA0\r\r\n"
+              "[COM]\r\r\nPortName=Sink 1\r\r\n");
+    RegistryIniFile reg("\\SOFTWARE\\Merovan\\Tessaly\\Selvitra");
+    EXPECT_EQ(reg.ReadInteger("Window", "Left", 0), 12);
+    EXPECT_EQ(reg.ReadInteger("Window", "Top", 0), 0) << "fullwidth 3";
+    EXPECT_EQ(reg.ReadInteger("Window", "Width", -1), -1) << "Arabic-Indic 300";
+    EXPECT_EQ(reg.ReadString("COM", "PortName", ""), "Sink 1");
+    ASSERT_TRUE(reg.WriteInteger("Window", "Left", 13));
+    EXPECT_EQ(ReadFile(home_ / "Merovan/Tessaly/Selvitra.ini"),
+              "[Window]\nLeft=13\nTop=\xEF\xBC\x93\nWidth=\xD9\xA3\xD9\xA0\xD9\xA0\n\n[COM]\nPortName=Sink 1\n");
+}
+
 TEST_F(ConfigHomeFixture, ChangesThatChangeNothingLeaveTheFileAlone) {
     RegistryIniFile reg("software\\Merovan\\Vardeko");
     ASSERT_TRUE(reg.DeleteKey("CTS", "Vardeko_Left"));

@@ -194,6 +194,18 @@ void InstrumentSim::SetPacedAll(bool paced) {
     std::lock_guard lk(mu_);
     pacedAll_ = paced;
 }
+size_t InstrumentSim::Held() const {
+    std::lock_guard lk(mu_);
+    return held_.size();
+}
+void InstrumentSim::ReleaseHeld() {
+    std::vector<Bytes> frames;
+    {
+        std::lock_guard lk(mu_);
+        frames.swap(held_);
+    }
+    for (const Bytes& f : frames) WriteBytes(f, false);
+}
 void InstrumentSim::SetExtension(InstrumentSimExtension* extension) {
     std::lock_guard lk(extMu_);
     extension_ = extension;
@@ -497,6 +509,11 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
         case Fault::CloseLine:
             closeRequested_ = true;
             return;
+        case Fault::Hold: {
+            std::lock_guard lk(mu_);
+            held_.push_back(Frame(reply));
+            return;
+        }
         case Fault::Paced:
             paced = true;
             break;

@@ -42,7 +42,11 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
+<<<<<<< HEAD
     Hold,         // keep the answer back until ReleaseHeld(), or `value` ms at most (0: no limit)
+=======
+    Hold,         // keep the answer back until ReleaseHeld()
+>>>>>>> main
 };
 
 struct FaultSpec {
@@ -121,6 +125,10 @@ public:
     void SetFault(uint8_t code, FaultSpec spec);
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
+    // The answers Fault::Hold keeps back: how many there are, and sending
+    // them (in the order they were held) from the thread that calls.
+    size_t Held() const;
+    void ReleaseHeld();
 
     // ---- answers held back (Fault::Hold)
     size_t HeldCount() const;  // answers held back now
@@ -206,6 +214,7 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
+<<<<<<< HEAD
     struct HeldReply {
         Bytes frame;
         std::chrono::steady_clock::time_point since;
@@ -214,6 +223,9 @@ private:
     };
     std::vector<HeldReply> held_;      // Fault::Hold, in arrival order
     std::vector<HeldSpan> heldSpans_;  // of the answers sent after a hold
+=======
+    std::vector<Bytes> held_;           // framed answers kept back by Fault::Hold
+>>>>>>> main
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;

@@ -81,6 +81,12 @@ bool SinkSim::Start() {
     stop_.Reset();
     ended_.store(false);
     hangUp_.store(false);
+    {
+        std::lock_guard lk(mu_);
+        held_.reset();
+        release_ = false;
+    }
+    backlog_.clear();
     thread_ = std::thread(&SinkSim::Run, this);
     return true;
 }
@@ -422,16 +428,45 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
     return r;
 }
 
-void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
+void SinkSim::Record(char direction, const std::vector<uint8_t>& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string line(1, direction);
+    for (uint8_t b : bytes) {
+        line += ' ';
+        line += kHex[b >> 4];
+        line += kHex[b & 0x0F];
+    }
+    std::lock_guard lk(mu_);
+    wire_.push_back(line);
+}
+
+// A command is recorded as it arrives; while a reply waits, it is answered
+// after that reply, as a sink that serves one command at a time would.
+void SinkSim::Receive(const uint8_t* f, size_t length) {
     if (length < 4 || f[1] != kTypeCommand) return;  // no command code: ignored
     std::vector<uint8_t> cmd(f + 2, f + length - 1);
     {
         std::lock_guard lk(mu_);
         commands_.push_back(cmd);
     }
-    WaitWireTime(length);
+    Record('>', cmd);
+    bool waiting;
+    {
+        std::lock_guard lk(mu_);
+        waiting = held_.has_value();
+    }
+    if (waiting || !backlog_.empty()) {
+        backlog_.push_back(cmd);
+        return;
+    }
+    Process(cmd);
+}
+
+void SinkSim::Process(const std::vector<uint8_t>& cmd) {
+    WaitWireTime(cmd.size() + 3);
     Reply r = Answer(cmd);
     SinkFaultPlan fault;
+    std::optional<HeldReply> later;
     if (TakeFault(cmd[0], fault)) {
         switch (fault.kind) {
             case SinkFault::Nack:
@@ -442,7 +477,12 @@ void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
                 r.send = false;
                 break;
             case SinkFault::LateReply:
-                if (stop_.Wait(static_cast<int>(fault.delayMs))) return;
+                later.emplace();
+                later->due = clock::now() + std::chrono::milliseconds(fault.delayMs);
+                break;
+            case SinkFault::HoldReply:
+                later.emplace();
+                later->untilReleased = true;
                 break;
             case SinkFault::ShortReply:
                 if (r.data.size() > fault.keepDataBytes) r.data.resize(fault.keepDataBytes);
@@ -458,7 +498,60 @@ void SinkSim::HandleFrame(const uint8_t* f, size_t length) {
     if (!r.send) return;
     std::vector<uint8_t> payload{kTypeCommand, r.code};
     payload.insert(payload.end(), r.data.begin(), r.data.end());
+    if (later) {
+        later->payload = std::move(payload);
+        std::lock_guard lk(mu_);
+        held_ = std::move(later);
+        release_ = false;
+        return;
+    }
+    SendReply(payload);
+}
+
+void SinkSim::SendReply(const std::vector<uint8_t>& payload) {
+    Record('<', std::vector<uint8_t>(payload.begin() + 1, payload.end()));
     WriteFrame(payload);
+}
+
+// Sends a waiting reply once it is due, then answers the commands that came
+// meanwhile, until one of them waits in its turn.
+void SinkSim::ServeHeld() {
+    std::vector<uint8_t> due;
+    {
+        std::lock_guard lk(mu_);
+        if (held_) {
+            if (held_->untilReleased ? !release_ : clock::now() < held_->due) return;
+            due = std::move(held_->payload);
+            held_.reset();
+            release_ = false;
+        }
+    }
+    if (!due.empty()) SendReply(due);
+    for (;;) {
+        {
+            std::lock_guard lk(mu_);
+            if (held_) return;
+        }
+        if (backlog_.empty() || hangUp_.load() || stop_.IsSet()) return;
+        const std::vector<uint8_t> cmd = std::move(backlog_.front());
+        backlog_.pop_front();
+        Process(cmd);
+    }
+}
+
+bool SinkSim::ReplyHeld() {
+    std::lock_guard lk(mu_);
+    return held_.has_value();
+}
+
+void SinkSim::ReleaseHeld() {
+    std::lock_guard lk(mu_);
+    if (held_ && held_->untilReleased) release_ = true;
+}
+
+std::vector<std::string> SinkSim::Wire() {
+    std::lock_guard lk(mu_);
+    return wire_;
 }
 
 void SinkSim::Run() {
@@ -469,6 +562,7 @@ void SinkSim::Run() {
     while (!stop_.IsSet() && !hangUp_.load()) {
         FlushOutbound();
         Flood();
+        ServeHeld();
         const auto w = pty_.WaitReadable(static_cast<int>(kPollMs), &stop_);
         if (w == platform::SerialPort::Wait::Stopped) break;
         if (w == platform::SerialPort::Wait::Readable) {
@@ -486,7 +580,7 @@ void SinkSim::Run() {
             if (before == 0) break;
             const bool stalled = clock::now() - lastByte > std::chrono::milliseconds(frame::kStalledFrameGapMs);
             const size_t len = frame::Receive(rx, frameOut, stalled);
-            if (len) HandleFrame(frameOut, len);
+            if (len) Receive(frameOut, len);
             if (hangUp_.load() || (len == 0 && rx.Available() == before)) break;
         }
     }

@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@ enum class SinkFault {
     Nack,        // answer with response code 0x0B
     Silence,     // no answer at all
     LateReply,   // answer after delayMs
+    HoldReply,   // answer once the test calls ReleaseHeld()
     ShortReply,  // answer with only keepDataBytes of the response data
     Noise,       // send `noise` on the line before the answer
     CloseLine,   // hang the line up instead of answering
@@ -49,6 +51,7 @@ struct SinkFaultPlan {
         f.delayMs = delayMs;
         return f;
     }
+    static SinkFaultPlan Held(int code) { return Of(SinkFault::HoldReply, code); }
     static SinkFaultPlan Short(int code, size_t keepDataBytes) {
         SinkFaultPlan f = Of(SinkFault::ShortReply, code);
         f.keepDataBytes = keepDataBytes;
@@ -128,6 +131,19 @@ public:
     void InjectFault(const SinkFaultPlan& fault);
     void ClearFaults();
 
+    // A late or held reply keeps the sink busy as a real one is: it goes on
+    // reading the line, but answers the commands that came meanwhile only
+    // after that reply, one at a time and in order.
+    // True while a reply is held back or late (its command was received).
+    bool ReplyHeld();
+    // Sends the reply that a HoldReply fault holds back (nothing when none is
+    // held).
+    void ReleaseHeld();
+    // The line as the sink saw it, in order: every command as it arrived
+    // ("> " and its payload in hexadecimal, "> 1A 00 01") and every reply as
+    // it went out ("< " and the response code and data, "< 1A 14").
+    std::vector<std::string> Wire();
+
     // Every command received, as its payload (code and request bytes).
     std::vector<std::vector<uint8_t>> Commands();
     size_t CommandCount(uint8_t code);
@@ -142,8 +158,18 @@ private:
         uint8_t code = 0;
         std::vector<uint8_t> data;
     };
+    // A reply that waits: until released, or until `due`.
+    struct HeldReply {
+        std::vector<uint8_t> payload;
+        bool untilReleased = false;
+        std::chrono::steady_clock::time_point due{};
+    };
     void Run();
-    void HandleFrame(const uint8_t* frame, size_t length);
+    void Receive(const uint8_t* frame, size_t length);
+    void Process(const std::vector<uint8_t>& cmd);
+    void ServeHeld();
+    void SendReply(const std::vector<uint8_t>& payload);
+    void Record(char direction, const std::vector<uint8_t>& bytes);
     Reply Answer(const std::vector<uint8_t>& cmd);
     bool TakeFault(uint8_t code, SinkFaultPlan& out);
     void WriteFrame(const std::vector<uint8_t>& payload);
@@ -177,6 +203,9 @@ private:
     std::vector<uint16_t> auxSteps_;
     std::deque<SinkFaultPlan> faults_;
     std::vector<std::vector<uint8_t>> commands_;
+    std::vector<std::string> wire_;
+    std::optional<HeldReply> held_;  // written by the sim's thread
+    bool release_ = false;
     std::deque<std::vector<uint8_t>> outbound_;
     bool paced_ = false;
     unsigned floodMs_ = 0;
@@ -185,6 +214,7 @@ private:
     std::chrono::steady_clock::time_point lineFreeAt_{};  // the end of the last byte sent
     std::chrono::steady_clock::time_point nextFlood_{};
     uint16_t floodCount_ = 0;
+    std::deque<std::vector<uint8_t>> backlog_;  // commands received while a reply waits
 };
 
 }  // namespace sim

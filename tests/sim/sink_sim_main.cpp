@@ -2,19 +2,48 @@
 // interrupted (SIGINT, SIGTERM, SIGHUP). Prints the device path to open as
 // the serial port on its first line; name it in EXTRA_SERIAL_PORTS so that
 // the port lists show it. --debug-texts sends a debug text every 2 s.
+// --late-reply CODE:MS answers every command of that code (hexadecimal)
+// MS milliseconds late, e.g. --late-reply 1A:2300 answers DPCD reads after
+// their 2 s time-out; the sink answers the commands that come meanwhile
+// after it, in order.
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "sim/SinkSim.h"
 
+namespace {
+
+// "CODE:MS", the code in hexadecimal (0x optional), at most 0xFF.
+bool ParseLateReply(const char* text, sim::SinkFaultPlan& out) {
+    char* end = nullptr;
+    const unsigned long code = std::strtoul(text, &end, 16);
+    if (end == text || *end != ':' || code > 0xFF) return false;
+    const char* msText = end + 1;
+    const unsigned long ms = std::strtoul(msText, &end, 10);
+    if (end == msText || *end != '\0' || ms > 600000) return false;
+    out = sim::SinkFaultPlan::Late(static_cast<int>(code), static_cast<unsigned>(ms));
+    out.times = INT_MAX;
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     bool debugTexts = false;
+    std::vector<sim::SinkFaultPlan> faults;
     for (int i = 1; i < argc; ++i) {
+        sim::SinkFaultPlan late;
         if (std::strcmp(argv[i], "--debug-texts") == 0) {
             debugTexts = true;
+        } else if (std::strcmp(argv[i], "--late-reply") == 0 && i + 1 < argc && ParseLateReply(argv[i + 1], late)) {
+            faults.push_back(late);
+            ++i;
         } else {
-            std::fprintf(stderr, "usage: %s [--debug-texts]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--debug-texts] [--late-reply CODE:MS]...\n", argv[0]);
             return 2;
         }
     }
@@ -29,6 +58,7 @@ int main(int argc, char** argv) {
     // A few captured packets: an AVI InfoFrame SDP and an audio InfoFrame SDP.
     sink.QueueSdp(0x82, 0x00, 0x02, {0x00, 0x10, 0xA8, 0x00, 0x10});
     sink.QueueSdp(0x84, 0x00, 0x01, {0x01, 0x00, 0x00, 0x00, 0x00});
+    for (const auto& f : faults) sink.InjectFault(f);
     if (!sink.Start()) {
         std::fprintf(stderr, "sink-sim: cannot open a pseudo-terminal\n");
         return 1;

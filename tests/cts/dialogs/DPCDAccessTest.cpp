@@ -1,7 +1,9 @@
 // The DPCD access dialog on its own: the hexadecimal parser, the checks of
 // the two edits with their colours and buttons, the key filter, and the
 // status line of each operation with its outcome.
+#include <QApplication>
 #include <QColor>
+#include <QKeyEvent>
 #include <QPalette>
 
 #include <cstdint>
@@ -49,6 +51,16 @@ TEST(DPCDAccessParseHex, DigitsUpToEightOtherwiseInvalid) {
         {"0x1F", kInvalid},
         {"-1", kInvalid},
         {"\xC3\xA4", kInvalid},  // a letter outside ASCII
+        // Only ASCII digits and letters are hexadecimal digits: other
+        // scripts' digits, fullwidth forms and the like are no number.
+        {"\xEF\xBC\x91", kInvalid},      // fullwidth one
+        {"2\xEF\xBC\x90", kInvalid},     // 2 and a fullwidth zero
+        {"\xEF\xBC\xA1", kInvalid},      // fullwidth A
+        {"\xD9\xA3", kInvalid},          // Arabic-Indic three
+        {"\xDB\xB3", kInvalid},          // extended Arabic-Indic three
+        {"\xE0\xA5\xA7", kInvalid},      // Devanagari one
+        {"\xF0\x9D\x9F\x99", kInvalid},  // mathematical bold one (outside the 16-bit range)
+        {"\xC2\xB9", kInvalid},          // superscript one
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -104,6 +116,103 @@ TEST(DPCDAccessDialog, KeyFilterPassesHexDigitsAndControlKeysOnly) {
     EXPECT_EQ(dialog.ED_Address->text(), QStringLiteral("12"));
     QTest::keyClicks(dialog.ED_Data, QStringLiteral("zF.f"));
     EXPECT_EQ(dialog.ED_Data->text(), QStringLiteral("Ff"));
+    dialog.close();
+}
+
+// Records the key presses that reach the dialog itself (those its edits
+// let through and do not use).
+class KeysReachingDialog : public QObject {
+public:
+    explicit KeysReachingDialog(QDialog& dialog) { dialog.installEventFilter(this); }
+    std::vector<QString> texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) texts.push_back(static_cast<QKeyEvent*>(event)->text());
+        return false;
+    }
+};
+
+void Press(QWidget* target, int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+TEST(DPCDAccessDialog, KeyFilterDropsEveryOtherCharacterBeforeTheDialogSeesIt) {
+    TDPCD_Access dialog;
+    KeysReachingDialog reaching(dialog);
+    ShowModeless(dialog);
+    dialog.activateWindow();
+    dialog.ED_Address->setFocus();
+    const struct {
+        const char* what;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;  // UTF-8
+    } dropped[] = {
+        {"Esc", Qt::Key_Escape, Qt::NoModifier, "\x1b"},
+        {"Ctrl+[", Qt::Key_BracketLeft, Qt::ControlModifier, "\x1b"},
+        {"Ctrl+\\", Qt::Key_Backslash, Qt::ControlModifier, "\x1c"},
+        {"Ctrl+]", Qt::Key_BracketRight, Qt::ControlModifier, "\x1d"},
+        {"30", Qt::Key_AsciiCircum, Qt::ControlModifier, "\x1e"},
+        {"31", Qt::Key_Underscore, Qt::ControlModifier, "\x1f"},
+        {"Ctrl+Backspace as DEL", Qt::Key_Backspace, Qt::ControlModifier, "\x7f"},
+        {"fullwidth one", 0, Qt::NoModifier, "\xEF\xBC\x91"},
+        {"Arabic-Indic three", 0, Qt::NoModifier, "\xD9\xA3"},
+        {"g", Qt::Key_G, Qt::NoModifier, "g"},
+    };
+    dialog.ED_Address->setText(QStringLiteral("1"));
+    for (const auto& c : dropped) {
+        SCOPED_TRACE(c.what);
+        Press(dialog.ED_Address, c.key, c.modifiers, QString::fromUtf8(c.text));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.ED_Address->text(), QStringLiteral("1"));
+        EXPECT_TRUE(dialog.ED_Address->hasFocus());
+    }
+    EXPECT_TRUE(reaching.texts.empty()) << reaching.texts.size() << " keys reached the dialog";
+
+    // The control characters 1 to 26 reach the edit: Ctrl+A selects all.
+    Press(dialog.ED_Address, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(dialog.ED_Address->selectedText(), QStringLiteral("1"));
+    Press(dialog.ED_Address, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+    EXPECT_EQ(dialog.ED_Address->text(), QString());
+    dialog.close();
+}
+
+TEST(DPCDAccessDialog, EnterAsCarriageReturnOrLineFeedMovesOn) {
+    const struct {
+        const char* what;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+    } enters[] = {
+        {"Return", Qt::Key_Return, Qt::NoModifier, "\r"},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, "\r"},
+        {"Ctrl+M", Qt::Key_M, Qt::ControlModifier, "\r"},
+        {"Ctrl+J", Qt::Key_J, Qt::ControlModifier, "\n"},
+    };
+    TDPCD_Access dialog;
+    int requests = 0;
+    dialog.ReadRequest = [&](uint32_t) { ++requests; };
+    dialog.WriteRequest = [&](uint32_t, uint8_t) { ++requests; };
+    ShowModeless(dialog);
+    dialog.activateWindow();
+    dialog.ED_Address->setText(QStringLiteral("2"));
+    dialog.ED_Data->setText(QStringLiteral("3"));
+    for (const auto& c : enters) {
+        SCOPED_TRACE(c.what);
+        dialog.ED_Address->setFocus();
+        Press(dialog.ED_Address, c.key, c.modifiers, QString::fromLatin1(c.text));
+        EXPECT_TRUE(dialog.BTN_Read->hasFocus());
+        dialog.ED_Data->setFocus();
+        Press(dialog.ED_Data, c.key, c.modifiers, QString::fromLatin1(c.text));
+        EXPECT_TRUE(dialog.BTN_Write->hasFocus());
+        EXPECT_EQ(dialog.ED_Address->text(), QStringLiteral("2"));
+        EXPECT_EQ(dialog.ED_Data->text(), QStringLiteral("3"));
+    }
+    EXPECT_EQ(requests, 0);
     dialog.close();
 }
 

@@ -73,6 +73,26 @@ protected:
     }
     QColor Blank() const { return dialog.palette().color(QPalette::Button); }
 
+    // The first `rows` lamp rows are shown and lie whole inside the message panel.
+    void ExpectRowsInsideThePanel(int rows) const {
+        const QWidget* const lamps[] = {dialog.S_Led1, dialog.S_Led2, dialog.S_Led3};
+        const QWidget* const texts[] = {dialog.LB_Message, dialog.LB_Message2, dialog.LB_Message3};
+        for (int i = 0; i < rows; ++i) {
+            for (const QWidget* w : {lamps[i], texts[i]}) {
+                EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
+                EXPECT_TRUE(dialog.PNL_Message->rect().contains(w->geometry()))
+                    << w->objectName().toStdString() << " lies outside the panel";
+            }
+        }
+    }
+    // The "?" is drawn whole inside its label (at its top, as aligned).
+    void ExpectTheWholeMark() const {
+        const QFontMetrics metrics(dialog.LB_Mark->font());
+        const QRect glyph = metrics.tightBoundingRect(QStringLiteral("?"));
+        EXPECT_LE(metrics.ascent() + glyph.bottom(), dialog.LB_Mark->height());
+        EXPECT_GE(metrics.ascent() + glyph.top(), 0);
+    }
+
     TOperatorInput dialog;
     std::vector<int> channelRequests;
     int pollRequests = 0;
@@ -253,14 +273,17 @@ TEST_F(OperatorInputTest, AnEmptyMessageShowsEmptyRows) {
               }),
               Result::No);
 
-    // Kind 8 keeps the height of the message: no line, no row.
+    // Kind 8 shows its three rows with their prefixes even without a line,
+    // and the question mark whole.
     dialog.Setup(8, "1 - EDID", "");
     EXPECT_EQ(dialog.LB_Message->text(), "LINK: ");
     EXPECT_EQ(dialog.LB_Message2->text(), "VIDEO: ");
     EXPECT_EQ(dialog.LB_Message3->text(), "AUDIO: ");
     EXPECT_EQ(RunModal([&] {
-                  EXPECT_EQ(dialog.PNL_Message->height(), 0);
-                  EXPECT_EQ(dialog.height(), 93);
+                  EXPECT_EQ(dialog.PNL_Message->height(), 63);
+                  EXPECT_EQ(dialog.height(), 63 + 93);
+                  ExpectRowsInsideThePanel(3);
+                  ExpectTheWholeMark();
                   QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton);
               }),
               Result::No);
@@ -276,7 +299,9 @@ TEST_F(OperatorInputTest, LineBreaksAreCrLfOrCrOrLfAndATrailingBreakStartsNoLine
         {"a\n\nc", {"LINK: a", "VIDEO: ", "AUDIO: c"}, 63},
         {"a\r\rc\n", {"LINK: a", "VIDEO: ", "AUDIO: c"}, 63},
         {"a\n\r", {"LINK: a", "VIDEO: ", "AUDIO: "}, 42},
-        {"1\r\n2\r\n3\r\n4", {"LINK: 1", "VIDEO: 2", "AUDIO: 3"}, 84},
+        // More lines than rows: three rows, no empty space below them.
+        {"1\r\n2\r\n3\r\n4", {"LINK: 1", "VIDEO: 2", "AUDIO: 3"}, 63},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10", {"LINK: 1", "VIDEO: 2", "AUDIO: 3"}, 63},
         {"\r\n", {"LINK: ", "VIDEO: ", "AUDIO: "}, 21},
     };
     for (const auto& c : cases) {
@@ -287,6 +312,9 @@ TEST_F(OperatorInputTest, LineBreaksAreCrLfOrCrOrLfAndATrailingBreakStartsNoLine
         EXPECT_EQ(dialog.LB_Message3->text().toStdString(), c.rows[2]);
         EXPECT_EQ(RunModal([&] {
                       EXPECT_EQ(dialog.PNL_Message->height(), c.panelHeight);
+                      EXPECT_EQ(dialog.height(), c.panelHeight + 93);
+                      ExpectRowsInsideThePanel(c.panelHeight / 21);
+                      ExpectTheWholeMark();
                       dialog.Abort();
                   }),
                   Result::Abort);

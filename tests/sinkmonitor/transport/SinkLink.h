@@ -44,13 +44,25 @@ public:
         std::lock_guard lk(lock_);
         messages_.clear();
     }
-    // Waits (up to 5 s) until pred() holds.
-    static bool WaitFor(const std::function<bool()>& pred) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    // Waits (up to 5 s, or timeoutMs) until pred() holds.
+    static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!pred() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         return pred();
     }
+
+    // True while another thread runs a command (holds the command lock).
+    bool Busy() {
+        mutex_t& lock = protocol.command_lock();
+        if (!lock.try_lock()) return true;
+        lock.unlock();
+        return false;
+    }
+    // A quiet bound after a time-out that no reply the test holds back
+    // outlasts, so that the test decides when the late reply comes.
+    void WaitPatientlyForLateReplies() { protocol.set_late_reply_quiet_ms(kPatientMs); }
+    static constexpr unsigned kPatientMs = 60000;
 
     sim::SinkSim sim;
     std::unique_ptr<serialport_t> port;

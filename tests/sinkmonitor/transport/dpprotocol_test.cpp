@@ -309,15 +309,76 @@ INSTANTIATE_TEST_SUITE_P(AllButTheEdidWrite, SinkSilence,
                          ::testing::ValuesIn(CommandsWhere([](const Command& c) { return c.code != 0x17; })),
                          CommandName);
 
-TEST_F(SinkProtocol, ALateReplyIsNeverTakenByTheNextCommand) {
-    link.sim.InjectFault(SinkFaultPlan::Late(0x1A, 2300));
+// --- late replies: a reply belongs to a command by its place in the order ---
+
+// The wire, each entry cut to its direction and code.
+std::vector<std::string> Order(const std::vector<std::string>& wire) {
+    std::vector<std::string> out;
+    for (const auto& e : wire) out.push_back(e.substr(0, 4));
+    return out;
+}
+
+const Command kReadOf0002 = {"dpcd_read_0002", 0x1A, false, 1,
+                             Byte([](dpprotocol_t& p, uint8_t& v) { return p.dpcd_read(0x0002, v); })};
+
+TEST_F(SinkProtocol, TheNextCommandIsSentOnlyOnceALateReplyHasComeAndBeenDropped) {
+    link.WaitPatientlyForLateReplies();
+    struct Case {
+        const char* name;
+        const char* next;
+        Bytes expected;
+        std::vector<std::string> wire;
+    };
+    // DPCD 0001 holds 0x14, 0002 holds 0x84. The late reply carries the same
+    // command code as a read of the next register, or another one.
+    const std::vector<Case> cases = {
+        {"a read of the next register", "dpcd_read_0002", {0x84}, {"> 1A 00 01", "< 1A 14", "> 1A 00 02", "< 1A 84"}},
+        {"another command",
+         "get_firmware_version",
+         {'1', '0', '7'},
+         {"> 1A 00 01", "< 1A 14", "> 1C", "< 1C 31 30 37"}},
+        {"a quiet query of the poller", "get_device_role", {1}, {"> 1A 00 01", "< 1A 14", "> 28", "< 28 01"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        link.ClearMessages();
+        const size_t wireFrom = link.sim.Wire().size();
+        link.sim.InjectFault(SinkFaultPlan::Held(0x1A));
+        uint8_t v = kUntouched;
+        EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));  // times out after 2 s; its reply is held
+        EXPECT_EQ(v, kUntouched);
+        ASSERT_TRUE(link.sim.ReplyHeld());
+        bool ok = false;
+        Bytes got;
+        std::thread next([&] {
+            const Command& cmd = std::string(c.next) == "dpcd_read_0002" ? kReadOf0002 : ByName(c.next);
+            got = Run(cmd, &ok);
+        });
+        // The next command holds the lock while it waits for the late reply
+        // (or, if it did not wait, while it waits for its own); then the
+        // late reply comes.
+        ASSERT_TRUE(SinkLink::WaitFor([&] { return link.Busy(); }));
+        link.sim.ReleaseHeld();
+        next.join();
+        EXPECT_TRUE(ok);
+        got.resize(c.expected.size());
+        EXPECT_EQ(got, c.expected);
+        const auto wire = link.sim.Wire();
+        EXPECT_EQ(std::vector<std::string>(wire.begin() + static_cast<long>(wireFrom), wire.end()), c.wire);
+        EXPECT_EQ(link.Messages(), std::vector<std::string>{dpprotocol_t::kTextTimedOut});
+    }
+}
+
+TEST_F(SinkProtocol, AReplyThatNeverComesHoldsTheNextCommandBackForTheQuietBound) {
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x1A));
+    const auto t0 = std::chrono::steady_clock::now();
     uint8_t v = kUntouched;
-    EXPECT_FALSE(link.protocol.dpcd_read(0x0000, v));
-    EXPECT_EQ(v, kUntouched);
-    std::this_thread::sleep_for(ms(800));  // the late DPCD reply arrives now
-    firmwareversion_t ver{};
-    ASSERT_TRUE(link.protocol.get_firmware_version(ver));
-    EXPECT_EQ(ver, (firmwareversion_t{'1', '0', '7'}));
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));
+    ASSERT_TRUE(link.protocol.dpcd_read(0x0002, v));
+    EXPECT_EQ(v, 0x84);
+    // Sent once the line had been quiet for the bound after the time-out.
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, ms(2000 + dpprotocol_t::kLateReplyQuietMs));
+    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 1A", "> 1A", "< 1A"}));
     EXPECT_EQ(link.Messages(), std::vector<std::string>{dpprotocol_t::kTextTimedOut});
 }
 
@@ -399,38 +460,48 @@ TEST_F(SinkProtocol, DebugTextsAreTakenAlwaysAndLoggedOnlyWithTheSwitch) {
 }
 
 TEST_F(SinkProtocol, AGuiCommandWaitsForTheOtherThreadsTransaction) {
-    link.sim.InjectFault(SinkFaultPlan::Late(0x2E, 1000));
+    link.sim.InjectFault(SinkFaultPlan::Held(0x2E));
     link.sim.QueueSdp(0x83, 1, 1, {9});
-    std::atomic<bool> pollerDone{false};
+    bool pollerOk = false, guiOk = false;
     sdprecord_t sdp{};
-    std::thread poller([&] {
-        EXPECT_TRUE(link.protocol.get_sdp(sdp));
-        pollerDone = true;
-    });
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x2E) == 1; }));
     uint8_t v = 0;
-    EXPECT_TRUE(link.protocol.dpcd_read(0x0000, v));
-    EXPECT_TRUE(pollerDone.load());  // the query had ended before the GUI command ran
+    std::thread poller([&] { pollerOk = link.protocol.get_sdp(sdp); });
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.ReplyHeld(); }));
+    std::atomic<bool> guiStarted{false};
+    std::thread gui([&] {
+        guiStarted = true;
+        guiOk = link.protocol.dpcd_read(0x0000, v);
+    });
+    // A GUI command that got past the lock would reach the wire now, while
+    // the query's reply is held; the sink records what comes meanwhile.
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return guiStarted.load(); }));
+    SinkLink::WaitFor([&] { return link.sim.CommandCount(0x1A) > 0; }, 200);
+    link.sim.ReleaseHeld();
     poller.join();
-    EXPECT_EQ(v, 0x12);
+    gui.join();
+    EXPECT_TRUE(pollerOk);
+    EXPECT_TRUE(guiOk);
     EXPECT_EQ(sdp[1], 0x83);
-    const auto cmds = link.sim.Commands();
-    ASSERT_EQ(cmds.size(), 2u);
-    EXPECT_EQ(cmds[0][0], 0x2E);
-    EXPECT_EQ(cmds[1][0], 0x1A);
+    EXPECT_EQ(v, 0x12);
+    // The whole query, reply included, came before the GUI command.
+    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
 }
 
 TEST_F(SinkProtocol, CloseWaitsForACommandInFlight) {
-    link.sim.InjectFault(SinkFaultPlan::Late(0x27, 800));
-    std::atomic<bool> ok{false};
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x27));
+    std::atomic<bool> ok{true};
     std::thread other([&] {
         msarecord_t m{};
         ok = link.protocol.get_msa(m);
     });
     ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x27) == 1; }));
-    EXPECT_TRUE(link.protocol.close());  // the frame layer goes away only after the command
+    // The frame layer goes away only after the command's whole wait, which
+    // ends as a time-out on a live frame layer.
+    EXPECT_TRUE(link.protocol.close());
     other.join();
-    EXPECT_TRUE(ok.load());
+    EXPECT_FALSE(ok.load());
+    EXPECT_TRUE(link.Messages().empty());  // a quiet query
+    EXPECT_FALSE(link.protocol.connected());
 }
 
 TEST_F(SinkProtocol, TheHolderOfTheCommandLockMayRunCommands) {

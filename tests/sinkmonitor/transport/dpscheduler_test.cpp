@@ -6,6 +6,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
@@ -68,13 +71,13 @@ TEST_F(SinkPoller, ASilentInstrumentGivesAllZeroHdcpAndNoMessages) {
     SinkFaultPlan silence = SinkFaultPlan::Of(SinkFault::Silence, 0x22);
     silence.times = 100;
     link.sim.InjectFault(silence);
+    const auto t0 = steady::now();  // before the first cycle's sleep begins
     Create();
     std::vector<hdcpstatus_t> seen;
     poller->set_on_hdcp([&](dpscheduler_t& p) { seen.push_back(p.get_hdcp()); });
-    const auto t0 = steady::now();
     poller->set_hdcp_polling(true);
     ASSERT_TRUE(ServeUntil([&] { return !seen.empty(); }));
-    EXPECT_GE(steady::now() - t0, ms(2400));  // 500 ms sleep plus the 2000 ms time-out
+    EXPECT_GE(steady::now() - t0, ms(2500));  // 500 ms sleep plus the 2000 ms time-out
     EXPECT_EQ(seen[0], (hdcpstatus_t{0, 0}));
     EXPECT_GE(link.sim.CommandCount(0x22), 1u);  // it did ask
     EXPECT_TRUE(link.Messages().empty());        // the poller's queries are quiet
@@ -147,23 +150,104 @@ TEST_F(SinkPoller, ClosuresMayRunCommandsDuringTheHandOver) {
     EXPECT_EQ(dpcd, 0x12);
 }
 
+// The wire, each entry cut to its direction and code, from entry `from` on.
+std::vector<std::string> Order(const std::vector<std::string>& wire, size_t from = 0) {
+    std::vector<std::string> out;
+    for (size_t i = from; i < wire.size(); ++i) out.push_back(wire[i].substr(0, 4));
+    return out;
+}
+
 TEST_F(SinkPoller, AGuiCommandStartsOnlyAfterThePollersQueryHasEnded) {
-    link.sim.InjectFault(SinkFaultPlan::Late(0x2E, 1000));
+    link.sim.InjectFault(SinkFaultPlan::Held(0x2E));
     link.sim.QueueSdp(0x83, 1, 1, {9});
     Create();
     std::vector<sdprecord_t> seen;
     poller->set_on_sdp([&](dpscheduler_t& p) { seen.push_back(p.get_sdp()); });
     poller->set_sdp_polling(true);
-    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.CommandCount(0x2E) == 1; }));
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.sim.ReplyHeld(); }));
+    // The query's reply is released while this (the GUI) thread waits for
+    // the command lock, or before it asks for it: either way the lock keeps
+    // the GUI command off the wire until the query has ended.
+    std::thread releaser([&] {
+        SinkLink::WaitFor([&] { return link.sim.CommandCount(0x1A) > 0; }, 200);
+        link.sim.ReleaseHeld();
+    });
     uint8_t v = 0;
-    EXPECT_TRUE(link.protocol.dpcd_read(0x0000, v));  // waits for the command lock
+    EXPECT_TRUE(link.protocol.dpcd_read(0x0000, v));
+    releaser.join();
     EXPECT_EQ(v, 0x12);
-    const auto cmds = link.sim.Commands();
-    ASSERT_GE(cmds.size(), 2u);
-    EXPECT_EQ(cmds[0][0], 0x2E);
-    EXPECT_EQ(cmds[1][0], 0x1A);
     ASSERT_TRUE(ServeUntil([&] { return seen.size() >= 2; }));
-    EXPECT_EQ(seen[1][1], 0x83);  // the late SDP answer went to the query, not the GUI command
+    EXPECT_EQ(seen[1][1], 0x83);  // the SDP answer went to the query, not the GUI command
+    const auto order = Order(link.sim.Wire());
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
+              (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
+}
+
+TEST_F(SinkPoller, ALateReplyToAQueryIsDroppedBeforeTheNextQuery) {
+    link.WaitPatientlyForLateReplies();
+    link.sim.InjectFault(SinkFaultPlan::Held(0x22));
+    Create();
+    std::vector<hdcpstatus_t> hdcp;
+    std::vector<msarecord_t> msa;
+    poller->set_on_hdcp([&](dpscheduler_t& p) { hdcp.push_back(p.get_hdcp()); });
+    poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
+    poller->set_hdcp_polling(true);
+    poller->set_msa_polling(true);
+    // The HDCP query times out; then the MSA query holds the lock.
+    ASSERT_TRUE(ServeUntil([&] { return !hdcp.empty() && link.Busy(); }));
+    EXPECT_EQ(hdcp[0], hdcpstatus_t{});
+    link.sim.ReleaseHeld();
+    ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
+    EXPECT_EQ(msa[0][0], 0x01);  // the sink's own record: video valid
+    EXPECT_EQ(msa[0][8], 0x07);  // 1920 active pixels, high byte
+    const auto order = Order(link.sim.Wire());
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
+              (std::vector<std::string>{"> 22", "< 22", "> 27", "< 27"}));
+}
+
+TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
+    link.WaitPatientlyForLateReplies();
+    Create();
+    std::vector<msarecord_t> msa;
+    poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
+    link.sim.InjectFault(SinkFaultPlan::Held(0x1A));
+    const size_t wireFrom = link.sim.Wire().size();
+    uint8_t v = 0xA5;
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));  // times out; the poller waits for the lock meanwhile
+    // The poller's next query holds the lock (a hand-over it had pending is served here).
+    ASSERT_TRUE(ServeUntil([&] { return link.Busy(); }));
+    const size_t before = msa.size();
+    link.sim.ReleaseHeld();
+    ASSERT_TRUE(ServeUntil([&] { return msa.size() > before; }));
+    EXPECT_EQ(msa[before][0], 0x01);
+    EXPECT_EQ(msa[before][8], 0x07);
+    const auto order = Order(link.sim.Wire(), wireFrom);
+    ASSERT_GE(order.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
+              (std::vector<std::string>{"> 1A", "< 1A", "> 27", "< 27"}));
+}
+
+TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsForALateReply) {
+    link.WaitPatientlyForLateReplies();
+    link.sim.InjectFault(SinkFaultPlan::Held(0x22));
+    Create();
+    int hdcp = 0;
+    poller->set_on_hdcp([&](dpscheduler_t&) { ++hdcp; });
+    poller->set_hdcp_polling(true);
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return hdcp > 0 && link.Busy(); }));
+    poller.reset();  // gives up the wait: the MSA query is never sent
+    EXPECT_EQ(link.sim.CommandCount(0x27), 0u);
+    // The late reply is still owed: the next command drops it first.
+    link.sim.ReleaseHeld();
+    uint8_t v = 0;
+    EXPECT_TRUE(link.protocol.dpcd_read(0x0001, v));
+    EXPECT_EQ(v, 0x14);
+    EXPECT_EQ(Order(link.sim.Wire()), (std::vector<std::string>{"> 22", "< 22", "> 1A", "< 1A"}));
 }
 
 TEST(SinkPollerWithoutPort, TheMissingPortBoxIsShownOnTheGuiThread) {

@@ -215,18 +215,19 @@ TEST(SinkRingBuffer, ResetEmptiesItWithoutPhantomBytes) {
 
 TEST(SinkRingBuffer, TimeOutRestartsForEveryByte) {
     ringbuffer_t r;
-    // Five bytes 300 ms apart: a 1000 ms per-byte time-out never runs out,
-    // although the whole read takes longer than one time-out.
+    // Four bytes 600 ms apart: a 2000 ms per-byte time-out never runs out
+    // (with room for a busy machine), although the whole read takes longer
+    // than one time-out.
     std::thread producer([&] {
-        for (uint8_t i = 0; i < 5; ++i) {
-            std::this_thread::sleep_for(ms(300));
+        for (uint8_t i = 0; i < 4; ++i) {
+            std::this_thread::sleep_for(ms(600));
             r.put(&i, 1);
         }
     });
-    uint8_t out[5] = {};
-    EXPECT_EQ(r.get(out, 5, 1000), 5u);
+    uint8_t out[4] = {};
+    EXPECT_EQ(r.get(out, 4, 2000), 4u);
     producer.join();
-    EXPECT_EQ(out[4], 4);
+    EXPECT_EQ(out[3], 3);
     // A silent line ends the read within about one per-byte time-out.
     const auto t0 = steady::now();
     EXPECT_EQ(r.get(out, 3, 100), 0u);

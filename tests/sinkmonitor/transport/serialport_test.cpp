@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,51 @@ TEST_F(SinkSerialPort, AShortReadLatchesFourteenAndBlocksReadsUntilCleared) {
     EXPECT_EQ(port.get_error(), serialport_t::kErrShortRead);
     EXPECT_TRUE(port.read(got, 1, 2000, &taken));
     EXPECT_EQ(got[0], 7);
+}
+
+// The frame layer's receiver keeps reading while the port is closed for a
+// firmware update, latching the short read and clearing it about every
+// 100 ms; a transient code left by a failed call says nothing about the port.
+TEST_F(SinkSerialPort, ATransientErrorNeverRefusesTheReopen) {
+    struct Case {
+        const char* name;
+        std::function<void(serialport_t&)> latch;
+        int32_t code;
+    };
+    const std::vector<Case> cases = {
+        {"the receiver's short read",
+         [](serialport_t& p) {
+             uint8_t b;
+             p.read(&b, 1, 0);
+         },
+         serialport_t::kErrShortRead},
+        {"a write while closed",
+         [](serialport_t& p) {
+             const uint8_t b = 1;
+             p.write(&b, 1);
+         },
+         serialport_t::kErrNotRunning},
+        {"a second close", [](serialport_t& p) { p.close(); }, serialport_t::kErrAlreadyClosed},
+    };
+    serialport_t port("Sim", pty.SlavePath());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(port.open());
+        ASSERT_TRUE(port.close());
+        c.latch(port);
+        ASSERT_FALSE(port.is_broken());
+        ASSERT_TRUE(port.open());
+        EXPECT_EQ(port.get_state(), serialport_t::kRunning);
+        EXPECT_EQ(port.get_error(), c.code);  // left for its reader
+        const uint8_t b = 0x42;
+        EXPECT_TRUE(port.write(&b, 1));
+        EXPECT_EQ(ReadMaster(1), std::vector<uint8_t>{0x42});
+        ASSERT_TRUE(port.close());
+    }
+    // A lasting error still refuses it.
+    EXPECT_FALSE(port.write(nullptr, 1));
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.get_state(), serialport_t::kClosed);
 }
 
 TEST_F(SinkSerialPort, AWriteThatCannotDrainGivesUpWithTwelveAndThePortRecovers) {

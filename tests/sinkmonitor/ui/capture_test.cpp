@@ -154,6 +154,69 @@ TEST_F(SelvitraTest, SdpCaptureResumesAfterAReconnection) {
     EXPECT_TRUE(WaitFor([&] { return Control<QTreeWidget>("lvSDP")->topLevelItemCount() == 1; }));
 }
 
+// The poller's query of a kind is out when its polling is switched off; its
+// answer (held back by the sim) arrives after the switch and is handed over
+// by the cycle in progress: it adds no row and lights no lamp.
+TEST_F(SelvitraTest, AResultArrivingAfterItsCaptureWasSwitchedOffShowsNothing) {
+    using sim::SinkFaultPlan;
+    struct Case {
+        const char* name;
+        uint8_t query;      // the query whose answer arrives late
+        uint8_t nextQuery;  // a query the poller sends after that hand-over
+        std::function<void()> switchOn, switchOff;
+        const char* lamp;  // nullptr: none of its own
+        const char* list;
+    };
+    const Case cases[] = {
+        {"MSA box unchecked", 0x27, 0x22, [&] { Control<QCheckBox>("cbMSAEnable")->setChecked(true); },
+         [&] { Control<QCheckBox>("cbMSAEnable")->setChecked(false); }, "shVideoValid", "lvMSA"},
+        {"Main page left", 0x22, 0x2E,
+         [&] {
+             // The SDP query follows the HDCP hand-over in a cycle.
+             Control<QCheckBox>("cbSDPEnable")->setChecked(true);
+         },
+         [&] { window->pgMain->setCurrentWidget(window->tbsAudio); }, "shHDCPAuth", nullptr},
+        {"SDP box unchecked", 0x2E, 0x22,
+         [&] {
+             sim.QueueSdp(0x82, 0x00, 0x02, {0x01});
+             Control<QCheckBox>("cbSDPEnable")->setChecked(true);
+         },
+         [&] { Control<QCheckBox>("cbSDPEnable")->setChecked(false); }, nullptr, "lvSDP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.SetHdcpStatus(1, 0);
+        OpenConnected();
+        if (c.query == 0x22) {
+            ASSERT_TRUE(WaitFor([&] { return Lamp("shHDCPAuth") == State::On; }));
+        }
+        sim.InjectFault(SinkFaultPlan::Late(c.query, 1000));
+        const size_t asked = sim.CommandCount(c.query);
+        c.switchOn();
+        ASSERT_TRUE(WaitFor([&] { return sim.CommandCount(c.query) > asked; }));
+        // The answer is still held back: nothing of it shows yet.
+        if (c.list) {
+            ASSERT_EQ(Control<QTreeWidget>(c.list)->topLevelItemCount(), 0);
+        }
+        c.switchOff();
+        if (c.lamp) {
+            EXPECT_EQ(Lamp(c.lamp), State::Off);
+        }
+        const size_t next = sim.CommandCount(c.nextQuery);
+        ASSERT_TRUE(WaitFor([&] { return sim.CommandCount(c.nextQuery) > next; }));
+        if (c.lamp) {
+            EXPECT_EQ(Lamp(c.lamp), State::Off);
+        }
+        if (c.list) {
+            EXPECT_EQ(Control<QTreeWidget>(c.list)->topLevelItemCount(), 0);
+        }
+        EXPECT_EQ(Lamp("shMSAUnstable"), State::Off);
+        progress.reset();
+        window.reset();
+        sim.ClearFaults();
+    }
+}
+
 TEST_F(SelvitraTest, AudioPageShowsTheChannelStatus) {
     OpenConnected();
     window->pgMain->setCurrentWidget(window->tbsAudio);

@@ -8,6 +8,8 @@
 #include <QRadioButton>
 
 #include "SelvitraFixture.h"
+#include "platform/GuiCall.h"
+#include "support/WaitUntil.h"
 
 namespace selvitra_test {
 namespace {
@@ -96,6 +98,9 @@ TEST_F(SelvitraTest, HpdPulseChecksItsDuration) {
         const char* after;  // the edit's text afterwards
     };
     const Case cases[] = {{"12x", "Invalid numeric value", "1000"},
+                          // Digits of other scripts are no decimal digits.
+                          {"\uFF11\uFF10\uFF10", "Invalid numeric value", "1000"},
+                          {"\u0661\u0660", "Invalid numeric value", "1000"},
                           {"65535", "Value exceeds limits", "65535"},
                           {"0", "Value exceeds limits", "0"},
                           {"65534", nullptr, "65534"}};
@@ -132,6 +137,14 @@ TEST_F(SelvitraTest, AuxSensitivityTestWalksDownToTheStopLevel) {
     sim.SetAuxThreshold(50);
     OpenConnected();
     Click("btnAUXTest");
+    // The levels run in turns of the event loop of their own; meanwhile the
+    // main window is disabled and takes no other command.
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_TRUE(progress->isVisible());
+    const size_t crcQueries = sim.CommandCount(0x2A);
+    Click("btnUpdateVideoCRC");
+    ASSERT_TRUE(WaitFor([&] { return Messages().last() == "Test finished."; })) << Boxes();
+    EXPECT_EQ(sim.CommandCount(0x2A), crcQueries);
     EXPECT_EQ(sim.AuxSteps(), (std::vector<uint16_t>{1000, 900, 800, 700, 600, 500, 400, 300, 200, 100, 50}));
     const QStringList lines = window->tbsVarious->lbAUXTest->AllLines().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 12);
@@ -155,10 +168,35 @@ TEST_F(SelvitraTest, AuxSensitivityTestEndsAtTheFirstFailingLevel) {
     Control<QLineEdit>("edtASTStop")->setText("100");
     Control<QRadioButton>("rbDecr50")->setChecked(true);
     Click("btnAUXTest");
+    ASSERT_TRUE(WaitFor([&] { return Messages().last() == "Test finished."; })) << Boxes();
     const QStringList lines = window->tbsVarious->lbAUXTest->AllLines().split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines, (QStringList{"Testing 600 mVpp... OK", "Testing 550 mVpp... OK", "Testing 500 mVpp... OK",
                                   "Testing 450 mVpp... OK", "Testing 400 mVpp... FAILED", "Test finished."}));
     EXPECT_EQ(progress->pbProgress->maximum(), 11);
+}
+
+TEST_F(SelvitraTest, AuxSensitivityTestEndsAtAFailedCommandWithoutClosingLines) {
+    OpenConnected();
+    sim.InjectFault(sim::SinkFaultPlan::Of(sim::SinkFault::Nack, 0x38));
+    Click("btnAUXTest");
+    ASSERT_TRUE(WaitFor([&] { return window->isEnabled(); }));
+    EXPECT_EQ(window->tbsVarious->lbAUXTest->AllLines(), "Testing 1000 mVpp... FAILED\n");
+    EXPECT_EQ(progress->lbProgress->AllLines(), "Testing 1000 mVpp... FAILED\n");
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(Messages().contains("Test finished."));
+    EXPECT_EQ(sim.AuxSteps(), (std::vector<uint16_t>{1000}));
+}
+
+TEST_F(SelvitraTest, AuxSensitivityTestPendingWhenTheWindowsCloseIsDropped) {
+    OpenConnected();
+    Click("btnAUXTest");
+    ASSERT_TRUE(progress->isVisible());
+    progress.reset();
+    window.reset();
+    // Whatever the test had posted runs now and finds its window gone.
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    QTest::qWait(0);
+    EXPECT_TRUE(sim.AuxSteps().empty());
 }
 
 TEST_F(SelvitraTest, AuxSensitivityTestRefusesBadLimits) {
@@ -184,6 +222,30 @@ TEST_F(SelvitraTest, AuxSensitivityTestRefusesBadLimits) {
     EXPECT_TRUE(sim.AuxSteps().empty());
 }
 
+TEST_F(SelvitraTest, AuxSensitivityTestTakesDigitsOfOtherScriptsForNoNumber) {
+    // A field that holds no number starts at 1200 or stops at 30.
+    sim.SetAuxThreshold(30);
+    OpenConnected();
+    struct Case {
+        const char* start;
+        const char* stop;
+        std::vector<uint16_t> levels;
+    };
+    const Case cases[] = {{"\uFF11\u0660\u0660", "1000", {1200, 1100, 1000}}, {"100", "\uFF12\u0660\u0660", {100, 30}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        window->lbTextOut->clear();
+        const size_t before = sim.AuxSteps().size();
+        Control<QLineEdit>("edtASTStart")->setText(QString::fromUtf8(c.start));
+        Control<QLineEdit>("edtASTStop")->setText(QString::fromUtf8(c.stop));
+        Click("btnAUXTest");
+        ASSERT_TRUE(WaitFor([&] { return Messages().value(Messages().size() - 1) == "Test finished."; })) << Boxes();
+        const std::vector<uint16_t> steps = sim.AuxSteps();
+        EXPECT_EQ(std::vector<uint16_t>(steps.begin() + static_cast<std::ptrdiff_t>(before), steps.end()), c.levels);
+        EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
+    }
+}
+
 TEST(SelvitraAuxSteps, AreTheLevelsTriedWhenNoneFails) {
     EXPECT_EQ(TfrmMain::AuxTestSteps(1000, 50, 100), 11);
     EXPECT_EQ(TfrmMain::AuxTestSteps(1000, 100, 100), 10);
@@ -198,6 +260,15 @@ TEST(SelvitraParseHex, AcceptsDollarAndZeroXPrefixesAndAtMostEightDigits) {
                                                                      {"G1", std::nullopt}, {"123456789", std::nullopt},
                                                                      {"", std::nullopt},   {"0", 0}};
     for (const auto& [text, value] : cases) EXPECT_EQ(TfrmMain::ParseHex(text), value) << text;
+}
+
+TEST(SelvitraParseHex, TakesOnlyAsciiDigitsAndLetters) {
+    // Fullwidth, Arabic-Indic, Devanagari and superscript digits and
+    // fullwidth letters: none is a hexadecimal digit, however it is prefixed.
+    const char16_t* const cases[] = {u"\uFF11", u"\u0663", u"1\uFF12",      u"$\uFF11",  u"0x\u0661", u"\u0967\u0968",
+                                     u"\u00B9", u"\uFF21", u"\uFF41\uFF42", u"\uFF10X1", u"1\u0660"};
+    for (const char16_t* text : cases)
+        EXPECT_EQ(TfrmMain::ParseHex(QString::fromUtf16(text)), std::nullopt) << QString::fromUtf16(text).toStdString();
 }
 
 TEST_F(SelvitraTest, DpcdReadAndWriteShowTheirRegister) {
@@ -228,6 +299,11 @@ TEST_F(SelvitraTest, DpcdFieldsRefuseBadValuesWithTheirBoxes) {
     const Case cases[] = {{"12G", "1", "btnDPCDRead", "Address contains invalid character(s)."},
                           {"10000", "1", "btnDPCDRead", "Address overflow."},
                           {"100", "1Z", "btnDPCDWrite", "Data contains invalid character(s)."},
+                          // Digits of other scripts: fullwidth, Arabic-Indic.
+                          {"\uFF11", "1", "btnDPCDRead", "Address contains invalid character(s)."},
+                          {"\u0663", "1", "btnDPCDWrite", "Address contains invalid character(s)."},
+                          {"100", "\uFF11", "btnDPCDWrite", "Data contains invalid character(s)."},
+                          {"100", "1\u0663", "btnDPCDWrite", "Data contains invalid character(s)."},
                           {"100", "100", "btnDPCDWrite", "Data overflow."}};
     const size_t before = sim.CommandCount(0x1A) + sim.CommandCount(0x1B);
     for (const auto& c : cases) {
@@ -276,6 +352,11 @@ TEST_F(SelvitraTest, DpcdFieldsShowWhetherTheirValueFits) {
     data->setText("FF");
     EXPECT_EQ(colors(data), matched);
     data->setText("100");
+    EXPECT_EQ(colors(data), unmatched);
+    // A digit of another script is no hexadecimal digit.
+    address->setText(QString::fromUtf16(u"\uFF11"));
+    EXPECT_EQ(colors(address), unmatched);
+    data->setText(QString::fromUtf16(u"\u0663"));
     EXPECT_EQ(colors(data), unmatched);
 }
 
@@ -363,6 +444,68 @@ TEST_F(SelvitraTest, APortThatCannotBeReopenedAfterTheUpdateIsTornDown) {
     EXPECT_EQ(Lamp("shCR0"), platform::Lamp::State::Off);
     EXPECT_EQ(window->sbStatusPanels[0]->text(), "");
 }
+
+// "Update firmware..." clicked while the teardown of a lost port is queued:
+// the teardown runs in an event-loop turn of its own after the click, never
+// inside the poller's join or the port's close in it (which would free the
+// port that close is still using). Connected (a poller to stop) and with the
+// port open to a source device (no poller: the close comes first).
+struct QueuedTeardownCase {
+    const char* name;
+    std::function<void(sim::SinkSim&)> arrange;
+    bool connected;
+    friend void PrintTo(const QueuedTeardownCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class UpdateFirmwareWhileATeardownIsQueued : public SelvitraTest,
+                                             public ::testing::WithParamInterface<QueuedTeardownCase> {};
+
+TEST_P(UpdateFirmwareWhileATeardownIsQueued, TheTeardownRunsAfterTheClick) {
+    GetParam().arrange(sim);
+    StoreSettings("[COM]\nPortName=" + sim.SlavePath() + "\n");
+    Open();
+    ASSERT_EQ(window->Connected(), GetParam().connected) << Boxes();
+    window->pgMain->setCurrentWidget(window->tbsVarious);  // no polling: the poller hands nothing over
+    ASSERT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+
+    sim.HangUp();
+    // The command after which the port is found lost (once its reader has
+    // seen the hang-up) queues the teardown and returns.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            Click("btnUpdateVideoCRC");
+            return platform::GuiCallsWaiting() > 0;
+        },
+        10000));
+    ASSERT_EQ(window->Connected(), GetParam().connected);
+    boxes.Clear();
+
+    bool ran = false, connectedInside = false, lostInside = true;
+    QString given;
+    window->SetFirmwareUpdateRunner([&](const QString& port) {
+        ran = true;
+        given = port;
+        connectedInside = window->Connected();
+        lostInside = Messages().contains(TfrmMain::kTextConnectionLost);
+    });
+    Click("btnUpdateFirmware");
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(given, QString::fromStdString(sim.SlavePath()));
+    EXPECT_EQ(connectedInside, GetParam().connected);
+    EXPECT_FALSE(lostInside);
+    // The port cannot be taken back; the queued teardown then finds it gone.
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Failed to restore communications."}));
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Text("lblFWVersion"), "NOT CONNECTED.");
+    EXPECT_EQ(window->sbStatusPanels[1]->text(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(States, UpdateFirmwareWhileATeardownIsQueued,
+                         ::testing::Values(QueuedTeardownCase{"Connected", [](sim::SinkSim&) {}, true},
+                                           QueuedTeardownCase{"SourceDevice",
+                                                              [](sim::SinkSim& s) { s.SetDeviceRole(0); }, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace selvitra_test
