@@ -396,7 +396,7 @@ protected:
         EndProgramWhenClosed();
         // A span appears once the reply is held (and stays once it has gone).
         if (phase_ == Phase::Waiting && c.point != Point::FirmwareCheck && !sim_.HeldSpans().empty()) {
-            Act(sim_.HeldCount() > 0);
+            Act(sim_.Held() > 0);
         } else if (phase_ == Phase::Acted && monitor_->TicksSince(actedAt_) >= kTicksWhileHeld) {
             sim_.ReleaseHeld();
             phase_ = Phase::Released;
@@ -463,7 +463,7 @@ protected:
 
     bool Finished(const Case& c, const std::vector<std::string>& boxes) const {
         TCTSMainForm* form = form_.get();
-        if (phase_ != Phase::Released || sim_.HeldCount() > 0 || QApplication::activeModalWidget()) return false;
+        if (phase_ != Phase::Released || sim_.Held() > 0 || QApplication::activeModalWidget()) return false;
         if (boxes.size() < c.boxes.size()) return false;
         if (!form) return true;
         if (form->Running() || !form->isEnabled()) return false;
@@ -585,7 +585,7 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
     if (form && form->Link()) {
         EXPECT_TRUE(SettleLink(form));
     }
-    EXPECT_EQ(sim_.HeldCount(), 0u);
+    EXPECT_EQ(sim_.Held(), 0u);
 
     // The GUI thread kept serving its 10 ms timer while the reply was held.
     std::vector<GuiTickMonitor::Span> held;

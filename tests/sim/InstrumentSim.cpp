@@ -202,7 +202,12 @@ void InstrumentSim::ReleaseHeld() {
     std::vector<Bytes> frames;
     {
         std::lock_guard lk(mu_);
-        frames.swap(held_);
+        const auto now = std::chrono::steady_clock::now();
+        for (HeldReply& h : held_) {
+            heldSpans_.push_back({h.since, now});
+            frames.push_back(std::move(h.frame));
+        }
+        held_.clear();
     }
     for (const Bytes& f : frames) WriteBytes(f, false);
 }
@@ -441,17 +446,7 @@ void InstrumentSim::SendDueReplies() {
         std::erase_if(dueReplies_, isDue);
     }
     for (const auto& frame : due) WriteBytes(frame, false);
-    SendReleasedHeld();
-}
-
-size_t InstrumentSim::HeldCount() const {
-    std::lock_guard lk(mu_);
-    return held_.size();
-}
-
-void InstrumentSim::ReleaseHeld() {
-    std::lock_guard lk(mu_);
-    for (HeldReply& h : held_) h.released = true;
+    SendHeldPastLimit();
 }
 
 std::vector<InstrumentSim::HeldSpan> InstrumentSim::HeldSpans() const {
@@ -461,9 +456,9 @@ std::vector<InstrumentSim::HeldSpan> InstrumentSim::HeldSpans() const {
     return spans;
 }
 
-// Held answers go out in their order: one whose time has come waits for
-// every one before it.
-void InstrumentSim::SendReleasedHeld() {
+// Held answers whose limit has passed go out, in their order: one whose time
+// has come waits for every one before it.
+void InstrumentSim::SendHeldPastLimit() {
     std::vector<Bytes> out;
     {
         std::lock_guard lk(mu_);
@@ -471,7 +466,7 @@ void InstrumentSim::SendReleasedHeld() {
         while (!held_.empty()) {
             HeldReply& h = held_.front();
             const bool limitReached = h.limitMs && now - h.since >= std::chrono::milliseconds(h.limitMs);
-            if (!h.released && !limitReached) break;
+            if (!limitReached) break;
             heldSpans_.push_back({h.since, now});
             out.push_back(std::move(h.frame));
             held_.erase(held_.begin());
@@ -509,11 +504,6 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
         case Fault::CloseLine:
             closeRequested_ = true;
             return;
-        case Fault::Hold: {
-            std::lock_guard lk(mu_);
-            held_.push_back(Frame(reply));
-            return;
-        }
         case Fault::Paced:
             paced = true;
             break;

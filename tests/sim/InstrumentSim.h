@@ -42,11 +42,7 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
-<<<<<<< HEAD
     Hold,         // keep the answer back until ReleaseHeld(), or `value` ms at most (0: no limit)
-=======
-    Hold,         // keep the answer back until ReleaseHeld()
->>>>>>> main
 };
 
 struct FaultSpec {
@@ -126,13 +122,10 @@ public:
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
     // The answers Fault::Hold keeps back: how many there are, and sending
-    // them (in the order they were held) from the thread that calls.
+    // them (in the order they were held) from the thread that calls. One
+    // held with a limit goes out by itself once the limit has passed.
     size_t Held() const;
     void ReleaseHeld();
-
-    // ---- answers held back (Fault::Hold)
-    size_t HeldCount() const;  // answers held back now
-    void ReleaseHeld();        // every held answer goes out at the next turn of the serving thread, in order
     // When each answer was held back and when it went out (`to` is the
     // present while it is still held).
     struct HeldSpan {
@@ -180,7 +173,7 @@ private:
     uint32_t ResultHoldMs() const;
     void HoldBack(const Bytes& reply, uint32_t ms);
     void SendDueReplies();
-    void SendReleasedHeld();
+    void SendHeldPastLimit();
     void WriteBytes(const Bytes& bytes, bool paced);
     Bytes Frame(const Bytes& payload) const;
     bool SleepMs(uint32_t ms);
@@ -214,18 +207,13 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
-<<<<<<< HEAD
     struct HeldReply {
         Bytes frame;
         std::chrono::steady_clock::time_point since;
         uint32_t limitMs;  // 0: until released
-        bool released = false;
     };
-    std::vector<HeldReply> held_;      // Fault::Hold, in arrival order
+    std::vector<HeldReply> held_;      // framed answers kept back by Fault::Hold, in arrival order
     std::vector<HeldSpan> heldSpans_;  // of the answers sent after a hold
-=======
-    std::vector<Bytes> held_;           // framed answers kept back by Fault::Hold
->>>>>>> main
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;
