@@ -70,7 +70,7 @@ bool InstrumentSim::Start() {
     {
         std::lock_guard lk(mu_);
         dueReplies_.clear();
-        heldReplies_.clear();
+        held_.clear();
     }
     thread_ = std::thread([this] { Serve(); });
     return true;
@@ -196,13 +196,18 @@ void InstrumentSim::SetPacedAll(bool paced) {
 }
 size_t InstrumentSim::HeldCount() const {
     std::lock_guard lk(mu_);
-    return heldReplies_.size();
+    return held_.size();
 }
 void InstrumentSim::ReleaseHeld() {
     std::vector<Bytes> frames;
     {
         std::lock_guard lk(mu_);
-        frames.swap(heldReplies_);
+        const auto now = std::chrono::steady_clock::now();
+        for (HeldReply& h : held_) {
+            heldSpans_.push_back({h.since, now});
+            frames.push_back(std::move(h.frame));
+        }
+        held_.clear();
     }
     for (const auto& frame : frames) WriteBytes(frame, false);
 }
@@ -441,6 +446,33 @@ void InstrumentSim::SendDueReplies() {
         std::erase_if(dueReplies_, isDue);
     }
     for (const auto& frame : due) WriteBytes(frame, false);
+    SendHeldPastLimit();
+}
+
+std::vector<InstrumentSim::HeldSpan> InstrumentSim::HeldSpans() const {
+    std::lock_guard lk(mu_);
+    std::vector<HeldSpan> spans = heldSpans_;
+    for (const HeldReply& h : held_) spans.push_back({h.since, std::chrono::steady_clock::now()});
+    return spans;
+}
+
+// Held answers whose limit has passed go out, in their order: one whose time
+// has come waits for every one before it.
+void InstrumentSim::SendHeldPastLimit() {
+    std::vector<Bytes> out;
+    {
+        std::lock_guard lk(mu_);
+        const auto now = std::chrono::steady_clock::now();
+        while (!held_.empty()) {
+            HeldReply& h = held_.front();
+            const bool limitReached = h.limitMs && now - h.since >= std::chrono::milliseconds(h.limitMs);
+            if (!limitReached) break;
+            heldSpans_.push_back({h.since, now});
+            out.push_back(std::move(h.frame));
+            held_.erase(held_.begin());
+        }
+    }
+    for (const auto& frame : out) WriteBytes(frame, false);
 }
 
 void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
@@ -477,7 +509,7 @@ void InstrumentSim::SendAnswer(uint8_t code, const Bytes& replyIn) {
             break;
         case Fault::Hold: {
             std::lock_guard lk(mu_);
-            heldReplies_.push_back(Frame(reply));
+            held_.push_back({Frame(reply), std::chrono::steady_clock::now(), fault.value});
             return;
         }
         case Fault::Noise: {

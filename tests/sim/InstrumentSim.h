@@ -15,6 +15,7 @@
 // ends it, and the answers set with SetTestResult and SetTestStatus apply
 // again.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,7 @@ enum class Fault {
     Noise,        // send `value` noise bytes (never a valid frame) before the answer
     CloseLine,    // hang the line up instead of answering
     Paced,        // send the answer at the pace of 115200 baud (10 bits per byte)
-    Hold,         // keep the answer until ReleaseHeld() sends it
+    Hold,         // keep the answer back until ReleaseHeld(), or `value` ms at most (0: no limit)
 };
 
 struct FaultSpec {
@@ -120,10 +121,17 @@ public:
     void SetFault(uint8_t code, FaultSpec spec);
     void ClearFaults();
     void SetPacedAll(bool paced);  // pace every byte sent at 115200 baud
-    // The answers Fault::Hold keeps: how many wait, and sending them (in the
-    // order their requests came). Start() drops those still held.
+    // The answers Fault::Hold keeps back: how many there are, and sending
+    // them (in the order they were held) from the thread that calls. One
+    // held with a limit goes out by itself once the limit has passed.
     size_t HeldCount() const;
     void ReleaseHeld();
+    // When each answer was held back and when it went out (`to` is the
+    // present while it is still held).
+    struct HeldSpan {
+        std::chrono::steady_clock::time_point from, to;
+    };
+    std::vector<HeldSpan> HeldSpans() const;
 
     // ---- on demand (from any thread)
     void SendPrintPacket(const std::string& format, uint16_t arg);
@@ -165,6 +173,7 @@ private:
     uint32_t ResultHoldMs() const;
     void HoldBack(const Bytes& reply, uint32_t ms);
     void SendDueReplies();
+    void SendHeldPastLimit();
     void WriteBytes(const Bytes& bytes, bool paced);
     Bytes Frame(const Bytes& payload) const;
     bool SleepMs(uint32_t ms);
@@ -198,7 +207,13 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
-    std::vector<Bytes> heldReplies_;    // frames Fault::Hold keeps until released
+    struct HeldReply {
+        Bytes frame;
+        std::chrono::steady_clock::time_point since;
+        uint32_t limitMs;  // 0: until released
+    };
+    std::vector<HeldReply> held_;      // framed answers kept back by Fault::Hold, in arrival order
+    std::vector<HeldSpan> heldSpans_;  // of the answers sent after a hold
     std::map<uint8_t, FaultSpec> faults_;
     bool pacedAll_ = false;
     std::vector<Bytes> received_payloads_;
