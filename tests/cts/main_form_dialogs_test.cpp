@@ -99,7 +99,7 @@ TEST_F(WithDialogs, OptionsCancelledChangesNothingAcceptedReconnects) {
     sim_.ClearReceived();
     AnswerNextDialog(QDialog::Rejected);
     form->MENU_Options->trigger();
-    QTest::qWait(50);
+    QTest::qWait(50);  // a fixed time, as it shows an absence: a load can only weaken it
     EXPECT_EQ(sim_.CountReceived(kProbe), 0u);
     EXPECT_TRUE(form->TC_Pages->isVisible());
 

@@ -25,6 +25,7 @@
 #include "cts/dialogs/TReportOptions.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
+#include "support/DesktopHooks.h"
 
 namespace {
 
@@ -67,22 +68,8 @@ bool Write(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-class MainFormReport : public cts_test::MainFormFixture {
+class MainFormReport : public test_support::DesktopHookFixture<cts_test::MainFormFixture> {
 protected:
-    void SetUp() override {
-        MainFormFixture::SetUp();
-        ASSERT_TRUE(work_.isValid());
-        platform::SetDesktopOpenHook([this](const QString& path) {
-            opened_.push_back(path);
-            return true;
-        });
-    }
-    void TearDown() override {
-        platform::SetDesktopOpenHook({});
-        platform::SetFileDialogHook({});
-        MainFormFixture::TearDown();
-    }
-
     // The window without a link (its port does not exist, the link's error
     // box answered): fast, and the firmware version stays unknown.
     TCTSMainForm* OpenOffline() {
@@ -104,9 +91,6 @@ protected:
     }
 
     QString Path(const QString& name) const { return QDir(work_.path()).filePath(name); }
-
-    QTemporaryDir work_;
-    std::vector<QString> opened_;
 };
 
 // A typed name without an extension gets ".HTM"; the report is written,

@@ -36,6 +36,7 @@
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -99,17 +100,8 @@ const Choices kB = {1,
 // What every control shows, by a name per control.
 using Snapshot = std::map<std::string, std::string>;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 class SettingsFiles : public MainFormFixture {
 protected:

@@ -14,6 +14,7 @@
 #include "cts/settings/TestSettingsFile.h"
 #include "platform/IniFile.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -31,17 +32,8 @@ LoadedTestSettings ReadText(std::string_view text) {
 // A current settings file with the given lines added to Setup.
 LoadedTestSettings ReadSetup(const std::string& lines) { return ReadText("[Setup]\nCFG_Version=1\n" + lines + "\n"); }
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 // Every value away from its default.
 TestSettings Changed() {

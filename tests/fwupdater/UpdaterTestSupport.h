@@ -21,6 +21,7 @@
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
 #include "support/HexRecord.h"
+#include "support/TextFile.h"
 
 namespace updater_test {
 
@@ -71,7 +72,7 @@ inline std::string FirmwareText(const std::vector<std::pair<uint32_t, uint32_t>>
 // name carries the process id so that no two write the same file.
 inline std::string WriteFile(const std::string& name, const std::string& text) {
     const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
-    std::ofstream(path, std::ios::binary) << text;
+    test_support::WriteFile(path, text);
     return path;
 }
 

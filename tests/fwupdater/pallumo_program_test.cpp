@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "fwupdater/UpdaterNotice.h"
-#include "platform/Clock.h"
 #include "platform/MessageEndpoint.h"
+#include "support/WaitUntil.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
 
 extern char** environ;
@@ -76,17 +76,10 @@ Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::
     }
     if (during) during(pid);
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            ADD_FAILURE() << "pallumo did not end in time";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        ADD_FAILURE() << "pallumo did not end in time";
     }
     if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
@@ -134,9 +127,7 @@ TEST(PallumoProgram, UpdatesTheSimulatedInstrumentAndIgnoresSignals) {
 
     // Ctrl+C, termination, hang-up and quit while the update runs.
     const Outcome o = RunPallumo({"-d", sim.instrument.SlavePath(), "-f", file}, {}, [&](pid_t pid) {
-        const uint32_t start = platform::TickCountMs();
-        while (sim.loader.Count(sim::LoaderSim::Step::Reset) == 0 && platform::TickCountMs() - start < 20000)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(WaitUntil([&] { return sim.loader.Count(sim::LoaderSim::Step::Reset) > 0; }, 20000));
         for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::kill(pid, sig);
     });
     EXPECT_EQ(o.status, 0);

@@ -14,6 +14,7 @@
 #include "link/FirmwareUpdate.h"
 #include "link/IntelHexDecoder.h"
 #include "link/RamLoader.h"
+#include "support/TextFile.h"
 
 namespace {
 std::vector<std::string_view> Lines(std::string_view text) {
@@ -77,10 +78,7 @@ TEST(RamLoader, DecodesToItsFiveSegments) {
 }
 
 namespace {
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string ReadAll(const std::string& path) { return test_support::ReadFile(path); }
 
 // Runs the build's loader check on `text`; its exit status and messages.
 int CheckLoader(const std::string& text, std::string* source = nullptr, std::string* errors = nullptr) {

@@ -345,7 +345,7 @@ TEST(LinkDestruction, AnIdleLinkWithThePollRunningStopsPromptly) {
     link->SetShowPrintPackets(true);
     link->SetOnMessage([&](const std::string&) { ++calls; });
     for (int i = 0; i < 20; ++i) sim.SendPrintPacket("tick %u", static_cast<uint16_t>(i));
-    ServeFor(30);
+    ServeFor(30);  // some texts on their way when the link goes; any number passes
     link.reset();
     const int seen = calls;
     platform::ServeGuiCalls();  // the worker is gone: whatever it left waits now

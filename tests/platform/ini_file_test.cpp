@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/IniFile.h"
+#include "support/TextFile.h"
 
 namespace fs = std::filesystem;
 using platform::IniFile;
@@ -38,14 +39,8 @@ private:
     fs::path path_;
 };
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using test_support::ReadFile;
+using test_support::WriteFile;
 
 std::vector<std::string> FolderEntries(const fs::path& folder) {
     std::vector<std::string> names;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/RegistryIniFile.h"
+#include "support/TextFile.h"
 
 namespace fs = std::filesystem;
 using platform::RegistryIniFile;
@@ -33,15 +34,10 @@ protected:
         std::error_code ec;
         fs::remove_all(home_, ec);
     }
-    static std::string ReadFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string ReadFile(const fs::path& path) { return test_support::ReadFile(path); }
     static void WriteFile(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
+        test_support::WriteFile(path, text);
     }
 
     fs::path home_;

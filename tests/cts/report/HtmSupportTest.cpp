@@ -17,6 +17,7 @@
 #include "cts/catalogue/TestCatalogue.h"
 #include "cts/catalogue/UCTSTest.h"
 #include "platform/Windows1252.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -35,12 +36,7 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
     return lines;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_support::ReadFile;
 
 RunClock FixedClock() {
     RunClock clock;

@@ -30,6 +30,7 @@
 #include "platform/Windows1252.h"
 #include "platform/gui/FileDialog.h"
 #include "support/BigReport.h"
+#include "support/DesktopHooks.h"
 
 namespace {
 
@@ -62,24 +63,7 @@ TestResultRecord Result(int8_t code, const char* text = "") {
     return r;
 }
 
-class ReportBrowser : public cts_test::MainFormFixture {
-protected:
-    void SetUp() override {
-        MainFormFixture::SetUp();
-        ASSERT_TRUE(work_.isValid());
-        platform::SetDesktopOpenHook([this](const QString& path) {
-            opened_.push_back(path);
-            return true;
-        });
-    }
-    void TearDown() override {
-        platform::SetDesktopOpenHook({});
-        MainFormFixture::TearDown();
-    }
-
-    QTemporaryDir work_;
-    std::vector<QString> opened_;
-};
+class ReportBrowser : public test_support::DesktopHookFixture<cts_test::MainFormFixture> {};
 
 // Texts no field should ever turn into mark-up or script.
 const QString kHostile = QStringLiteral(

@@ -46,13 +46,8 @@ public:
         std::lock_guard lk(lock_);
         messages_.clear();
     }
-    // Waits (up to 5 s, or timeoutMs) until pred() holds.
-    static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!pred() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return pred();
-    }
+    // Waits (up to 15 s, or timeoutMs) until pred() holds.
+    static bool WaitFor(const std::function<bool()>& pred, int timeoutMs = 15000) { return WaitUntil(pred, timeoutMs); }
 
     // The wire as the sink saw it, each entry cut to its direction and
     // command code ("> 1A", "< 1A"): at most `count` entries from `from` on.

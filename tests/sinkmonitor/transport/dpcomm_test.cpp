@@ -129,6 +129,7 @@ TEST_F(SinkFrameLayer, ByteStreamsGiveTheFramesTheyHold) {
         SCOPED_TRACE(c.name);
         for (const auto& chunk : c.chunks) {
             Send(chunk.bytes);
+            // Fixed: the gap is what the case shows; a load can only lengthen it.
             if (chunk.pauseAfterMs) std::this_thread::sleep_for(ms(chunk.pauseAfterMs));
         }
         EXPECT_EQ(Responses(), c.responses);
@@ -232,7 +233,7 @@ TEST_F(SinkFrameLayer, StopsOnASilentLineInAPartialFrameAndInNoise) {
             }
         });
         if (state == 1) Send({0x20, 0x71, 0x01});  // the start of a 32-byte frame
-        std::this_thread::sleep_for(ms(150));
+        std::this_thread::sleep_for(ms(150));      // the receiver in that state, most likely; stop holds in any
         comm->stop();
         EXPECT_FALSE(comm->running());
         noise = false;
@@ -248,7 +249,7 @@ TEST_F(SinkFrameLayer, AfterHangUpTheReceiverWaitsForStopInsteadOfSpinning) {
     pty.Close();
     ASSERT_TRUE(WaitUntil([&] { return port->is_broken(); }, kWaitMs));
     const int before = posts.load();
-    std::this_thread::sleep_for(ms(600));  // cycles that began now would post
+    std::this_thread::sleep_for(ms(600));  // fixed, as it shows an absence: cycles that began now would post
     // A cycle that had looked at the port before it went down may post once
     // more; a receiver that kept starting cycles would post for the waiting
     // text in every one.

@@ -470,6 +470,7 @@ TEST_F(SinkProtocol, AGuiCommandWaitsForTheOtherThreadsTransaction) {
     // A GUI command that got past the lock would reach the wire now, while
     // the query's reply is held; the sink records what comes meanwhile.
     ASSERT_TRUE(SinkLink::WaitFor([&] { return guiStarted.load(); }));
+    // Waits 200 ms, as it shows an absence: a load can only weaken it.
     SinkLink::WaitFor([&] { return link.sim.CommandCount(0x1A) > 0; }, 200);
     link.sim.ReleaseHeld();
     poller.join();

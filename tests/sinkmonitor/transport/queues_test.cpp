@@ -124,7 +124,7 @@ TEST(SinkObjectBuffer, DestroyingAQueueFreesWhatItHolds) {
 TEST(SinkObjectBuffer, PopWaitsForAPushFromAnotherThread) {
     objectbuffer_t q;
     std::thread producer([&] {
-        std::this_thread::sleep_for(ms(100));
+        std::this_thread::sleep_for(ms(100));  // most likely after the pop waits; either order passes
         q.push(new Tracked(42));
     });
     object_t* e = q.pop(10000);
@@ -220,7 +220,7 @@ TEST(SinkRingBuffer, TimeOutRestartsForEveryByte) {
     // than one time-out.
     std::thread producer([&] {
         for (uint8_t i = 0; i < 4; ++i) {
-            std::this_thread::sleep_for(ms(600));
+            std::this_thread::sleep_for(ms(600));  // fixed: the gap between bytes is what is tested
             r.put(&i, 1);
         }
     });
@@ -246,11 +246,11 @@ TEST(SinkCommandLock, IsRecursiveForItsHolderAndExcludesOthers) {
                 mutexrequest_t r(m);
                 otherHasIt = true;
             });
-            std::this_thread::sleep_for(ms(100));
+            std::this_thread::sleep_for(ms(100));  // fixed, as it shows an absence
             EXPECT_FALSE(otherHasIt.load());
         }
-        std::this_thread::sleep_for(ms(100));
-        EXPECT_FALSE(otherHasIt.load());  // one lock still held
+        std::this_thread::sleep_for(ms(100));  // fixed, as it shows an absence
+        EXPECT_FALSE(otherHasIt.load());       // one lock still held
     }
     other.join();
     EXPECT_TRUE(otherHasIt.load());
@@ -265,7 +265,7 @@ TEST(SinkCommandLock, ACancelledWaitGivesUpWithoutTheLock) {
         mutexrequest_t r(m, cancel);
         result = r.held() ? 1 : 0;
     });
-    std::this_thread::sleep_for(ms(50));
+    std::this_thread::sleep_for(ms(50));  // most likely while the waiter waits; either order passes
     cancel = true;
     waiter.join();
     EXPECT_EQ(result.load(), 0);

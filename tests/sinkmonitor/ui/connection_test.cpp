@@ -137,7 +137,8 @@ TEST_F(SelvitraTest, ALostPortIsTornDownOnceAfterTheCommandThatFoundIt) {
     for (auto* lamp : window->tbsMain->Lamps())
         EXPECT_EQ(lamp->Color(), QColor(128, 128, 128)) << lamp->objectName().toStdString();
     EXPECT_FALSE(Control<QCheckBox>("cbMSAEnable")->isChecked());
-    QTest::qWait(50);
+    ASSERT_TRUE(WaitFor([&] { return Messages().contains("Error: Connection to the device lost."); }));
+    QTest::qWait(50);  // a fixed time, as it shows an absence: no second message
     EXPECT_EQ(Messages().count("Error: Connection to the device lost."), 1) << Messages().join("|").toStdString();
     // The labels keep their texts.
     EXPECT_EQ(Text("lblLSLaneCount"), "4");

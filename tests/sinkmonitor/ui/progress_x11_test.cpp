@@ -15,6 +15,7 @@
 
 #include "SelvitraFixture.h"
 #include "platform/GuiCall.h"
+#include "support/WaitUntil.h"
 
 namespace selvitra_test {
 namespace {
@@ -81,9 +82,7 @@ TEST_F(SelvitraX11Test, TheProgressWindowIsOnTheScreenFromTheFirstLevel) {
     // that runs in the turn after that level (before the next one, which
     // that level posts only once its answer is in).
     std::thread watcher([&] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (sim.CommandCount(kAuxStep) == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(WaitUntil([&] { return sim.CommandCount(kAuxStep) > 0; }, 20000));
         duringCommand = ScreenPixels(id, size.width(), size.height());
         platform::PostToGuiThread([&] {
             shownAfterStep = progress->isVisible();

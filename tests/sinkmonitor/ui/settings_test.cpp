@@ -127,15 +127,17 @@ TEST_F(SelvitraTest, ScreenshotOfEveryPage) {
         }
         if (p.page == window->tbsAudio) Click("btnUpdateAudioStatus");
         if (p.page == window->tbsVarious) Click("btnAUXTest");
-        QTest::qWait(0);
-        const QImage shot = window->grab().toImage();
+        auto* control = Control<QWidget>(p.control);
+        ASSERT_TRUE(WaitFor([&] { return control->isVisible(); }));
+        const QRect where(control->mapTo(window.get(), QPoint(0, 0)), control->size());
+        QImage shot;
+        EXPECT_TRUE(WaitFor([&] {
+            shot = window->grab().toImage();
+            return ShowsSomething(shot, where);
+        })) << p.control;
         shot.save(QString::fromLatin1(SELVITRA_SCREENSHOT_DIR "/selvitra-page-") + p.caption + ".png");
         EXPECT_EQ(window->pgMain->tabText(window->pgMain->indexOf(p.page)), p.caption);
-        auto* control = Control<QWidget>(p.control);
-        ASSERT_TRUE(control->isVisible());
-        const QRect where(control->mapTo(window.get(), QPoint(0, 0)), control->size());
         EXPECT_TRUE(window->rect().contains(where)) << "the control lies outside the window";
-        EXPECT_TRUE(ShowsSomething(shot, where)) << p.control;
         // The tab bar shows the captions.
         auto* tabs = window->pgMain->tabBar();
         EXPECT_TRUE(ShowsSomething(shot, QRect(tabs->mapTo(window.get(), QPoint(0, 0)), tabs->size())));
