@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
+#include <exception>
 
 #include "cts/TCTSMainForm.h"
 #include "cts/dialogs/TOptionsForm.h"
@@ -61,11 +62,21 @@ bool TCTSMainForm::CreateLink(const std::string& devicePath) {
     EndWindowRequests();
     link_.reset();
     linkEpoch_.Advance();
+    // A link that cannot be made, for whatever reason (the port, memory, no
+    // worker thread), leaves the window not connected with "Try Connection"
+    // usable; the panel names the failure, so no box repeats it.
+    QString failure;
     try {
         link_ = std::make_unique<MV_Comm>(MV_Comm::kModeSerial, 0, devicePath);
     } catch (const E_GenericError& e) {
-        ShowNotConnected(QStringLiteral("COM Port connection failed with message '") +
-                             QString::fromLocal8Bit(e.Message.c_str()) + QStringLiteral("'."),
+        failure = QString::fromLocal8Bit(e.Message.c_str());
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failure = QStringLiteral("Unknown error");
+    }
+    if (!link_) {
+        ShowNotConnected(QStringLiteral("COM Port connection failed with message '") + failure + QStringLiteral("'."),
                          QStringLiteral("Check connections, close other applications that might use the port or "
                                         "select another COM port."));
         BTN_TryConnection->setEnabled(true);

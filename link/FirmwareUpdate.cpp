@@ -7,6 +7,7 @@
 #include "link/InstrumentFrame.h"
 #include "link/RamLoader.h"
 #include "platform/Clock.h"
+#include "platform/Windows1252Bytes.h"
 
 namespace firmware_update {
 namespace {
@@ -194,7 +195,7 @@ std::string LoaderDecodedText(const IntelHexDecoder& loader) {
 }
 
 std::string FirmwareDecodedText(const std::string& fileName, const IntelHexDecoder& firmware) {
-    return "Loaded '" + fileName + "'" +
+    return "Loaded '" + platform::FileNameToWindows1252(fileName) + "'" +
            Printf(", %i Segments, %d Bytes", static_cast<int>(firmware.SegmentCount()),
                   static_cast<int>(firmware.TotalBytes()));
 }

@@ -89,7 +89,8 @@ std::unique_ptr<IntelHexDecoder> DecodeRamLoader();
 
 // "RamWrite [internal], %i Segments, %d Bytes" for the decoded loader.
 std::string LoaderDecodedText(const IntelHexDecoder& loader);
-// "Loaded '%s', %i Segments, %d Bytes" for the decoded firmware file.
+// "Loaded '%s', %i Segments, %d Bytes" for the decoded firmware file; the
+// text is 8-bit, so the file-system name enters it in Windows-1252.
 std::string FirmwareDecodedText(const std::string& fileName, const IntelHexDecoder& firmware);
 
 // The raw flash-write block for `n` data bytes at `address` (n + 12 bytes).

@@ -546,6 +546,19 @@ void MV_Comm::Core::Progress(uint32_t sent) {
 
 // -------------------------------------------------------------- GUI thread
 
+namespace {
+std::atomic<int> g_failingWorkerStarts{0};
+
+// Takes one of the worker starts FailNextWorkerStarts asked to fail.
+bool TakeFailingWorkerStart() {
+    int failing = g_failingWorkerStarts.load();
+    while (failing > 0 && !g_failingWorkerStarts.compare_exchange_weak(failing, failing - 1)) {}
+    return failing > 0;
+}
+}  // namespace
+
+void MV_Comm::FailNextWorkerStarts(int count) { g_failingWorkerStarts = count; }
+
 MV_Comm::MV_Comm(int32_t mode, int32_t /*unused*/, const std::string& devicePath) {
     // The mode is checked and the port made before anything needs undoing.
     if (mode == kModeI2C) throw E_GenericError("I2C communications mode not implemented yet");
@@ -557,7 +570,8 @@ MV_Comm::MV_Comm(int32_t mode, int32_t /*unused*/, const std::string& devicePath
         throw E_GenericError("Could not create serial communications object");
     }
     platform::BeginTimerResolution();
-    if (core_->worker.Start([core = core_] { core->Run(); }) != platform::WorkerThread::StartResult::Running) {
+    if (TakeFailingWorkerStart() ||
+        core_->worker.Start([core = core_] { core->Run(); }) != platform::WorkerThread::StartResult::Running) {
         platform::EndTimerResolution();
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "link worker thread");
     }

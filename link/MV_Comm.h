@@ -204,6 +204,9 @@ public:
     // Test hook: the next `count` ResetPort calls, of any link object, fail
     // as when the new port object cannot be created (the old port is gone).
     static void FailNextPortResets(int count);
+    // Test hook: the next `count` constructions, of any link object, throw
+    // the std::system_error of a worker thread that cannot start.
+    static void FailNextWorkerStarts(int count);
 
     // Hook for the firmware update: hands `sequence` to the worker as one
     // request (state link_state::kFirmwareUpdate); the worker runs it with the line

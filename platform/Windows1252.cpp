@@ -1,35 +1,9 @@
 #include "platform/Windows1252.h"
 
-#include <array>
+#include "platform/Windows1252Bytes.h"
 
 namespace platform {
 namespace {
-
-// 0x80 to 0x9F; every other byte is the character of the same value.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
-constexpr std::array<char16_t, 256> MakeTable() {
-    std::array<char16_t, 256> table{};
-    for (int b = 0; b < 256; ++b) table[b] = static_cast<char16_t>(b);
-    for (int i = 0; i < 32; ++i) table[0x80 + i] = kHighControls[i];
-    return table;
-}
-
-constexpr std::array<char16_t, 256> kTable = MakeTable();
-
-// The byte of a character, or -1.
-int ByteOf(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == c) return 0x80 + i;
-    }
-    return -1;
-}
 
 void AppendUnmappable(std::string& out, char32_t c, Unmappable unmappable) {
     if (unmappable == Unmappable::Question) {
@@ -43,13 +17,14 @@ void AppendUnmappable(std::string& out, char32_t c, Unmappable unmappable) {
 
 }  // namespace
 
-char16_t Windows1252ToUtf16(unsigned char byte) { return kTable[byte]; }
+// Every code point of the code page lies in the Basic Multilingual Plane.
+char16_t Windows1252ToUtf16(unsigned char byte) { return static_cast<char16_t>(Windows1252ToCodePoint(byte)); }
 
 QString FromWindows1252(std::string_view bytes) {
     QString text;
     text.resize(static_cast<qsizetype>(bytes.size()));
     QChar* out = text.data();
-    for (size_t i = 0; i < bytes.size(); ++i) out[i] = QChar(kTable[static_cast<unsigned char>(bytes[i])]);
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = QChar(Windows1252ToUtf16(static_cast<unsigned char>(bytes[i])));
     return text;
 }
 
@@ -66,7 +41,7 @@ std::string ToWindows1252(const QString& text, Unmappable unmappable) {
         } else if (QChar::isSurrogate(unit)) {
             c = 0xFFFD;  // a lone half of a pair is no character
         }
-        const int byte = ByteOf(c);
+        const int byte = CodePointToWindows1252(c);
         if (byte >= 0) {
             out += static_cast<char>(byte);
         } else {

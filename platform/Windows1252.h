@@ -2,12 +2,9 @@
 // Windows-1252 (the 8-bit code page of the instrument's texts, the test names
 // and the HTML report) to and from UTF-16.
 //
-// Qt guarantees no converter for this code page, and Latin-1 is wrong for
-// 0x80 to 0x9F, where the en dash (0x96) and the right single quotation mark
-// (0x92) of the test names lie. One 256-entry table serves both directions.
-// The five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90,
-// 0x9D) map to the C1 controls of the same value, and back, so every byte
-// string survives a round trip unchanged.
+// Qt guarantees no converter for this code page; this wraps the Qt-free
+// conversion of platform/Windows1252Bytes.h (its table and its rules) for
+// QString.
 #include <QString>
 #include <string>
 #include <string_view>

@@ -272,6 +272,46 @@ TEST_F(MainFormFixture, ReconnectWithNoPortSelectedKeepsThePortOpenedLast) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
 
+// A link whose worker thread cannot start, at start-up, on "Try Connection"
+// and on a reconnection: each time the window is left not connected, the
+// panel names the failure (no box repeats it) and "Try Connection" works.
+TEST_F(MainFormFixture, ALinkThatCannotStartLeavesTryConnectionUsable) {
+    struct Reset {
+        ~Reset() { MV_Comm::FailNextWorkerStarts(0); }
+    } reset;
+    platform::MessageBoxInterceptor boxes;
+    const auto expectNotConnected = [&](TCTSMainForm* form) {
+        EXPECT_EQ(form->Link(), nullptr);
+        EXPECT_TRUE(form->PNL_NotConnected->isVisible());
+        EXPECT_FALSE(form->TC_Pages->isVisible());
+        EXPECT_TRUE(form->BTN_TryConnection->isEnabled());
+        EXPECT_FALSE(form->MENU_DPCDAccess->isEnabled());
+        EXPECT_EQ(form->LBL_NotConnectedHeadline->text().toStdString().rfind(
+                      "COM Port connection failed with message 'link worker thread", 0),
+                  0u)
+            << form->LBL_NotConnectedHeadline->text().toStdString();
+        EXPECT_EQ(form->LB_NotConnected->text(),
+                  QStringLiteral("Check connections, close other applications that might use the port or "
+                                 "select another COM port."));
+    };
+
+    MV_Comm::FailNextWorkerStarts(2);
+    TCTSMainForm* form = Open();
+    expectNotConnected(form);
+    QTest::mouseClick(form->BTN_TryConnection, Qt::LeftButton);
+    expectNotConnected(form);
+
+    QTest::mouseClick(form->BTN_TryConnection, Qt::LeftButton);
+    ASSERT_TRUE(WaitConnected());
+
+    MV_Comm::FailNextWorkerStarts(1);
+    form->Reconnect();
+    ASSERT_TRUE(WaitFor([&] { return form->Link() == nullptr && form->BTN_TryConnection->isEnabled(); }));
+    expectNotConnected(form);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+    EXPECT_EQ(sim_.CountReceived(kProbe), 1u);  // only the one link that started
+}
+
 TEST_F(MainFormFixture, PrintPacketsReachTheStatusListInWindows1252) {
     TCTSMainForm* form = OpenConnected();
     form->OnPrintPacket("R0\x92 read \x96 ok");

@@ -19,6 +19,7 @@
 #include "platform/Clock.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/Windows1252Bytes.h"
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
 #include "support/HexRecord.h"
@@ -179,6 +180,27 @@ TEST_F(UpdateFromFile, WritesTheFileIntoTheFlash) {
     for (const auto& s : fw.Segments())
         for (uint32_t i = 0; i < s.size(); ++i) want[s.startAddress + i] = s.data[i];
     EXPECT_EQ(loaderSim.FlashImage(), want);
+}
+
+// The "Loaded" line is an 8-bit text, read as Windows-1252 by the status
+// list: a non-ASCII file name reads as the file system spells it, and a
+// character the code page has no byte for reads as "?".
+TEST_F(UpdateFromFile, TheLoadedLineNamesANonAsciiFileInWindows1252) {
+    const std::string name = dir + "/Pr\u00fcfung \u2013 \u20ac \u0394.hex";
+    {
+        std::FILE* f = std::fopen(name.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(Firmware().c_str(), f);
+        std::fclose(f);
+    }
+    const LinkResult result = UpdateFile(name);
+    std::remove(name.c_str());
+    EXPECT_EQ(result, LINK_OK);
+    ASSERT_GE(texts.size(), 2u);
+    std::u32string read;
+    for (char b : texts[1]) read += platform::Windows1252ToCodePoint(static_cast<unsigned char>(b));
+    const std::u32string tmpDir(dir.begin(), dir.end());  // mkdtemp's name is ASCII
+    EXPECT_EQ(read, U"> Loaded '" + tmpDir + U"/Pr\u00fcfung \u2013 \u20ac ?.hex', 1 Segments, 1200 Bytes");
 }
 
 TEST_F(UpdateFromFile, AFileThatDoesNotDecodeEndsAtOnceWithABox) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Windows1252.h"
+#include "platform/Windows1252Bytes.h"
 
 using platform::FromWindows1252;
 using platform::ToWindows1252;
@@ -82,4 +83,42 @@ TEST(Windows1252, UnmappableCharacters) {
         EXPECT_EQ(ToWindows1252(c.text, Unmappable::Question), c.question) << c.name;
         EXPECT_EQ(ToWindows1252(c.text, Unmappable::CharacterReference), c.reference) << c.name;
     }
+}
+
+// A file-system name (UTF-8) as an 8-bit text: each character to its byte,
+// "?" for a character without one and for each invalid sequence (the longest
+// start of a character it holds), and decoding gives the name back.
+TEST(Windows1252, FileNamesFromTheFileSystem) {
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"ascii", "/tmp/fw 1.hex", "/tmp/fw 1.hex"},
+        {"e acute", "caf\xc3\xa9.hex", "caf\xe9.hex"},
+        {"euro sign", "\xe2\x82\xac-fw", "\x80-fw"},
+        {"en dash", "a \xe2\x80\x93 b", "a \x96 b"},
+        {"unassigned byte's control", "\xc2\x81", "\x81"},
+        {"greek delta", "\xce\x94.hex", "?.hex"},
+        {"outside the plane", "\xf0\x9f\x98\x80.hex", "?.hex"},
+        {"invalid byte",
+         "a\xff"
+         "b",
+         "a?b"},
+        {"stray continuation", "\x80z", "?z"},
+        {"truncated character", "\xe2\x82z", "?z"},
+        {"truncated at the end", "fw\xc3", "fw?"},
+        {"overlong slash", "\xc0\xaf", "??"},
+        {"surrogate", "\xed\xa0\x80", "???"},
+        {"above the last code point", "\xf4\x90\x80\x80", "????"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::FileNameToWindows1252(c.utf8), c.bytes) << c.name;
+    }
+    // What the status list reads back is the name as the file system has it.
+    const std::string name =
+        "Pr\xc3\xbc"
+        "fung \xe2\x80\x93 \xe2\x82\xac.hex";
+    EXPECT_EQ(FromWindows1252(platform::FileNameToWindows1252(name)), QString::fromUtf8(name));
 }
