@@ -67,7 +67,7 @@ void TCTSMainForm::RequestEdidTransfer(bool write, uint32_t blockCount) {
     // starts once that has returned.
     platform::PostToGuiThread(edidEpoch_.Guard([this, write, blockCount] {
         if (write) WriteEdid(blockCount);
-        else BeginEdidRead();
+        else BeginEdidTransfer(false, 0);
     }));
 }
 
@@ -95,12 +95,14 @@ void TCTSMainForm::WriteEdid(uint32_t blockCount) {
         edidActive_ = false;
         return;
     }
-    BeginEdidWrite(blockCount);
+    BeginEdidTransfer(true, blockCount);
 }
 
-void TCTSMainForm::BeginEdidWrite(uint32_t blockCount) {
+// Takes the link (or waits for it) and sends the first block. A write knows
+// its blocks; a read learns its last block from block 0's extension count.
+void TCTSMainForm::BeginEdidTransfer(bool write, uint32_t blockCount) {
     switch (TakeLinkOrWait(WindowRequest::EdidTransfer,
-                           edidEpoch_.Guard([this, blockCount] { BeginEdidWrite(blockCount); }))) {
+                           edidEpoch_.Guard([this, write, blockCount] { BeginEdidTransfer(write, blockCount); }))) {
         case LinkTaken::Now:
             break;
         case LinkTaken::Waiting:
@@ -109,27 +111,10 @@ void TCTSMainForm::BeginEdidWrite(uint32_t blockCount) {
             edidActive_ = false;
             return;
     }
-    edidWriting_ = true;
-    edidBlock_ = 0;
-    edidLastBlock_ = static_cast<int32_t>(blockCount) - 1;
-    setEnabled(false);
-    SendEdidBlock();
-}
-
-void TCTSMainForm::BeginEdidRead() {
-    switch (TakeLinkOrWait(WindowRequest::EdidTransfer, edidEpoch_.Guard([this] { BeginEdidRead(); }))) {
-        case LinkTaken::Now:
-            break;
-        case LinkTaken::Waiting:
-            return;
-        case LinkTaken::Refused:
-            edidActive_ = false;
-            return;
-    }
-    edidWriting_ = false;
+    edidWriting_ = write;
     edidBlocks_.clear();
     edidBlock_ = 0;
-    edidLastBlock_ = 0;  // until block 0 tells the extension count
+    edidLastBlock_ = write ? static_cast<int32_t>(blockCount) - 1 : 0;
     setEnabled(false);
     SendEdidBlock();
 }

@@ -419,9 +419,8 @@ private:
     void BuildLinkTrainingPage();
     void OnLinkStatus(LinkResult result);
     void RequestEdidTransfer(bool write, uint32_t blockCount);  // from the host callback
-    void WriteEdid(uint32_t blockCount);                        // the question, then BeginEdidWrite
-    void BeginEdidWrite(uint32_t blockCount);
-    void BeginEdidRead();
+    void WriteEdid(uint32_t blockCount);                        // the question, then BeginEdidTransfer
+    void BeginEdidTransfer(bool write, uint32_t blockCount);
     void SendEdidBlock();  // the request of block edidBlock_, with its status line
     void OnEdidBlockWritten(LinkResult result);
     void OnEdidBlockRead(LinkResult result);
