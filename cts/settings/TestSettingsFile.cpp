@@ -17,6 +17,7 @@ constexpr std::array<const char*, 12> kTimingRecordKeys = {"TSG_R1A", "TSG_R1B",
                                                            "TSG_R4A", "TSG_R4B", "TSG_H1A", "TSG_H1B",
                                                            "TSG_H2A", "TSG_H2B", "TSG_H4A", "TSG_H4B"};
 constexpr std::array<uint8_t, 6> kTimingCodeDefaults = {1, 2, 3, 2, 4, 5};
+constexpr const char* kAuthenticationTimeoutDefault = "10.0";
 
 // The keys in the order the file holds them; the warning names keys in this order.
 constexpr std::array<const char*, 28> kKeyOrder = {
@@ -115,25 +116,23 @@ std::optional<int64_t> TestSettingsFile::ParseDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
-bool TestSettingsFile::IsAuthenticationTimeout(std::string_view text) {
+TestSettingsFile::Seconds TestSettingsFile::ReadAuthenticationTimeout(std::string_view text) {
     text = Trim(text);
-    size_t i = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i;
-    const std::string_view whole = text.substr(0, i);
-    std::string_view fraction;
-    if (i < text.size() && text[i] == '.') {
-        fraction = text.substr(i + 1);
-        if (!std::all_of(fraction.begin(), fraction.end(), IsDigit)) return false;
-    } else if (i != text.size()) {
-        return false;
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
     }
-    if (whole.empty()) return false;
+    const size_t point = text.find('.');
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    const auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), IsDigit); };
+    if (!digits(whole) || !digits(fraction) || (whole.empty() && fraction.empty())) return Seconds::kNoNumber;
     // Compared in decimal: 1 <= whole.fraction <= 64.
     const int64_t seconds = ParseDecimal(whole).value_or(0);
     const bool fractionZero = std::all_of(fraction.begin(), fraction.end(), [](char c) { return c == '0'; });
-    if (seconds < 1) return false;
-    if (seconds < 64) return true;
-    return seconds == 64 && fractionZero;
+    const bool inRange = !negative && seconds >= 1 && (seconds < 64 || (seconds == 64 && fractionZero));
+    return inRange ? Seconds::kInRange : Seconds::kOutOfRange;
 }
 
 std::string TestSettingsFile::LoadWarning(std::vector<std::string> outOfRange, std::vector<std::string> notNumbers) {
@@ -142,8 +141,10 @@ std::string TestSettingsFile::LoadWarning(std::vector<std::string> outOfRange, s
         text = "Some settings were not loaded because their values are out of range: " + KeyList(std::move(outOfRange));
     if (!notNumbers.empty()) {
         if (!text.empty()) text += '\n';
-        text += "Some settings were loaded with their defaults because their values are no numbers: " +
-                KeyList(std::move(notNumbers));
+        text +=
+            "Some settings were loaded with their defaults because their values are not numbers in the settings "
+            "file's form: " +
+            KeyList(std::move(notNumbers));
     }
     return text;
 }
@@ -219,9 +220,24 @@ LoadedTestSettings TestSettingsFile::Read(const platform::IniFile& ini) {
         else s.outOfRange.push_back(key);
     }
 
-    const std::string auth = ini.ReadString(kSetup, "AuthTO", "10.0");
-    if (IsAuthenticationTimeout(auth)) s.authenticationStartTimeout = std::string(Trim(auth));
-    else s.outOfRange.push_back("AuthTO");
+    // A number goes to the edit as written (the edit reads no "+"); a text
+    // that is none is read as the default, as an integer key's would be.
+    const std::string auth = ini.ReadString(kSetup, "AuthTO", kAuthenticationTimeoutDefault);
+    switch (ReadAuthenticationTimeout(auth)) {
+        case Seconds::kInRange: {
+            std::string_view seconds = Trim(auth);
+            if (seconds.front() == '+') seconds.remove_prefix(1);
+            s.authenticationStartTimeout = std::string(seconds);
+            break;
+        }
+        case Seconds::kOutOfRange:
+            s.outOfRange.push_back("AuthTO");
+            break;
+        case Seconds::kNoNumber:
+            s.authenticationStartTimeout = kAuthenticationTimeoutDefault;
+            s.notNumbers.push_back("AuthTO");
+            break;
+    }
 
     for (size_t row = 0; row < kTimingCodeDefaults.size(); ++row) {
         const int64_t code = r.Setup(kTimingCodeKeys[row], kTimingCodeDefaults[row]);

@@ -12,13 +12,14 @@
 //   [Colorimetry]
 //   Count=<n>              ID_0 .. ID_<n-1>
 //
-// Every value but AuthTO is a decimal integer. Reading takes a value that is
-// no decimal integer once blanks (a carriage return among them) are trimmed,
-// hexadecimal "0x10" too, as a missing key: it gives the key's default, and
+// Every value but AuthTO is a decimal integer; AuthTO is a decimal number of
+// seconds. Reading takes a value that is not a number in that form once
+// blanks (a carriage return among them) are trimmed, hexadecimal "0x10" and
+// an AuthTO of "ten" too, as a missing key: it gives the key's default, and
 // the key is named for the warning after loading. Key and section names
 // match in any letter case.
 //
-// Reading hands on only what the controls and dialogs can hold. A value out
+// Reading hands on only what the controls and dialogs can hold. A number out
 // of their range is left out (the control keeps its value) and its key is
 // named for the warning after loading; MaxLanes and MaxRate other than the
 // items leave the lane and rate boxes as they are without a word. The rules
@@ -76,7 +77,10 @@ struct LoadedTestSettings {
     int32_t afterHpdLowMs = 700;
     int32_t afterHpdHighMs = 0;
     int32_t mainLinkDisableTimeoutMs = 2000;
-    std::optional<std::string> authenticationStartTimeout;  // a number from 1.0 to 64.0
+    // A number of seconds from 1.0 to 64.0 as the file holds it (without
+    // the blanks around it and a "+"); the default "10.0" for a text that is
+    // no number; empty for a number out of that range.
+    std::optional<std::string> authenticationStartTimeout;
     // As read; the most-packed timing dialog's setters refuse an index of another list.
     std::array<int32_t, 3> mostPackedIndexes = {2, 4, 12};
     std::array<std::optional<uint8_t>, 3> audioCaps;  // the bytes that fit the layout
@@ -89,9 +93,10 @@ struct LoadedTestSettings {
 
     // The keys whose values were left out, in the file's key order.
     std::vector<std::string> outOfRange;
-    // The keys whose values are no decimal integers and were read as their
-    // defaults, in the order read (CFG_Version aside: without a number the
-    // file is no settings file).
+    // The keys whose values are no numbers in the file's form (decimal
+    // integers; AuthTO a decimal number) and were read as their defaults, in
+    // the order read (CFG_Version aside: without a number the file is no
+    // settings file).
     std::vector<std::string> notNumbers;
 };
 
@@ -123,8 +128,8 @@ public:
     static constexpr std::array<const char*, 3> kMostPackedKeys = {"MPT_Index1", "MPT_Index2", "MPT_Index4"};
 
     // The warning after a load that left values out or read values that are
-    // no numbers as their defaults, or the empty text when both lists are
-    // empty. The names are put in the file's key order.
+    // no numbers in the file's form as their defaults, or the empty text when
+    // both lists are empty. The names are put in the file's key order.
     static std::string LoadWarning(std::vector<std::string> outOfRange, std::vector<std::string> notNumbers);
     static constexpr const char* kInvalidFileMessage = "Invalid configuration file";
     static constexpr const char* kVersionQuestion = "Configuration version mismatch\nAttempt loading anyway?";
@@ -145,7 +150,9 @@ public:
     // A value as a decimal integer: blanks (and carriage returns) trimmed, an optional sign, digits
     // and nothing else; beyond 64 bits it saturates. Empty for anything else.
     static std::optional<int64_t> ParseDecimal(std::string_view text);
-    // Whether an AuthTO text is a number of seconds from 1.0 to 64.0:
-    // digits, optionally "." and more digits, blanks around it trimmed.
-    static bool IsAuthenticationTimeout(std::string_view text);
+    // What an AuthTO text holds, blanks around it trimmed: a number is an
+    // optional sign, then digits with optionally "." and more digits, or "."
+    // and digits; the edit takes one of 1.0 to 64.0 seconds without a "-".
+    enum class Seconds { kInRange, kOutOfRange, kNoNumber };
+    static Seconds ReadAuthenticationTimeout(std::string_view text);
 };

@@ -1,10 +1,10 @@
 // "Save Settings ..." and "Load Settings ..." through the main window on the
 // simulated instrument: every control and dialog choice round-trips through
 // a .CFG file, values the controls cannot hold are left out and named in
-// one warning (values that are no numbers take their defaults and are named
-// too), lines ending in CR CR LF load as saved, files that are no settings files change nothing, a failed
-// save keeps the old file, "Show print packets" reaches the link, and the
-// dialogs' filter lists .cfg files in any letter case.
+// one warning (values that are no numbers in the file's form take their
+// defaults and are named too), lines ending in CR CR LF load as saved, files that are no settings files change nothing,
+// a failed save keeps the old file, "Show print packets" reaches the link, and the dialogs' filter lists .cfg files in
+// any letter case.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -282,7 +282,7 @@ TEST_F(SettingsFiles, ValuesTheControlsCannotHoldAreIgnoredAndNamedInOneWarning)
         {{{"acap2", "8"}}, {"acap2"}, "acap2"},
         {{{"AuthTO", "0.9"}}, {"ED_AuthenticationStartTO", "UD_AuthenticationStartTO"}, "AuthTO"},
         {{{"AuthTO", "64.5"}}, {"ED_AuthenticationStartTO", "UD_AuthenticationStartTO"}, "AuthTO"},
-        {{{"AuthTO", "ten"}}, {"ED_AuthenticationStartTO", "UD_AuthenticationStartTO"}, "AuthTO"},
+        {{{"AuthTO", "-5"}}, {"ED_AuthenticationStartTO", "UD_AuthenticationStartTO"}, "AuthTO"},
         {{{"TSG_R1B", "2"}}, {"TSG_R1B"}, "TSG_R1B"},  // RBR 1 lane offers 1 and 0 only
         {{{"TSG_H2B", "3"}}, {"TSG_H2B"}, "TSG_H2B"},
         {{{"TSG_R4B", "259"}}, {"TSG_R4B"}, "TSG_R4B"},  // as a byte 3, which the row offers
@@ -290,7 +290,7 @@ TEST_F(SettingsFiles, ValuesTheControlsCannotHoldAreIgnoredAndNamedInOneWarning)
         // negative count reads none after the reset to the defaults.
         {{{"Count", "14"}}, {}, "Count"},
         {{{"Count", "-1"}}, {}, "Count"},
-        {{{"MPT_Index2", "3"}, {"acap2", "9"}, {"TSG_H4B", "6"}, {"AuthTO", ""}, {"MPT_Index1", "13"}},
+        {{{"MPT_Index2", "3"}, {"acap2", "9"}, {"TSG_H4B", "6"}, {"AuthTO", "0"}, {"MPT_Index1", "13"}},
          {"MPT_Index1", "MPT_Index2", "acap2", "ED_AuthenticationStartTO", "UD_AuthenticationStartTO", "TSG_H4B"},
          "MPT_Index1, MPT_Index2, acap2, AuthTO, TSG_H4B"},
     };
@@ -338,26 +338,29 @@ TEST_F(SettingsFiles, AFileWithLinesEndingInTwoCarriageReturnsLoadsAsSaved) {
     EXPECT_EQ(Take(), a);
 }
 
-// Values that are no decimal integers take their defaults and are named in
-// the one warning, after the values left out.
+// Values that are no numbers in the file's form (an integer key's, AuthTO's
+// seconds) take their defaults and are named in the one warning, after the
+// values left out.
 TEST_F(SettingsFiles, ValuesThatAreNoNumbersTakeTheirDefaultsAndAreNamed) {
     OpenConnected();
     Drive(kA);
     const fs::path file = Path("words.CFG");
     WriteFile(file,
               "[Setup]\nCFG_Version=1\nMaxLanes=4x\nTOUT=\xD9\xA3\xD9\xA0\xD9\xA0\nacap2=9\n"
-              "HPDLow=\xEF\xBC\x95\xEF\xBC\x90\n");
+              "HPDLow=\xEF\xBC\x95\xEF\xBC\x90\nAuthTO=ten\n");
     platform::MessageBoxInterceptor boxes;
     Load(file);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], kWarningStart + std::string("acap2\n") +
-                                    "Some settings were loaded with their defaults because their values are no "
-                                    "numbers: MaxLanes, HPDLow, TOUT");
+                                    "Some settings were loaded with their defaults because their values are not "
+                                    "numbers in the settings file's form: MaxLanes, HPDLow, AuthTO, TOUT");
     EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Warning);
     const Snapshot s = Take();
     EXPECT_EQ(s.at("CB_SupportTXLanes"), "0");  // the default, 1 lane
     EXPECT_EQ(s.at("UD_HPDLo"), "700");
     EXPECT_EQ(s.at("UD_Tout"), "2000");
+    EXPECT_EQ(s.at("ED_AuthenticationStartTO"), "10.0");
+    EXPECT_EQ(s.at("UD_AuthenticationStartTO"), "100");
     EXPECT_EQ(s.at("acap2"), std::to_string(kA.audio[2]));
 }
 

@@ -1,7 +1,7 @@
 // The .CFG test settings file without windows: the text a save writes, what
 // a load hands on, the values it leaves out and names, defaults for values
-// that are no decimal integers (named too), lines that end in CR CR LF, and
-// saves that fail.
+// that are no numbers in the file's form (named too), the warning's text,
+// lines that end in CR CR LF, and saves that fail.
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -9,7 +9,10 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cts/settings/TestSettingsFile.h"
 #include "platform/IniFile.h"
@@ -284,18 +287,83 @@ TEST(TestSettingsFile, ValuesTheControlsCannotHoldAreLeftOutAndNamed) {
     EXPECT_EQ(many.colorimetryIds.back(), 92);
 }
 
+// AuthTO: a number of 1.0 to 64.0 seconds goes to the edit; another number
+// is left out; a text that is no number is read as the default "10.0", as an
+// integer key's would be.
 TEST(TestSettingsFile, AuthenticationTimeoutIsANumberFrom1To64Seconds) {
-    for (const char* text : {"1.0", "1", "64", "64.0", "64.000", "10.05", "  32.5\t", "07.5", "1."}) {
-        const LoadedTestSettings s = ReadSetup(std::string("AuthTO=") + text);
-        EXPECT_THAT(s.outOfRange, IsEmpty()) << text;
-        EXPECT_TRUE(s.authenticationStartTimeout) << text;
+    enum Named { kNone, kOutOfRange, kNoNumber };
+    const struct {
+        const char* text;
+        std::optional<std::string> handedOn;
+        Named named;
+    } cases[] = {
+        {"1.0", "1.0", kNone},
+        {"1", "1", kNone},
+        {"64", "64", kNone},
+        {"64.000", "64.000", kNone},
+        {"10.05", "10.05", kNone},
+        {"  32.5\t", "32.5", kNone},
+        {"07.5", "07.5", kNone},
+        {"1.", "1.", kNone},
+        {"+5", "5", kNone},  // the edit reads no sign
+        {"0.9", std::nullopt, kOutOfRange},
+        {"0", std::nullopt, kOutOfRange},
+        {"64.01", std::nullopt, kOutOfRange},
+        {"65", std::nullopt, kOutOfRange},
+        {"-5", std::nullopt, kOutOfRange},
+        {"-0", std::nullopt, kOutOfRange},
+        {".5", std::nullopt, kOutOfRange},
+        {"99999999999999999999999", std::nullopt, kOutOfRange},
+        {"abc", "10.0", kNoNumber},
+        {"", "10.0", kNoNumber},
+        {".", "10.0", kNoNumber},
+        {"-", "10.0", kNoNumber},
+        {"1e1", "10.0", kNoNumber},
+        {"10,5", "10.0", kNoNumber},
+        {"1.2.3", "10.0", kNoNumber},
+        {"5 s", "10.0", kNoNumber},
+        {"\xEF\xBC\x91\xEF\xBC\x90.0", "10.0", kNoNumber},  // fullwidth 10.0
+        {"1\xD9\xA3.5", "10.0", kNoNumber},                 // 1, Arabic-Indic 3
+    };
+    for (const auto& c : cases) {
+        const LoadedTestSettings s = ReadSetup(std::string("AuthTO=") + c.text);
+        EXPECT_EQ(s.authenticationStartTimeout, c.handedOn) << c.text;
+        const std::vector<std::string> authTO = {"AuthTO"};
+        EXPECT_EQ(s.outOfRange, c.named == kOutOfRange ? authTO : std::vector<std::string>{}) << c.text;
+        EXPECT_EQ(s.notNumbers, c.named == kNoNumber ? authTO : std::vector<std::string>{}) << c.text;
     }
-    EXPECT_EQ(ReadSetup("AuthTO=  32.5\t").authenticationStartTimeout, "32.5");
-    for (const char* text : {"0.9", "0", "64.1", "64.01", "65", "abc", "", "-5", "+5", "1e1", "10,5", ".5", "5 s",
-                             "99999999999999999999999", "\xEF\xBC\x91\xEF\xBC\x90.0", "1\xD9\xA3.5"}) {
-        const LoadedTestSettings s = ReadSetup(std::string("AuthTO=") + text);
-        EXPECT_THAT(s.outOfRange, ElementsAre("AuthTO")) << text;
-        EXPECT_FALSE(s.authenticationStartTimeout) << text;
+}
+
+// The one warning after loading, for the lines of a file: numbers left out
+// first, then values that are no numbers and took their defaults, each list
+// in the file's key order; a lane count or rate that is no item of its box
+// changes nothing and is not named.
+TEST(TestSettingsFile, WarningAfterLoadingNamesWhatWasLeftOutOrTookItsDefault) {
+    const std::string kLeftOut = "Some settings were not loaded because their values are out of range: ";
+    const std::string kDefaults =
+        "Some settings were loaded with their defaults because their values are not numbers in the settings file's "
+        "form: ";
+    const struct {
+        const char* lines;
+        std::string warning;
+    } cases[] = {
+        {"", ""},
+        {"MaxLanes=3\nMaxRate=20", ""},
+        {"AuthTO=64", ""},
+        {"AuthTO=0.5", kLeftOut + "AuthTO"},
+        {"AuthTO=x", kDefaults + "AuthTO"},
+        {"AuthTO=", kDefaults + "AuthTO"},
+        {"MaxLanes=four", kDefaults + "MaxLanes"},
+        {"acap0=128", kLeftOut + "acap0"},
+        {"acap0=4.0", kDefaults + "acap0"},
+        {"TOUT=0x10\nHPDLow=1e3", kDefaults + "HPDLow, TOUT"},
+        {"TSG_R2B=300\nacap2=9\n[Colorimetry]\nCount=14", kLeftOut + "acap2, TSG_R2B, Count"},
+        {"AuthTO=ten\nacap1=17\nMaxRate=20\nFlags=$1\n[Colorimetry]\nCount=2\nID_1=x",
+         kLeftOut + "acap1\n" + kDefaults + "Flags, AuthTO, ID_1"},
+    };
+    for (const auto& c : cases) {
+        const LoadedTestSettings s = ReadSetup(c.lines);
+        EXPECT_EQ(TestSettingsFile::LoadWarning(s.outOfRange, s.notNumbers), c.warning) << c.lines;
     }
 }
 
@@ -307,11 +375,12 @@ TEST(TestSettingsFile, WarningNamesTheKeysInTheFilesOrder) {
               "Some settings were not loaded because their values are out of range: "
               "MPT_Index1, MPT_Index4, acap0, AuthTO, TSG_H2B, Count");
     EXPECT_EQ(TestSettingsFile::LoadWarning({}, {"ID_1", "TOUT", "MaxLanes"}),
-              "Some settings were loaded with their defaults because their values are no numbers: "
-              "MaxLanes, TOUT, ID_1");
+              "Some settings were loaded with their defaults because their values are not numbers in the settings "
+              "file's form: MaxLanes, TOUT, ID_1");
     EXPECT_EQ(TestSettingsFile::LoadWarning({"acap2"}, {"Flags"}),
               "Some settings were not loaded because their values are out of range: acap2\n"
-              "Some settings were loaded with their defaults because their values are no numbers: Flags");
+              "Some settings were loaded with their defaults because their values are not numbers in the settings "
+              "file's form: Flags");
 }
 
 TEST(TestSettingsFile, KeysAndSectionsMatchInAnyLetterCase) {
