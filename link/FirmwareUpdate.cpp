@@ -195,7 +195,7 @@ std::string LoaderDecodedText(const IntelHexDecoder& loader) {
 }
 
 std::string FirmwareDecodedText(const std::string& fileName, const IntelHexDecoder& firmware) {
-    return "Loaded '" + platform::FileNameToWindows1252(fileName) + "'" +
+    return "Loaded '" + platform::Utf8ToWindows1252(fileName) + "'" +
            Printf(", %i Segments, %d Bytes", static_cast<int>(firmware.SegmentCount()),
                   static_cast<int>(firmware.TotalBytes()));
 }

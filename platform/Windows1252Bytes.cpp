@@ -6,8 +6,10 @@
 namespace platform {
 namespace {
 
-// 0x80 to 0x9F; every other byte is the character of the same value.
-constexpr std::array<char16_t, 32> kHighControls = {
+// The characters of the bytes 0x80 to 0x9F: mostly printable (the euro sign,
+// typographic quotes and dashes), the five unassigned bytes as the C1 controls
+// of the same value. Every other byte is the character of the same value.
+constexpr std::array<char16_t, 32> kCharacters80To9F = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
@@ -56,24 +58,24 @@ long DecodeUtf8(std::string_view s, size_t i, size_t& length) {
 }  // namespace
 
 char32_t Windows1252ToCodePoint(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+    if (byte >= 0x80 && byte <= 0x9F) return kCharacters80To9F[byte - 0x80];
     return byte;
 }
 
 int CodePointToWindows1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
     for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == c) return 0x80 + i;
+        if (kCharacters80To9F[i] == c) return 0x80 + i;
     }
     return -1;
 }
 
-std::string FileNameToWindows1252(std::string_view name) {
+std::string Utf8ToWindows1252(std::string_view text) {
     std::string out;
-    out.reserve(name.size());
-    for (size_t i = 0; i < name.size();) {
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
         size_t length = 1;
-        const long c = DecodeUtf8(name, i, length);
+        const long c = DecodeUtf8(text, i, length);
         const int byte = c < 0 ? -1 : CodePointToWindows1252(static_cast<char32_t>(c));
         out += byte < 0 ? '?' : static_cast<char>(byte);
         i += length;

@@ -1,6 +1,6 @@
 #pragma once
 // The Qt-free core of the Windows-1252 conversion: bytes to and from Unicode
-// code points, and file-system names to Windows-1252 bytes. The link and the
+// code points, and UTF-8 texts to Windows-1252 bytes. The link and the
 // console updater use it directly; platform/Windows1252.h wraps it for QString.
 //
 // Latin-1 is wrong for 0x80 to 0x9F, where the en dash (0x96) and the right
@@ -19,9 +19,9 @@ char32_t Windows1252ToCodePoint(unsigned char byte);
 // The byte of a code point, or -1 when the code page has none.
 int CodePointToWindows1252(char32_t c);
 
-// A name as the file system spells it (UTF-8) in Windows-1252 bytes, for an
-// 8-bit text. An invalid UTF-8 sequence and a character without a byte in the
-// code page each become one "?".
-std::string FileNameToWindows1252(std::string_view name);
+// A UTF-8 text (a file name as the file system spells it, for example) in
+// Windows-1252 bytes, for an 8-bit text. An invalid UTF-8 sequence and a
+// character without a byte in the code page each become one "?".
+std::string Utf8ToWindows1252(std::string_view text);
 
 }  // namespace platform

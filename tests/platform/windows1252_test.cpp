@@ -85,10 +85,11 @@ TEST(Windows1252, UnmappableCharacters) {
     }
 }
 
-// A file-system name (UTF-8) as an 8-bit text: each character to its byte,
-// "?" for a character without one and for each invalid sequence (the longest
-// start of a character it holds), and decoding gives the name back.
-TEST(Windows1252, FileNamesFromTheFileSystem) {
+// A UTF-8 text (file names from the file system here) as an 8-bit text: each
+// character to its byte, "?" for a character without one and for each invalid
+// sequence (the longest start of a character it holds), and decoding gives the
+// text back.
+TEST(Windows1252, Utf8TextsToBytes) {
     struct Case {
         const char* name;
         std::string utf8;
@@ -114,11 +115,11 @@ TEST(Windows1252, FileNamesFromTheFileSystem) {
         {"above the last code point", "\xf4\x90\x80\x80", "????"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(platform::FileNameToWindows1252(c.utf8), c.bytes) << c.name;
+        EXPECT_EQ(platform::Utf8ToWindows1252(c.utf8), c.bytes) << c.name;
     }
     // What the status list reads back is the name as the file system has it.
     const std::string name =
         "Pr\xc3\xbc"
         "fung \xe2\x80\x93 \xe2\x82\xac.hex";
-    EXPECT_EQ(FromWindows1252(platform::FileNameToWindows1252(name)), QString::fromUtf8(name));
+    EXPECT_EQ(FromWindows1252(platform::Utf8ToWindows1252(name)), QString::fromUtf8(name));
 }
