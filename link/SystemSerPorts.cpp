@@ -1,6 +1,6 @@
 #include "link/SystemSerPorts.h"
 
-#include <cctype>
+#include "platform/IniFile.h"
 
 SystemSerPorts::SystemSerPorts(Lister lister) : lister_(std::move(lister)) {
     if (!lister_) lister_ = &platform::ListSerialPorts;
@@ -29,14 +29,7 @@ std::string SystemSerPorts::GetFriendlyNames() const {
 }
 
 int SystemSerPorts::IndexOfDevicePath(const std::string& path) const {
-    auto same = [](const std::string& a, const std::string& b) {
-        if (a.size() != b.size()) return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-                return false;
-        return true;
-    };
     for (int i = 0; i < Count(); ++i)
-        if (same(devicePaths_[static_cast<size_t>(i)], path)) return i;
+        if (platform::EqualNoCase(devicePaths_[static_cast<size_t>(i)], path)) return i;
     return -1;
 }
