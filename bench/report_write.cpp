@@ -29,15 +29,17 @@ constexpr double kTargetMs = 200.0;
 size_t WriteReport(const std::vector<std::unique_ptr<UCTSTest>>& records, const std::filesystem::path& path) {
     HtmSupport report(QStringLiteral("DisplayPort Source Compliance Test Report"));
     report.SetTitle(QStringLiteral("Bench DUT Compliance Test Report"));
-    report.AddTeField(QStringLiteral("TE Firmware Version"), QStringLiteral("3.4.1"));
-    report.AddTeField(QStringLiteral("CTS Gui Version"), QStringLiteral("1.0.0"));
-    report.AddTeField(QStringLiteral("Driver Version"), QStringLiteral("R2"));
-    report.AddTeField(QStringLiteral("Serial Number"), QStringLiteral("SN-0042"));
-    report.AddTeField(QStringLiteral("Model"), QStringLiteral("Reference sink"));
-    report.AddDutField(QStringLiteral("Driver Version"), QStringLiteral("31.0.15"));
-    report.AddDutField(QStringLiteral("Serial Number"), QStringLiteral("0001"));
-    report.AddDutField(QStringLiteral("Model"), QStringLiteral("Source"));
-    report.AddDutField(QStringLiteral("DeviceName"), QStringLiteral("Bench DUT"));
+    report.AddIdentification({
+        .teFirmwareVersion = QStringLiteral("3.4.1"),
+        .guiVersion = QStringLiteral("1.0.0"),
+        .teDriver = QStringLiteral("R2"),
+        .teSerial = QStringLiteral("SN-0042"),
+        .teModel = QStringLiteral("Reference sink"),
+        .dutDriver = QStringLiteral("31.0.15"),
+        .dutSerial = QStringLiteral("0001"),
+        .dutModel = QStringLiteral("Source"),
+        .dutDeviceName = QStringLiteral("Bench DUT"),
+    });
     report.AddBodyText(QStringLiteral("Report created using the Merovan Vardeko Software 1.0.0"));
     report.AddBodyText(QStringLiteral("<br>"));
     report.AddBodyText(QStringLiteral("Report generated 2026-12-10, 14:30.00"));

@@ -65,24 +65,17 @@ bool TCTSMainForm::MENU_SaveReportClick() {
     HtmSupport report(kReportHeading);
     report.SetTitle(options->ED_DUT_DeviceName->text() + QStringLiteral(" Compliance Test Report"));
 
-    QString firmware = QStringLiteral("Unknown");
-    if (versionKnown_) {
-        firmware.clear();
-        for (size_t i = 0; i < version_.size(); ++i) {
-            if (i > 0) firmware += QLatin1Char('.');
-            firmware += QChar(platform::Windows1252ToUtf16(version_[i]));
-        }
-    }
-    report.AddTeField(QStringLiteral("TE Firmware Version"), firmware);
-    report.AddTeField(QStringLiteral("CTS Gui Version"), version);
-    report.AddTeField(QStringLiteral("Driver Version"), options->ED_REF_Driver->text());
-    report.AddTeField(QStringLiteral("Serial Number"), options->ED_REF_Serial->text());
-    report.AddTeField(QStringLiteral("Model"), options->ED_REF_CustomerModel->text());
-
-    report.AddDutField(QStringLiteral("Driver Version"), options->ED_DUT_Driver->text());
-    report.AddDutField(QStringLiteral("Serial Number"), options->ED_DUT_Serial->text());
-    report.AddDutField(QStringLiteral("Model"), options->ED_DUT_CustomerModel->text());
-    report.AddDutField(QStringLiteral("DeviceName"), options->ED_DUT_DeviceName->text());
+    report.AddIdentification({
+        .teFirmwareVersion = versionKnown_ ? VersionText(version_) : QStringLiteral("Unknown"),
+        .guiVersion = version,
+        .teDriver = options->ED_REF_Driver->text(),
+        .teSerial = options->ED_REF_Serial->text(),
+        .teModel = options->ED_REF_CustomerModel->text(),
+        .dutDriver = options->ED_DUT_Driver->text(),
+        .dutSerial = options->ED_DUT_Serial->text(),
+        .dutModel = options->ED_DUT_CustomerModel->text(),
+        .dutDeviceName = options->ED_DUT_DeviceName->text(),
+    });
 
     report.AddBodyText(HtmlOf(options->MEMO_Comments->toPlainText()));
     report.AddBodyText(QStringLiteral("<br>"));

@@ -400,6 +400,19 @@ void HtmSupport::AddTeField(const QString& name, const QString& value) { AddFiel
 
 void HtmSupport::AddDutField(const QString& name, const QString& value) { AddField(kDutRowIndex, name, value); }
 
+void HtmSupport::AddIdentification(const ReportIdentification& f) {
+    // Each row shows above the rows added before it.
+    AddTeField(QStringLiteral("TE Firmware Version"), f.teFirmwareVersion);
+    AddTeField(QStringLiteral("CTS Gui Version"), f.guiVersion);
+    AddTeField(QStringLiteral("Driver Version"), f.teDriver);
+    AddTeField(QStringLiteral("Serial Number"), f.teSerial);
+    AddTeField(QStringLiteral("Model"), f.teModel);
+    AddDutField(QStringLiteral("Driver Version"), f.dutDriver);
+    AddDutField(QStringLiteral("Serial Number"), f.dutSerial);
+    AddDutField(QStringLiteral("Model"), f.dutModel);
+    AddDutField(QStringLiteral("DeviceName"), f.dutDeviceName);
+}
+
 void HtmSupport::AddBodyText(const QString& html) {
     const std::string text = To1252(html);
     std::vector<std::string> lines;

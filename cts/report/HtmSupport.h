@@ -17,8 +17,9 @@
 // character without a byte in Windows-1252 is written as a decimal character
 // reference ("&#8364;" style), after the HTML escaping.
 //
-// Calling order: constructor; SetTitle; all AddTeField; all AddDutField; all
-// AddBodyText; one or more AddTest; WriteToText once. The rows and body lines
+// Calling order: constructor; SetTitle; AddIdentification (or all AddTeField,
+// then all AddDutField); all AddBodyText; one or more AddTest; WriteToText
+// once. The rows and body lines
 // go to fixed places of the general information, so another order puts them
 // in the wrong table. GUI thread (or any one thread); no I/O.
 #include <QString>
@@ -28,6 +29,20 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// The identification rows of the report's general information: the
+// reference TE's and the DUT's (plain texts).
+struct ReportIdentification {
+    QString teFirmwareVersion;  // "a.b.c", or "Unknown" before a version was read
+    QString guiVersion;         // the application's version text
+    QString teDriver;
+    QString teSerial;
+    QString teModel;
+    QString dutDriver;
+    QString dutSerial;
+    QString dutModel;
+    QString dutDeviceName;
+};
 
 class HtmSupport {
 public:
@@ -45,6 +60,11 @@ public:
     void AddTeField(const QString& name, const QString& value);
     // A row of the DUT table, as AddTeField.
     void AddDutField(const QString& name, const QString& value);
+    // The report's identification rows with their names: the TE table
+    // shows Model, Serial Number, Driver Version, CTS Gui Version, TE
+    // Firmware Version; the DUT table DeviceName, Model, Serial Number,
+    // Driver Version.
+    void AddIdentification(const ReportIdentification& fields);
     // The lines of an HTML text (split at CR LF, CR or LF; a final line
     // break adds no empty line) at the top of the general information's body
     // paragraph, above the lines of earlier calls.

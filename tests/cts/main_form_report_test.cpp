@@ -19,7 +19,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <functional>
+#include <string>
 
 #include "cts/MainFormFixture.h"
 #include "cts/dialogs/TReportOptions.h"
@@ -148,6 +150,31 @@ TEST_F(MainFormReport, FirmwareVersionRowOnceAQuerySucceeded) {
     const std::string value = std::string(1, char(v[0])) + "." + char(v[1]) + "." + char(v[2]);
     EXPECT_TRUE(Read(Path(QStringLiteral("fw.htm")))
                     .contains(QByteArray::fromStdString("class=\"FIELDVALUE\">" + value + "</td>'")));
+}
+
+// The firmware version row reads the three characters as the instrument's
+// 8-bit (Windows-1252) text, as the status line does, and the report writes
+// them back as the same bytes; HTML's own characters are escaped.
+TEST_F(MainFormReport, FirmwareVersionRowKeepsTheInstrumentsEightBitCharacters) {
+    TCTSMainForm* form = OpenOffline();
+    const struct {
+        std::array<uint8_t, 3> characters;
+        std::string value;  // as the report's bytes hold it
+    } cases[] = {
+        {{'3', '4', '1'}, "3.4.1"},
+        {{'3', 0x96, 0x80}, "3.\x96.\x80"},  // en dash and euro sign, not Latin-1 controls
+        {{0xE9, 0x81, 'A'}, "\xE9.\x81.A"},  // e acute; an unassigned byte stays itself
+        {{'<', '&', '1'}, "&lt;.&amp;.1"},
+    };
+    for (const auto& c : cases) {
+        form->StoreFirmwareVersion(c.characters);
+        const QString name = Path(QStringLiteral("fw%1.htm").arg(int{c.characters[1]}));
+        ASSERT_TRUE(SaveTyped(form, name));
+        EXPECT_TRUE(Read(name).contains(QByteArray::fromStdString(
+            "FIELDNAME\">TE Firmware Version</td>',\r\n\t'<td width=\"450\" class=\"FIELDVALUE\">" + c.value +
+            "</td>'")))
+            << c.value;
+    }
 }
 
 // When the overwrite question is asked, and what each answer does. A name

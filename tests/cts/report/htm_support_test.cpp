@@ -104,15 +104,17 @@ TEST(HtmSupport, FixtureRunGivesTheExpectedFileLineByLine) {
 
     HtmSupport report(QStringLiteral("DisplayPort Source Compliance Test Report"));
     report.SetTitle(QStringLiteral("Box Compliance Test Report"));
-    report.AddTeField(QStringLiteral("TE Firmware Version"), QStringLiteral("3.4.1"));
-    report.AddTeField(QStringLiteral("CTS Gui Version"), QStringLiteral("1.0.0"));
-    report.AddTeField(QStringLiteral("Driver Version"), QStringLiteral("R<2>"));
-    report.AddTeField(QStringLiteral("Serial Number"), QStringLiteral("SN'42"));
-    report.AddTeField(QStringLiteral("Model"), QStringLiteral("Ref\\Sink"));
-    report.AddDutField(QStringLiteral("Driver Version"), QStringLiteral("d1"));
-    report.AddDutField(QStringLiteral("Serial Number"), QStringLiteral("s1"));
-    report.AddDutField(QStringLiteral("Model"), QStringLiteral("M & Co"));
-    report.AddDutField(QStringLiteral("DeviceName"), QStringLiteral("Box"));
+    report.AddIdentification({
+        .teFirmwareVersion = QStringLiteral("3.4.1"),
+        .guiVersion = QStringLiteral("1.0.0"),
+        .teDriver = QStringLiteral("R<2>"),
+        .teSerial = QStringLiteral("SN'42"),
+        .teModel = QStringLiteral("Ref\\Sink"),
+        .dutDriver = QStringLiteral("d1"),
+        .dutSerial = QStringLiteral("s1"),
+        .dutModel = QStringLiteral("M & Co"),
+        .dutDeviceName = QStringLiteral("Box"),
+    });
     report.AddBodyText(QStringLiteral("Comment one\r\nComment two"));
     report.AddBodyText(QStringLiteral("<br>"));
     report.AddBodyText(QStringLiteral("Report generated 2026-12-10, 09:05.07"));
