@@ -78,7 +78,6 @@ int main(int argc, char** argv) {
     std::exception_ptr failed;
     try {
         TCTSMainForm mainForm;
-        app.SetMainWindow(&mainForm);
         mainForm.FormCreate(QCoreApplication::arguments());
         TCTSMainForm::Dialogs dialogs;
         const auto ownedDialogs = TCTSMainForm::CreateDialogs(dialogs);

@@ -22,7 +22,6 @@ int main(int argc, char** argv) {
     std::exception_ptr failed;
     try {
         TfrmMain frmMain(app.arguments());
-        app.SetMainWindow(&frmMain);
         TProgressForm progressForm(&frmMain);
         frmMain.SetProgressForm(&progressForm);
         // The updater, pallumo, lies in this program's folder.

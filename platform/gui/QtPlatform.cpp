@@ -111,7 +111,8 @@ void GuiApplication::ShowException(const std::exception_ptr& exception) {
     } shown{showing_};
     // Once the main window has named the program's title, every box bears the same one.
     const std::string title = ProgramTitle().empty() ? title_ : ProgramTitle();
-    ShowMessageBox(message, title, MsgIcon::Error, MsgButtons::Ok, mainWindow_.data());
+    // No owner named: the box takes the program's main window.
+    ShowMessageBox(message, title, MsgIcon::Error, MsgButtons::Ok);
 }
 
 bool GuiApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QApplication>
-#include <QPointer>
 #include <QWidget>
 #include <exception>
 #include <functional>
@@ -33,12 +32,12 @@ public:
     // title: the title of the display's boxes, the program's title.
     GuiApplication(int& argc, char** argv, std::string title);
 
-    // The window that owns the display's boxes (none: no owner).
-    void SetMainWindow(QWidget* window) { mainWindow_ = window; }
     void SetOwnExceptionText(OwnExceptionText text) { ownText_ = std::move(text); }
 
     // The display: an error box with the exception's message, titled with
-    // the program's title and owned by the main window. An exception that
+    // the program's title and owned by the main window (both as the main
+    // window named them with SetProgramWindow; before that, or after it has
+    // gone, the title given here and no owner). An exception that
     // leaves a handler while such a box is shown goes to stderr instead of
     // a box of its own, so a handler that throws on every paint cannot stack
     // boxes without end.
@@ -50,7 +49,6 @@ public:
 
 private:
     std::string title_;
-    QPointer<QWidget> mainWindow_;
     OwnExceptionText ownText_;
     bool showing_ = false;
 };

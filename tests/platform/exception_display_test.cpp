@@ -1,6 +1,6 @@
 // The application's exception display: an exception that leaves an event
 // handler is shown in a box titled with the program's title and owned by the
-// main window, and the event loop goes on. This program runs its tests inside
+// main window (the one SetProgramWindow named), and the event loop goes on. This program runs its tests inside
 // the suite's application object itself, as the programs do.
 #include <gtest/gtest.h>
 #include <QEventLoop>
@@ -26,6 +26,8 @@ namespace {
 
 constexpr int kDeadlineMs = 10000;
 constexpr const char* kTitle = "Tessaly";
+// The title the main window names; the display's boxes bear it once it is named.
+constexpr const char* kWindowTitle = "Merovan Tessaly";
 
 platform::GuiApplication& App() { return *static_cast<platform::GuiApplication*>(QCoreApplication::instance()); }
 
@@ -58,7 +60,7 @@ struct Case {
 class ExceptionDisplay : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
-        App().SetMainWindow(&mainWindow);
+        platform::SetProgramWindow(&mainWindow, kWindowTitle);
         App().SetOwnExceptionText([](const std::exception_ptr& e) -> std::optional<std::string> {
             try {
                 std::rethrow_exception(e);
@@ -70,7 +72,7 @@ protected:
         });
     }
     void TearDown() override {
-        App().SetMainWindow(nullptr);
+        platform::ClearProgramWindow(&mainWindow);
         App().SetOwnExceptionText(nullptr);
     }
 
@@ -102,22 +104,27 @@ TEST_P(ExceptionDisplay, AnExceptionLeavingAHandlerIsShownAndTheLoopGoesOn) {
     const auto shown = boxes.Boxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, c.message);
-    EXPECT_EQ(shown[0].title, kTitle);
+    EXPECT_EQ(shown[0].title, kWindowTitle);
     EXPECT_EQ(shown[0].owner, &mainWindow);
     EXPECT_EQ(shown[0].icon, platform::MsgIcon::Error);
     EXPECT_EQ(shown[0].buttons, platform::MsgButtons::Ok);
 }
 
-// Once the main window has named the program's title for every box, the
-// display bears that one too, so the link's boxes and the display agree.
-TEST_F(ExceptionDisplay, BearsTheTitleTheMainWindowNamed) {
-    platform::SetProgramWindow(&mainWindow, "Merovan Tessaly");
-    const bool wentOn = DeliverAndGoOn(Case{"SystemError", ThrowSystemError, AsQueuedSlot, ""});
+// Before the main window is named (an exception from the creation of the
+// windows) and after it has gone, the box bears the application's title and
+// has no owner; a window that is not the named one clears nothing.
+TEST_F(ExceptionDisplay, WithoutTheMainWindowTheBoxBearsTheApplicationsTitle) {
+    QWidget other;
+    platform::ClearProgramWindow(&other);
+    ASSERT_TRUE(DeliverAndGoOn(Case{"StillNamed", ThrowSystemError, AsQueuedSlot, ""}));
     platform::ClearProgramWindow(&mainWindow);
-    ASSERT_TRUE(wentOn);
+    ASSERT_TRUE(DeliverAndGoOn(Case{"Gone", ThrowSystemError, AsQueuedSlot, ""}));
     const auto shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].title, "Merovan Tessaly");
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].owner, &mainWindow);
+    EXPECT_EQ(shown[0].title, kWindowTitle);
+    EXPECT_EQ(shown[1].owner, nullptr);
+    EXPECT_EQ(shown[1].title, kTitle);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -154,7 +161,7 @@ struct QtFramesLeak {
 TEST(ExceptionDisplayWidgets, AClickWhoseHandlerThrowsLeavesTheWindowWorking) {
     platform::MessageBoxInterceptor boxes;
     QWidget window;
-    App().SetMainWindow(&window);
+    platform::SetProgramWindow(&window, kWindowTitle);
     QPushButton button(&window);
     int clicks = 0;
     QObject::connect(&button, &QPushButton::clicked, [&] {
@@ -167,7 +174,8 @@ TEST(ExceptionDisplayWidgets, AClickWhoseHandlerThrowsLeavesTheWindowWorking) {
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(boxes.Texts().size(), 1u);
-    App().SetMainWindow(nullptr);
+    EXPECT_EQ(boxes.Boxes()[0].owner, &window);
+    platform::ClearProgramWindow(&window);
 }
 
 // An exception while the display's box is shown (its event loop delivers a
