@@ -85,8 +85,9 @@ public:
     static constexpr const char* kTextTooShort = "Error: Device response too short.";
 
     // How long the line must stay quiet after a time-out before the reply of
-    // the timed-out command is taken as lost (late replies were seen 0.3 s
-    // after a 2 s time-out).
+    // the timed-out command is taken as lost: a bound of this layer's own,
+    // well beyond the simulated sink's late replies (sink-sim's
+    // --late-reply 1A:2300 answers 0.3 s after the 2 s time-out).
     static constexpr unsigned kLateReplyQuietMs = 1000;
 
     // owner: parent of this layer's message box (may be null); poster: called

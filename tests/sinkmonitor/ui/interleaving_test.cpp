@@ -30,7 +30,9 @@ namespace {
 using test_support::GuiTickMonitor;
 
 // The command time-outs of the sink's command set, and how late a late reply
-// comes after them (as seen on real sinks).
+// comes after them: a figure of this test, well inside the command set's
+// quiet bound after a time-out (dpprotocol_t::kLateReplyQuietMs), so the late
+// reply comes and is dropped rather than taken as lost.
 constexpr unsigned kTimeoutMs = 2000, kEdidWriteTimeoutMs = 20000, kAuxStepTimeoutMs = 7500;
 constexpr unsigned kLateByMs = 300;
 // A command that answers in time, but not at once.
