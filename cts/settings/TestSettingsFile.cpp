@@ -220,8 +220,9 @@ LoadedTestSettings TestSettingsFile::Read(const platform::IniFile& ini) {
         else s.outOfRange.push_back(key);
     }
 
-    // A number goes to the edit as written (the edit reads no "+"); a text
-    // that is none is read as the default, as an integer key's would be.
+    // A number in range goes to the edit as written, less a "+" (the edit
+    // reads digits and "." only); a text that is no number is read as the
+    // default, as an integer key's would be.
     const std::string auth = ini.ReadString(kSetup, "AuthTO", kAuthenticationTimeoutDefault);
     switch (ReadAuthenticationTimeout(auth)) {
         case Seconds::kInRange: {
