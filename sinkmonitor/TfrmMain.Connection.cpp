@@ -96,6 +96,8 @@ void TfrmMain::StartPoller() {
         OnSdpPacket(p);
         CheckPortLost();
     });
+    // A failed SDP query hands no packet over: the loss comes on its own.
+    poller_->set_on_port_lost([this](dpscheduler_t&) { CheckPortLost(); });
 }
 
 void TfrmMain::ShowFirmwareVersion(const firmwareversion_t& v) {

@@ -62,6 +62,8 @@ bool dpprotocol_t::open(serialport_t* port) {
     }
     mutexrequest_t held(lock_);
     port_ = port;
+    // A new line owes no reply of the last one.
+    lateReplyOwed_ = false;
     comm_.store(comm);
     return true;
 }
@@ -121,7 +123,7 @@ bool dpprotocol_t::settle_late_reply(dpcomm_t* comm, const std::atomic<bool>* ca
     uint8_t late[packet_t::kDataBytes];
     while (lateReplyOwed_) {
         const auto quiet = duration_cast<milliseconds>(steady_clock::now() - timedOutAt_).count();
-        const auto bound = static_cast<long long>(quietMs_.load());
+        const auto bound = static_cast<long long>(std::max(lateReplyWaitMs_, leastLateWaitMs_.load()));
         const unsigned left = quiet >= bound ? 0 : static_cast<unsigned>(bound - quiet);
         // In slices, so that a worker being stopped does not wait it out.
         if (comm->wait_response(late, std::min(left, kSettleSliceMs))) {
@@ -146,8 +148,11 @@ bool dpprotocol_t::transact(const uint8_t* bytes, size_t length, unsigned timeou
         failure = kTextSendFailed;
     } else if (!comm->wait_response(lastResponse_, timeoutMs)) {
         failure = kTextTimedOut;
+        // Its reply may still come; the next command waits for it as long
+        // as this one did.
         lateReplyOwed_ = true;
         timedOutAt_ = std::chrono::steady_clock::now();
+        lateReplyWaitMs_ = timeoutMs;
     } else if (lastResponse_[0] >= 4 && lastResponse_[2] == sinkcmd::kNack) {
         failure = kTextNack;
     }

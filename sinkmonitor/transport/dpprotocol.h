@@ -7,14 +7,16 @@
 // through the owner's callback, except for quiet commands. Nothing here
 // throws.
 //
-// Late replies. A reply carries no more than its command code, and the
-// instrument answers one command at a time, so a reply belongs to the
-// command by its place in the order alone. After a command has timed out,
-// the next reply on the line may still be its own: the next command (of
-// either thread) is sent only once that reply has come and been dropped,
-// or once the line has been quiet for kLateReplyQuietMs since the time-out,
-// when the reply is taken as lost. A wait is better than a failed command,
-// and a failed command better than another command's data.
+// Late replies. Any response code but NACK counts as the answer to the
+// command that waits, and the instrument answers one command at a time, so
+// a reply belongs to its command by its place in the order alone. After a
+// command has timed out, the next reply on the line may still be its own:
+// the next command (of either thread) is sent only once that reply has come
+// and been dropped, or once the line has stayed quiet after the time-out for
+// as long as the timed-out command's own time-out, when the reply is taken
+// as lost; at once when the port is broken. A wait is better than a failed
+// command, and a failed command better than another command's data. A reply
+// later still than that cannot be told from the next command's own.
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -84,12 +86,6 @@ public:
     static constexpr const char* kTextNack = "Error: Device reported a corrupted or unknown packet (NACK).";
     static constexpr const char* kTextTooShort = "Error: Device response too short.";
 
-    // How long the line must stay quiet after a time-out before the reply of
-    // the timed-out command is taken as lost: a bound of this layer's own,
-    // well beyond the simulated sink's late replies (sink-sim's
-    // --late-reply 1A:2300 answers 0.3 s after the 2 s time-out).
-    static constexpr unsigned kLateReplyQuietMs = 1000;
-
     // owner: parent of this layer's message box (may be null); poster: called
     // from the frame layer's receiver thread while debug texts wait.
     explicit dpprotocol_t(QWidget* owner = nullptr, dpcomm_t::poster_t poster = {});
@@ -110,9 +106,11 @@ public:
     void set_debug(bool on) { debug_.store(on); }
     bool debug() const { return debug_.load(); }
     mutex_t& command_lock() { return lock_; }
-    // The quiet bound after a time-out (kLateReplyQuietMs); a test that holds
-    // a late reply back for as long as it likes lengthens it.
-    void set_late_reply_quiet_ms(unsigned ms) { quietMs_.store(ms); }
+    // The least time the line must stay quiet after a time-out before the
+    // late reply is taken as lost (0: the timed-out command's time-out
+    // alone); a test that holds a late reply back for as long as it likes
+    // lengthens the wait with it.
+    void set_least_late_reply_wait_ms(unsigned ms) { leastLateWaitMs_.store(ms); }
 
     // One operation per command; true on success. A destination is written
     // only on success. The poller passes `cancel` to its queries, so that it
@@ -157,10 +155,12 @@ private:
     std::atomic<dpcomm_t*> comm_{nullptr};
     serialport_t* port_ = nullptr;  // the connected port, GUI thread only
     uint8_t lastResponse_[packet_t::kDataBytes] = {};
-    // Under the command lock: a timed-out command whose reply may still come.
+    // Under the command lock: a timed-out command whose reply may still come,
+    // when it timed out and its time-out (how long its reply is waited for).
     bool lateReplyOwed_ = false;
     std::chrono::steady_clock::time_point timedOutAt_{};
-    std::atomic<unsigned> quietMs_{kLateReplyQuietMs};
+    unsigned lateReplyWaitMs_ = 0;
+    std::atomic<unsigned> leastLateWaitMs_{0};
     std::atomic<bool> debug_{false};
     std::mutex callbackLock_;
     message_callback_t callback_;

@@ -23,6 +23,10 @@ void dpscheduler_t::set_on_sdp(closure_t fn) {
     std::lock_guard lk(closureLock_);
     onSdp_ = std::move(fn);
 }
+void dpscheduler_t::set_on_port_lost(closure_t fn) {
+    std::lock_guard lk(closureLock_);
+    onPortLost_ = std::move(fn);
+}
 
 dpscheduler_t::closure_t dpscheduler_t::closure(closure_t dpscheduler_t::*which) {
     std::lock_guard lk(closureLock_);
@@ -108,7 +112,12 @@ void dpscheduler_t::poll_sdp() {
     do {
         if (thread_.StopRequested()) return;
         sdprecord_t r;
-        if (!protocol_->get_sdp(r, &thread_.StopFlag())) return;
+        if (!protocol_->get_sdp(r, &thread_.StopFlag())) {
+            // The draining ends quietly, but a lost port is still the
+            // owner's to tear down.
+            if (protocol_->port_lost()) hand_over(&dpscheduler_t::onPortLost_);
+            return;
+        }
         {
             std::lock_guard lk(resultLock_);
             sdp_ = r;

@@ -29,6 +29,10 @@ public:
     void set_on_hdcp(closure_t fn);
     void set_on_msa(closure_t fn);
     void set_on_sdp(closure_t fn);
+    // Handed over when an SDP query failed on a port that is broken: that
+    // query hands no record over, and the owner still has to learn of the
+    // loss.
+    void set_on_port_lost(closure_t fn);
 
     void set_hdcp_polling(bool on);
     void set_msa_polling(bool on);
@@ -63,7 +67,7 @@ private:
     sdprecord_t sdp_{};
 
     std::mutex closureLock_;
-    closure_t onHdcp_, onMsa_, onSdp_;
+    closure_t onHdcp_, onMsa_, onSdp_, onPortLost_;
 
     platform::WorkerThread thread_;
 };

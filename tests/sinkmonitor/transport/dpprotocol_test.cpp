@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <thread>
 
 #include "platform/MessageBox.h"
@@ -362,17 +364,131 @@ TEST_F(SinkProtocol, TheNextCommandIsSentOnlyOnceALateReplyHasComeAndBeenDropped
     }
 }
 
-TEST_F(SinkProtocol, AReplyThatNeverComesHoldsTheNextCommandBackForTheQuietBound) {
+TEST_F(SinkProtocol, AReplyThatNeverComesHoldsTheNextCommandBackForTheTimedOutCommandsTimeOut) {
     link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x1A));
-    const auto t0 = std::chrono::steady_clock::now();
     uint8_t v = kUntouched;
     EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));
+    const auto timedOut = std::chrono::steady_clock::now();
     ASSERT_TRUE(link.protocol.dpcd_read(0x0002, v));
     EXPECT_EQ(v, 0x84);
-    // Sent once the line had been quiet for the bound after the time-out.
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, ms(2000 + dpprotocol_t::kLateReplyQuietMs));
+    // Sent once the line had been quiet after the time-out for as long as
+    // the read had waited for its own reply.
+    EXPECT_GE(std::chrono::steady_clock::now() - timedOut, ms(2000));
     EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 1A", "> 1A", "< 1A"}));
     EXPECT_EQ(link.Messages(), std::vector<std::string>{dpprotocol_t::kTextTimedOut});
+}
+
+// A reply later than its command's time-out by more than a second: the next
+// command goes out only once it has come and been dropped, and gets its own
+// reply. The rows of the E-EDID block write (20 s time-out) take about 25 s
+// each.
+struct LateCase {
+    const char* name;
+    const char* timedOut;  // the command whose reply comes late
+    uint8_t code;
+    unsigned timeoutMs;
+    unsigned lateByMs;  // after the time-out
+    const char* next;
+    uint8_t nextCode;
+    Bytes expected;  // what the next command gets
+};
+void PrintTo(const LateCase& c, std::ostream* os) { *os << c.name; }
+
+// DPCD 0001 holds 0x14 and 0002 holds 0x84; the link status is the one the
+// test sets. A DPCD read answered 3 s after its 2 s time-out is left out:
+// the next command waits 2 s for it, and by their order alone a reply that
+// comes after that cannot be told from the next command's own.
+const Bytes kLinkStatus = {0x77, 0x17, 0, 1, 2, 3, 3, 2, 1, 0, 4, 20, 1, 0, 1, 0, 0};
+const LateCase kLateCases[] = {
+    {"DpcdRead_By1500", "dpcd_read_0001", 0x1A, 2000, 1500, "dpcd_read_0002", 0x1A, {0x84}},
+    {"EdidWrite_By1500", "edid_write_block", 0x17, 20000, 1500, "get_link_status", 0x15, kLinkStatus},
+    {"EdidWrite_By3000", "edid_write_block", 0x17, 20000, 3000, "get_link_status", 0x15, kLinkStatus},
+    {"AuxStep_By1500", "aux_sensitivity_step", 0x38, 7500, 1500, "dpcd_read_0002", 0x1A, {0x84}},
+    {"AuxStep_By3000", "aux_sensitivity_step", 0x38, 7500, 3000, "dpcd_read_0002", 0x1A, {0x84}},
+};
+
+std::string Hex(uint8_t code) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", code);
+    return text;
+}
+
+const Command kReadOf0001 = {"dpcd_read_0001", 0x1A, false, 1,
+                             Byte([](dpprotocol_t& p, uint8_t& v) { return p.dpcd_read(0x0001, v); })};
+
+const Command& LateCaseCommand(const std::string& name) {
+    if (name == kReadOf0001.name) return kReadOf0001;
+    if (name == kReadOf0002.name) return kReadOf0002;
+    return ByName(name);
+}
+
+class SinkProtocolLateReply : public SinkProtocol, public ::testing::WithParamInterface<LateCase> {};
+
+TEST_P(SinkProtocolLateReply, TheNextCommandGetsItsOwnReply) {
+    const LateCase& c = GetParam();
+    link.sim.SetLinkStatus(kLinkStatus);
+    link.sim.InjectFault(SinkFaultPlan::Late(c.code, c.timeoutMs + c.lateByMs));
+    bool ok = true;
+    Run(LateCaseCommand(c.timedOut), &ok);
+    EXPECT_FALSE(ok);
+    Bytes got = Run(LateCaseCommand(c.next), &ok);
+    EXPECT_TRUE(ok);
+    got.resize(c.expected.size());
+    EXPECT_EQ(got, c.expected);
+    // The late reply went out before the next command came.
+    const std::string late = Hex(c.code), next = Hex(c.nextCode);
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> " + late, "< " + late, "> " + next, "< " + next}));
+    EXPECT_EQ(link.Messages(), std::vector<std::string>{dpprotocol_t::kTextTimedOut});
+}
+
+INSTANTIATE_TEST_SUITE_P(ByTimedOutCommand, SinkProtocolLateReply, ::testing::ValuesIn(kLateCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SinkProtocol, AfterTwoTimeOutsInARowTheNextCommandWaitsAsLongAsTheLastOne) {
+    // The DPCD read's reply never comes; the AUX level's comes 3 s after its
+    // 7.5 s time-out, later than the read's 2 s time-out would wait.
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x1A));
+    link.sim.InjectFault(SinkFaultPlan::Late(0x38, 7500 + 3000));
+    uint8_t v = kUntouched;
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));
+    uint8_t result = kUntouched;
+    EXPECT_FALSE(link.protocol.aux_sensitivity_step(400, result));
+    EXPECT_EQ(result, kUntouched);
+    ASSERT_TRUE(link.protocol.dpcd_read(0x0002, v));
+    EXPECT_EQ(v, 0x84);
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 1A", "> 38", "< 38", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.Messages(), std::vector<std::string>(2, dpprotocol_t::kTextTimedOut));
+}
+
+TEST_F(SinkProtocol, ABrokenPortEndsTheWaitForALateReplyAtOnce) {
+    link.WaitPatientlyForLateReplies();
+    link.sim.InjectFault(SinkFaultPlan::Held(0x1A));
+    uint8_t v = kUntouched;
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));
+    link.sim.HangUp();
+    ASSERT_TRUE(SinkLink::WaitFor([&] { return link.protocol.port_lost(); }));
+    // The next command fails without waiting out the patient bound (only a
+    // hang takes half of it).
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0002, v));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, ms(SinkLink::kPatientMs / 2));
+    EXPECT_EQ(v, kUntouched);
+    EXPECT_EQ(link.Messages(), (std::vector<std::string>{dpprotocol_t::kTextTimedOut, dpprotocol_t::kTextSendFailed}));
+}
+
+TEST_F(SinkProtocol, ANewConnectionOwesNoLateReplyOfTheLastOne) {
+    link.WaitPatientlyForLateReplies();
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x1A));
+    uint8_t v = kUntouched;
+    EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));
+    ASSERT_TRUE(link.protocol.close());
+    ASSERT_TRUE(link.protocol.open(link.port.get()));
+    // Sent without waiting out the patient bound (only a hang takes half of
+    // it).
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(link.protocol.dpcd_read(0x0002, v));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, ms(SinkLink::kPatientMs / 2));
+    EXPECT_EQ(v, 0x84);
 }
 
 TEST_F(SinkProtocol, LongCommandsWaitBeyondTwoSeconds) {

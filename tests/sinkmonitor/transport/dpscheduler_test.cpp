@@ -2,10 +2,13 @@
 // thread (this test's main thread), and stopping it in every state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -213,6 +216,94 @@ TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
     EXPECT_EQ(msa[before][0], 0x01);
     EXPECT_EQ(msa[before][8], 0x07);
     EXPECT_EQ(link.WireOrder(wireFrom, 4), (std::vector<std::string>{"> 1A", "< 1A", "> 27", "< 27"}));
+}
+
+// A GUI command's reply later than its time-out by more than a second: the
+// poller's next query waits for it too, drops it, and hands over the sink's
+// own record, never one made of the late reply (too short for an MSA
+// record: all zeros). The E-EDID write's row takes about 25 s.
+struct LateGuiCase {
+    const char* name;
+    uint8_t code;
+    unsigned timeoutMs;
+    unsigned lateByMs;
+    std::function<bool(dpprotocol_t&)> command;
+};
+void PrintTo(const LateGuiCase& c, std::ostream* os) { *os << c.name; }
+
+class SinkPollerLateReply : public SinkPoller, public ::testing::WithParamInterface<LateGuiCase> {};
+
+TEST_P(SinkPollerLateReply, TheNextQueryGetsItsOwnReply) {
+    const LateGuiCase& c = GetParam();
+    Create();
+    std::vector<msarecord_t> msa;
+    poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
+    poller->set_msa_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
+    link.sim.InjectFault(SinkFaultPlan::Late(c.code, c.timeoutMs + c.lateByMs));
+    const size_t wireFrom = link.sim.Wire().size();
+    EXPECT_FALSE(c.command(link.protocol));
+    const size_t before = msa.size();
+    // Two queries after the time-out have been handed over.
+    ASSERT_TRUE(ServeUntil([&] { return msa.size() > before + 2; }, 60000));
+    for (size_t i = before; i < msa.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(msa[i][0], 0x01);  // the sink's own record: video valid
+        EXPECT_EQ(msa[i][8], 0x07);  // 1920 active pixels, high byte
+    }
+    // The command went out after a query that was under way, and the next
+    // query only once the late reply had come.
+    auto wire = link.WireOrder(wireFrom);
+    char sent[5];
+    std::snprintf(sent, sizeof sent, "> %02X", c.code);
+    const auto at = std::find(wire.begin(), wire.end(), std::string(sent));
+    ASSERT_NE(at, wire.end());
+    std::string replied = sent;
+    replied[0] = '<';
+    EXPECT_EQ(std::vector<std::string>(at, std::min(at + 4, wire.end())),
+              (std::vector<std::string>{sent, replied, "> 27", "< 27"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ByGuiCommand, SinkPollerLateReply,
+                         ::testing::Values(LateGuiCase{"DpcdRead_By1500", 0x1A, 2000, 1500,
+                                                       [](dpprotocol_t& p) {
+                                                           uint8_t v;
+                                                           return p.dpcd_read(0x0001, v);
+                                                       }},
+                                           LateGuiCase{"EdidWrite_By3000", 0x17, 20000, 3000,
+                                                       [](dpprotocol_t& p) {
+                                                           return p.edid_write_block(0, 0x00, edidblock_t{});
+                                                       }},
+                                           LateGuiCase{"AuxStep_By3000", 0x38, 7500, 3000,
+                                                       [](dpprotocol_t& p) {
+                                                           uint8_t r;
+                                                           return p.aux_sensitivity_step(400, r);
+                                                       }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SinkPoller, AFailedSdpQueryOnALostPortIsHandedOverAsTheLoss) {
+    Create();
+    int sdp = 0, lost = 0;
+    bool lostSeenBroken = false;
+    poller->set_on_sdp([&](dpscheduler_t&) { ++sdp; });
+    poller->set_on_port_lost([&](dpscheduler_t&) {
+        ++lost;
+        lostSeenBroken = link.protocol.port_lost();
+    });
+    link.sim.QueueSdp(0x82, 1, 2, {0x10, 0x20});
+    poller->set_sdp_polling(true);  // hands the record over at once
+    ASSERT_TRUE(ServeUntil([&] { return sdp >= 2; }));
+    // A query that fails on a line that is still there ends the draining
+    // quietly, and says nothing of a loss.
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::Silence, 0x2E));
+    const size_t queries = link.sim.CommandCount(0x2E);
+    ASSERT_TRUE(ServeUntil([&] { return link.sim.CommandCount(0x2E) > queries + 1; }, 30000));
+    EXPECT_EQ(lost, 0);
+    const int sdpBefore = sdp;
+    link.sim.InjectFault(SinkFaultPlan::Of(SinkFault::CloseLine, 0x2E));
+    ASSERT_TRUE(ServeUntil([&] { return lost > 0; }, 30000));
+    EXPECT_TRUE(lostSeenBroken);
+    EXPECT_EQ(sdp, sdpBefore);  // no record of a failed query
 }
 
 TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsForALateReply) {
