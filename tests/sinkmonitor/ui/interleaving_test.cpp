@@ -30,8 +30,8 @@ namespace {
 using test_support::GuiTickMonitor;
 
 // The command time-outs of the sink's command set, and how late a late reply
-// comes after them: a figure of this test, well inside the command set's
-// quiet bound after a time-out (dpprotocol_t::kLateReplyQuietMs), so the late
+// comes after them: a figure of this test, well inside the wait after a
+// time-out (as long as the timed-out command's own time-out), so the late
 // reply comes and is dropped rather than taken as lost.
 constexpr unsigned kTimeoutMs = 2000, kEdidWriteTimeoutMs = 20000, kAuxStepTimeoutMs = 7500;
 constexpr unsigned kLateByMs = 300;
