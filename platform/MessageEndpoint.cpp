@@ -27,9 +27,8 @@ constexpr int kFolderAttempts = 8;
 // Creates dir with mode 0700 when missing; true when it is a folder of this
 // user that nobody else can enter. A folder that was already there is taken
 // only as it is: its mode is never changed, so one that others may enter is
-// refused.
-// A name's folder that another program removes, left empty, while this is
-// looked at is made again.
+// refused. A name's folder that another program removes, left empty, while
+// it is being looked at is made again.
 bool EnsurePrivateDir(const std::string& dir) {
     for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
