@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -30,6 +31,7 @@ constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // file goes before any folder, so a folder that held two entries (an
 // endpoint and a lock file) is empty by the time it is removed.
 void RemoveEntries(int sig) {
+    const int savedErrno = errno;  // the interrupted code's, should the program go on
     const pid_t self = ::getpid();
     auto mine = [self](const Slot& slot) {
         return slot.state.load(std::memory_order_acquire) == kLive && slot.owner == self;
@@ -40,6 +42,7 @@ void RemoveEntries(int sig) {
         if (mine(slot) && slot.folder[0] != '\0') ::rmdir(slot.folder);  // fails while anything is left in it
     ::signal(sig, SIG_DFL);
     ::raise(sig);  // delivered when the handler returns: the program ends as it would have
+    errno = savedErrno;
 }
 
 void InstallHandlers() {
