@@ -1,18 +1,17 @@
 // Vardeko, the compliance-test application: one instance per user.
 //
-// The first instance holds an flock on the lock file CTS_GUI_MEROVAN080509 in
-// the folder of the message name of the same name. A second instance finds
-// the lock held, broadcasts the message and exits 0 without an endpoint of
-// its own; the first instance, once its main window exists, serves an
-// endpoint of that name and restores and raises its window on the message.
+// The first instance holds the named mutex CTS_GUI_MEROVAN080509 (a lock file
+// in the folder of the message name of the same name). A second instance
+// finds it held, broadcasts the message and exits 0 without an endpoint of
+// its own; the first instance removes the endpoints of instances that were
+// killed outright and, once its main window exists, serves an endpoint of
+// that name and restores and raises its window on the message. Its end
+// removes the endpoint, the lock file and the name's folder.
 #include <QApplication>
 #include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -21,6 +20,7 @@
 #include "cts/TCTSMainForm.h"
 #include "link/E_GenericError.h"
 #include "platform/MessageEndpoint.h"
+#include "platform/NamedMutex.h"
 #include "platform/gui/QtPlatform.h"
 
 namespace {
@@ -39,34 +39,20 @@ std::optional<std::string> GenericErrorText(const std::exception_ptr& exception)
     }
 }
 
-enum class Instance { First, Second };
-
-// Takes the single-instance lock without waiting. Only a lock held by
-// another process makes this a second instance; any other failure counts
-// as a first instance. The descriptor stays open (the lock held) for the
-// program's life.
-Instance TakeInstanceLock(int& fd) {
-    fd = -1;
-    const std::string name = TCTSMainForm::kInstanceName;
-    if (!platform::RegisterMessageName(name)) return Instance::First;
-    const std::string path = platform::MessageNameFolder(name) + "/" + name;
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return Instance::First;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return Instance::First;
-    const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
-    fd = -1;
-    return held ? Instance::Second : Instance::First;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    int lockFd = -1;
-    if (TakeInstanceLock(lockFd) == Instance::Second) {
+    // Only a lock held by another process makes this a second instance; a
+    // lock that cannot be taken at all counts as a first instance. The lock
+    // is held for the program's life and outlives the endpoint.
+    platform::NamedMutex::Outcome instance = platform::NamedMutex::Outcome::Failed;
+    const std::unique_ptr<platform::NamedMutex> instanceLock =
+        platform::NamedMutex::TryAcquire(TCTSMainForm::kInstanceName, instance);
+    if (instance == platform::NamedMutex::Outcome::HeldElsewhere) {
         platform::PostEndpointMessage(TCTSMainForm::kInstanceName, platform::kBroadcastId, 0, 0);
         return 0;
     }
+    platform::RemoveStaleEndpoints(TCTSMainForm::kInstanceName);
 
     // An exception that leaves a handler is shown and the program goes on;
     // one that leaves the creation of the windows is shown and ends it.
@@ -104,6 +90,5 @@ int main(int argc, char** argv) {
         app.ShowException(failed);
         exitCode = 0;
     }
-    if (lockFd >= 0) ::close(lockFd);
     return exitCode == 0 ? 0 : exitCode;
 }

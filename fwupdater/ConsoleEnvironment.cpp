@@ -31,13 +31,15 @@ bool ConsoleEnvironment::FileExists(const std::string& path) {
 }
 
 ConsoleEnvironment::~ConsoleEnvironment() {
-    if (!createdName_.empty()) platform::ReleaseMessageName(createdName_);
+    if (!registeredName_.empty()) platform::ReleaseMessageName(registeredName_);
 }
 
 bool ConsoleEnvironment::RegisterName(const std::string& name) {
-    bool created = false;
-    if (!platform::RegisterMessageName(name, &created)) return false;
-    if (created) createdName_ = name;
+    // What a receiver killed outright left of the name goes first, so that
+    // the folder does not outlive this run (an empty one is nobody's).
+    platform::RemoveStaleEndpoints(name);
+    if (!platform::RegisterMessageName(name)) return false;
+    registeredName_ = name;
     return true;
 }
 

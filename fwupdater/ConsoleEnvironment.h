@@ -8,7 +8,7 @@ namespace pallumo {
 class ConsoleEnvironment : public UpdaterEnvironment {
 public:
     ConsoleEnvironment() = default;
-    // Removes the message name's folder when the registration made it.
+    // Removes the registered message name's folder when nothing is left in it.
     ~ConsoleEnvironment() override;
     ConsoleEnvironment(const ConsoleEnvironment&) = delete;
     ConsoleEnvironment& operator=(const ConsoleEnvironment&) = delete;
@@ -24,7 +24,7 @@ public:
 private:
     static constexpr int kPostTries = 50;  // 1 ms apart
     bool receiverMissing_ = false;
-    std::string createdName_;  // the message name whose folder the registration made
+    std::string registeredName_;  // the message name of the notices
 };
 
 }  // namespace pallumo

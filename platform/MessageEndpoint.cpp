@@ -1,34 +1,45 @@
 #include "platform/MessageEndpoint.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <array>
-#include <atomic>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
+#include <vector>
+
+#include "platform/EndingCleanUp.h"
 
 namespace platform {
 namespace {
 
+// How often a start registers a name again whose folder went away meanwhile
+// (each try needs another program's removal of the empty folder in between).
+constexpr int kFolderAttempts = 8;
+
 // Creates dir with mode 0700 when missing; true when it is a folder of this
 // user that nobody else can enter. A folder that was already there is taken
 // only as it is: its mode is never changed, so one that others may enter is
-// refused.
+// refused. A name's folder that another program removes, left empty, while
+// it is being looked at is made again.
 bool EnsurePrivateDir(const std::string& dir) {
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    struct stat st {};
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return false;
-    return ::access(dir.c_str(), R_OK | W_OK | X_OK) == 0;
+    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        struct stat st {};
+        if (::lstat(dir.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return false;
+            if (::access(dir.c_str(), R_OK | W_OK | X_OK) == 0) return true;
+        }
+        if (errno != ENOENT) return false;
+    }
+    return false;
 }
 
 // A message name becomes one folder inside the root: it must be a plain
@@ -65,96 +76,86 @@ bool FillAddr(sockaddr_un& a, const std::string& path) {
     return true;
 }
 
-// The live endpoints of this process, as the signal clean-up sees them: the
-// socket and folder paths in fixed buffers, published by an atomic state so
-// that the handler reads only complete entries.
-enum SlotState : int { kFree, kFilling, kLive };
-struct LiveSlot {
-    std::atomic<int> state{kFree};
-    pid_t owner = 0;  // a forked child that gets the signal before its exec leaves the parent's endpoints alone
-    char socket[sizeof(sockaddr_un::sun_path)] = {};
-    char folder[sizeof(sockaddr_un::sun_path)] = {};
-};
-std::array<LiveSlot, 32> g_live;
+// An endpoint's file name: its id in 8 upper-case hexadecimal digits.
+bool IsEndpointFile(const std::string& entry) {
+    return entry.size() == 8 && entry.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
 
-// The signals that end a program by default; with endpoints alive their
-// default action first removes the endpoints.
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-// Async-signal-safe: unlink, rmdir, getpid, signal and raise only.
-void RemoveLiveEndpoints(int sig) {
-    const pid_t self = ::getpid();
-    for (LiveSlot& slot : g_live) {
-        if (slot.state.load(std::memory_order_acquire) != kLive || slot.owner != self) continue;
-        ::unlink(slot.socket);
-        if (slot.folder[0] != '\0') ::rmdir(slot.folder);
+// Opens a folder without following a symbolic link; -1 unless it is a
+// folder of this user that nobody else can enter (errno ENOENT when it is
+// not there).
+int OpenPrivateFolder(int atFd, const std::string& path) {
+    const int fd = ::openat(atFd, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+        ::close(fd);
+        errno = EACCES;
+        return -1;
     }
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);  // delivered when the handler returns: the program ends as it would have
+    return fd;
 }
 
-void InstallSignalCleanUp() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int sig : kEndingSignals) {
-            struct sigaction old {};
-            if (::sigaction(sig, nullptr, &old) != 0) continue;
-            if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;  // ignored or the program's own
-            struct sigaction action {};
-            action.sa_handler = RemoveLiveEndpoints;
-            sigemptyset(&action.sa_mask);
-            for (int other : kEndingSignals) sigaddset(&action.sa_mask, other);
-            ::sigaction(sig, &action, nullptr);
-        }
-    });
-}
-
-int TakeSlot(const std::string& socket, const std::string& folder) {
-    for (size_t i = 0; i < g_live.size(); ++i) {
-        int expected = kFree;
-        if (!g_live[i].state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) continue;
-        LiveSlot& slot = g_live[i];
-        slot.owner = ::getpid();
-        std::snprintf(slot.socket, sizeof slot.socket, "%s", socket.c_str());
-        std::snprintf(slot.folder, sizeof slot.folder, "%s", folder.c_str());
-        slot.state.store(kLive, std::memory_order_release);
-        return static_cast<int>(i);
+// The names in the folder `fd`, "." and ".." left out.
+std::vector<std::string> FolderEntries(int fd) {
+    std::vector<std::string> entries;
+    const int listFd = ::dup(fd);
+    if (listFd < 0) return entries;
+    DIR* d = ::fdopendir(listFd);
+    if (!d) {
+        ::close(listFd);
+        return entries;
     }
-    return -1;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string entry = e->d_name;
+        if (entry != "." && entry != "..") entries.push_back(entry);
+    }
+    ::closedir(d);
+    return entries;
 }
 
-// The names whose folders this process made for its endpoints, with the
-// number of its endpoints alive in each: the last one's end removes the folder.
-struct NameUse {
-    int live = 0;
-    bool createdFolder = false;
-};
-std::mutex g_namesMutex;
-std::map<std::string, NameUse> g_names;
-
-// Counts a new endpoint of `name`; whether this process made the folder.
-bool UseName(const std::string& name, bool createdFolder) {
-    std::lock_guard<std::mutex> lock(g_namesMutex);
-    NameUse& use = g_names[name];
-    ++use.live;
-    use.createdFolder = use.createdFolder || createdFolder;
-    return use.createdFolder;
+// A name folder's lock: shared while an endpoint is being bound in it,
+// exclusive while stale endpoints are looked for. A socket file appears
+// slightly before its socket takes connections, so a look without the lock
+// could take a socket being bound for a stale one.
+void LockFolder(int fd, int how) {
+    while (::flock(fd, how) != 0 && errno == EINTR) {}
 }
 
-// Counts an endpoint's end; true when it was the last and the folder is this process's to remove.
-bool LeaveName(const std::string& name) {
-    std::lock_guard<std::mutex> lock(g_namesMutex);
-    const auto it = g_names.find(name);
-    if (it == g_names.end() || --it->second.live > 0) return false;
-    const bool created = it->second.createdFolder;
-    g_names.erase(it);
-    return created;
+bool RefusesConnection(const std::string& path) {
+    sockaddr_un a;
+    if (!FillAddr(a, path)) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool refused = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 && errno == ECONNREFUSED;
+    ::close(fd);
+    return refused;
 }
 
-void FreeSlot(int index) {
-    if (index < 0) return;
-    g_live[static_cast<size_t>(index)].state.store(kFilling, std::memory_order_release);
-    g_live[static_cast<size_t>(index)].state.store(kFree, std::memory_order_release);
+// Removes `entry` of the name folder `dirFd` (at `dir`) when it is a socket
+// of this user that nobody serves. The caller holds the folder's lock.
+void RemoveIfStale(int dirFd, const std::string& dir, const std::string& entry) {
+    struct stat before {};
+    if (::fstatat(dirFd, entry.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (!S_ISSOCK(before.st_mode) || before.st_uid != ::geteuid()) return;
+    if (!RefusesConnection(dir + "/" + entry)) return;
+    struct stat after {};
+    if (::fstatat(dirFd, entry.c_str(), &after, AT_SYMLINK_NOFOLLOW) != 0 || after.st_ino != before.st_ino ||
+        after.st_dev != before.st_dev)
+        return;  // not the socket that refused
+    ::unlinkat(dirFd, entry.c_str(), 0);
+}
+
+// Removes the stale endpoints of the name folder `name` of the root `rootFd`,
+// then the folder itself when that left it empty.
+void CleanNameFolder(int rootFd, const std::string& name) {
+    const int dirFd = OpenPrivateFolder(rootFd, name);
+    if (dirFd < 0) return;
+    LockFolder(dirFd, LOCK_EX);
+    for (const std::string& entry : FolderEntries(dirFd))
+        if (IsEndpointFile(entry)) RemoveIfStale(dirFd, NameDir(name), entry);
+    ::unlinkat(rootFd, name.c_str(), AT_REMOVEDIR);  // fails, and keeps the folder, while it holds anything
+    ::close(dirFd);
 }
 
 bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
@@ -168,15 +169,8 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 
 std::string MessageNameFolder(const std::string& name) { return NameDir(name); }
 
-bool RegisterMessageName(const std::string& name, bool* created) {
-    if (created) *created = false;
-    if (!IsFolderName(name) || !EnsurePrivateDir(RootDir())) return false;
-    const std::string dir = NameDir(name);
-    struct stat st {};
-    const bool existed = ::lstat(dir.c_str(), &st) == 0;
-    if (!EnsurePrivateDir(dir)) return false;
-    if (created) *created = !existed;
-    return true;
+bool RegisterMessageName(const std::string& name) {
+    return IsFolderName(name) && EnsurePrivateDir(RootDir()) && EnsurePrivateDir(NameDir(name));
 }
 
 void ReleaseMessageName(const std::string& name) {
@@ -203,41 +197,64 @@ bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, 
     return any;
 }
 
+void RemoveStaleEndpoints(const std::string& name) {
+    if (!IsFolderName(name)) return;
+    const int rootFd = OpenPrivateFolder(AT_FDCWD, RootDir());
+    if (rootFd < 0) return;
+    CleanNameFolder(rootFd, name);
+    ::close(rootFd);
+}
+
+void RemoveStaleEndpointsOfNames(const std::function<bool(const std::string&)>& isOwnName) {
+    const int rootFd = OpenPrivateFolder(AT_FDCWD, RootDir());
+    if (rootFd < 0) return;
+    for (const std::string& name : FolderEntries(rootFd))
+        if (IsFolderName(name) && isOwnName(name)) CleanNameFolder(rootFd, name);
+    ::close(rootFd);
+}
+
 std::unique_ptr<MessageEndpoint> MessageEndpoint::Create(const std::string& name, uint32_t id) {
     if (id == kBroadcastId || !IsFolderName(name)) return nullptr;
-    const std::string path = NameDir(name) + "/" + IdFile(id);
+    const std::string dir = NameDir(name);
+    const std::string file = IdFile(id);
+    const std::string path = dir + "/" + file;
     sockaddr_un a;
     if (!FillAddr(a, path)) return nullptr;
     int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return nullptr;
-    InstallSignalCleanUp();
-    // The last endpoint of another program may remove the name's folder
-    // between the registration and the bind: register again then.
+    // Another program may remove the name's folder, left empty, between the
+    // registration and the bind: register again then.
     bool bound = false;
-    bool createdFolder = false;
-    for (int attempt = 0; attempt < 3 && !bound; ++attempt) {
-        if (!RegisterMessageName(name, &createdFolder)) break;
-        ::unlink(path.c_str());  // a stale socket of an endpoint that ended without closing
+    for (int attempt = 0; attempt < kFolderAttempts && !bound; ++attempt) {
+        if (!RegisterMessageName(name)) break;
+        const int dirFd = OpenPrivateFolder(AT_FDCWD, dir);
+        if (dirFd < 0) {
+            if (errno == ENOENT) continue;
+            break;
+        }
+        LockFolder(dirFd, LOCK_SH);
+        RemoveIfStale(dirFd, dir, file);  // of an endpoint of this id whose program was killed outright
         bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        if (!bound && errno != ENOENT) break;
+        const int bindError = errno;
+        ::close(dirFd);
+        if (!bound && bindError != ENOENT) break;
     }
     if (!bound) {
         ::close(fd);
         return nullptr;
     }
-    const bool ownFolder = UseName(name, createdFolder);
-    const int slot = TakeSlot(path, ownFolder ? NameDir(name) : std::string());
-    return std::unique_ptr<MessageEndpoint>(new MessageEndpoint(name, id, fd, path, slot));
+    const int ticket = RemoveAtEndingSignal(path, dir);
+    return std::unique_ptr<MessageEndpoint>(new MessageEndpoint(name, id, fd, path, ticket));
 }
 
-MessageEndpoint::MessageEndpoint(std::string name, uint32_t id, int fd, std::string path, int slot)
-    : name_(std::move(name)), id_(id), fd_(fd), path_(std::move(path)), slot_(slot) {}
+MessageEndpoint::MessageEndpoint(std::string name, uint32_t id, int fd, std::string path, int ticket)
+    : name_(std::move(name)), id_(id), fd_(fd), path_(std::move(path)), ticket_(ticket) {}
 
 MessageEndpoint::~MessageEndpoint() {
-    FreeSlot(slot_);
-    ::close(fd_);
+    ForgetAtEndingSignal(ticket_);
     ::unlink(path_.c_str());
-    if (LeaveName(name_)) ReleaseMessageName(name_);
+    ::close(fd_);
+    ReleaseMessageName(name_);
 }
 
 std::optional<EndpointMessage> MessageEndpoint::Receive(int timeoutMs) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,11 @@ namespace platform {
 // private runtime folder ($XDG_RUNTIME_DIR, else a 0700 folder under /tmp).
 // A post carries (wParam, lParam); id 0xFFFFFFFF broadcasts to every
 // endpoint of that name.
+//
+// Each name has a folder of its own there. An empty name folder belongs to
+// nobody: whoever leaves it empty removes it, and whoever uses it (an
+// endpoint's start, a named mutex) registers the name again when the folder
+// went away meanwhile.
 constexpr uint32_t kBroadcastId = 0xFFFFFFFFu;
 
 struct EndpointMessage {
@@ -22,9 +28,7 @@ struct EndpointMessage {
 // step). False when the name is not a plain folder name (empty, ".", ".."
 // or holding a '/' or zero byte), or when a folder cannot be created or is
 // not private to this user (an existing folder's mode is never changed).
-// `created`, when given, tells whether this call made the name's folder:
-// the program that made it removes it when it ends (ReleaseMessageName).
-bool RegisterMessageName(const std::string& name, bool* created = nullptr);
+bool RegisterMessageName(const std::string& name);
 
 // Removes the name's folder when nothing is left in it (no endpoint, no lock
 // file); a folder still in use stays.
@@ -39,14 +43,23 @@ std::string MessageNameFolder(const std::string& name);
 // without the name's folder there is no endpoint to take it.
 bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam);
 
+// The start-up clean-up of a program: removes the endpoints of `name` whose
+// owner is gone (a socket of this user that refuses a connection: nobody
+// serves it any more, as after a program killed outright), then the name's
+// folder when that leaves it empty. A live endpoint, one being made, a lock
+// file, a symbolic link and anything of another user or name stay.
+void RemoveStaleEndpoints(const std::string& name);
+// The same for every name in the runtime folder that `isOwnName` accepts.
+void RemoveStaleEndpointsOfNames(const std::function<bool(const std::string&)>& isOwnName);
+
 // An endpoint lives as long as its object. Its end removes its socket, and
-// the name's folder when this program made it for its endpoints, this was
-// the last of them and nothing else is left in it; so does an interrupt,
+// the name's folder when nothing else is left in it; so does an interrupt,
 // termination, hang-up or quit signal that ends the program while endpoints
 // live (a signal the program ignores or handles itself is left alone).
 class MessageEndpoint {
 public:
-    // Creates the receiving endpoint (name, id); null when that fails.
+    // Creates the receiving endpoint (name, id); null when that fails, also
+    // when a live endpoint of that name and id is there already.
     static std::unique_ptr<MessageEndpoint> Create(const std::string& name, uint32_t id);
     ~MessageEndpoint();
     MessageEndpoint(const MessageEndpoint&) = delete;
@@ -60,12 +73,12 @@ public:
     int Fd() const { return fd_; }
 
 private:
-    MessageEndpoint(std::string name, uint32_t id, int fd, std::string path, int slot);
+    MessageEndpoint(std::string name, uint32_t id, int fd, std::string path, int ticket);
     std::string name_;
     uint32_t id_;
     int fd_;
     std::string path_;
-    int slot_;  // in the table the signal clean-up reads; -1: none was free
+    int ticket_;  // of the removal at an ending signal
 };
 
 }  // namespace platform

@@ -52,6 +52,16 @@ uint32_t NewEndpointId() {
     return (pid << 10) | (dialogs.fetch_add(1) & 0x3FFu);
 }
 
+// A name that the dialogs give their endpoints: "PALLUMO." and 8 digits.
+bool IsUpdaterMessageName(const std::string& name) {
+    const QString text = QString::fromStdString(name);
+    const QString prefix = QString::fromLatin1(selvitra::kUpdaterMessagePrefix);
+    if (!text.startsWith(prefix)) return false;
+    bool ok = false;
+    const uint32_t id = text.mid(prefix.size()).toUInt(&ok, 16);
+    return ok && selvitra::UpdaterMessageName(id) == text;
+}
+
 void ShowError(QWidget* owner, const QString& text) {
     platform::ShowMessageBox(text.toStdString(), "Error", platform::MsgIcon::Error, platform::MsgButtons::Ok, owner);
 }
@@ -62,6 +72,9 @@ TDPFirmwareUpdate::TDPFirmwareUpdate(QWidget* parent, const QString& programFile
     : QDialog(parent), endpointId_(NewEndpointId()) {
     setObjectName(QStringLiteral("DPFirmwareUpdate"));
     setModal(true);
+    // The dialog is made when the program starts: what the dialogs of
+    // programs killed outright left in the runtime folder goes now.
+    platform::RemoveStaleEndpointsOfNames(IsUpdaterMessageName);
 
     const QString program = programFilePath.isEmpty() ? QCoreApplication::applicationFilePath() : programFilePath;
     programFolder_ = QFileInfo(program).absolutePath();

@@ -1,8 +1,10 @@
 // Two vardeko processes of one user: the second finds the first, hands over
 // with the broadcast and exits 0 without an endpoint of its own; the first,
-// ended by Ctrl+C, leaves no endpoint behind, and a new start is a first
-// instance again.
+// ended by Ctrl+C, leaves nothing in the runtime folder, and a new start is a
+// first instance again. One killed outright leaves its lock file and socket,
+// which the next start takes over and removes.
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -11,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -45,6 +49,8 @@ protected:
 
     // The endpoints of the single-instance name (8 hexadecimal digits each;
     // the lock file beside them is named after the name).
+    QString NameFolder() const { return runtime_.path() + "/dpsuite-messages/" + kName; }
+
     QStringList Endpoints() const {
         QDir dir(runtime_.path() + "/dpsuite-messages/" + kName);
         QStringList out;
@@ -75,7 +81,7 @@ TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     ASSERT_EQ(::kill(static_cast<pid_t>(first_.processId()), SIGINT), 0);
     ASSERT_TRUE(first_.waitForFinished(10000));
     EXPECT_EQ(first_.exitStatus(), QProcess::CrashExit) << "ended by the signal";
-    EXPECT_TRUE(Endpoints().isEmpty()) << Endpoints().join(",").toStdString();
+    EXPECT_FALSE(QDir(NameFolder()).exists()) << "endpoint, lock file and folder are gone";
     Start(second_);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -86,6 +92,28 @@ TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
         10000))
         << Endpoints().join(",").toStdString();
     EXPECT_EQ(second_.state(), QProcess::Running);
+}
+
+TEST_F(SingleInstance, AStartAfterAKilledInstanceCleansUp) {
+    Start(first_);
+    ASSERT_TRUE(test_support::WaitFor([&] { return Endpoints().size() == 1; }, 10000))
+        << Endpoints().join(",").toStdString();
+    const QStringList killed = Endpoints();
+    ASSERT_EQ(::kill(static_cast<pid_t>(first_.processId()), SIGKILL), 0);
+    ASSERT_TRUE(first_.waitForFinished(10000));
+    EXPECT_EQ(Endpoints(), killed) << "nothing of its own ran";
+    EXPECT_TRUE(QFile::exists(NameFolder() + "/" + kName));
+
+    // The next start holds the lock (it stays up), serves its own endpoint
+    // and removes the dead one.
+    Start(second_);
+    const QString own = QStringLiteral("%1").arg(second_.processId(), 8, 16, QChar(u'0')).toUpper();
+    ASSERT_TRUE(test_support::WaitFor([&] { return Endpoints() == QStringList{own}; }, 10000))
+        << Endpoints().join(",").toStdString();
+    EXPECT_EQ(second_.state(), QProcess::Running);
+    ASSERT_EQ(::kill(static_cast<pid_t>(second_.processId()), SIGTERM), 0);
+    ASSERT_TRUE(second_.waitForFinished(10000));
+    EXPECT_FALSE(QDir(NameFolder()).exists());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 
 #include "fwupdater/UpdaterNotice.h"
 #include "platform/MessageEndpoint.h"
+#include "support/RuntimeFolder.h"
 #include "support/WaitUntil.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
 
@@ -232,6 +233,38 @@ TEST(PallumoProgram, AMessageFolderItMadeIsRemovedAtItsEnd) {
     ::unsetenv("XDG_RUNTIME_DIR");
     std::error_code ec;
     std::filesystem::remove_all(runtime, ec);
+}
+
+// What runs killed outright left of the message name (the empty folder of a
+// pallumo killed during its update, the socket of a receiver that is gone)
+// does not outlive the next run with that name; a live receiver's stays.
+TEST(PallumoProgram, AFolderLeftByKilledProgramsIsRemovedByTheNextRun) {
+    test_support::ScopedRuntimeFolder runtime;
+    ASSERT_TRUE(runtime.Valid());
+    const std::vector<std::string> help = {"-m", "PALLUMO.00000001", "00000001", "-?"};
+
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.started);
+    const std::string file = WriteFile("pallumo_program_fw5.hex", FirmwareText({{0x10000, 2000}}));
+    const Outcome killed = RunPallumo(
+        {"-m", "PALLUMO.00000001", "00000001", "-d", sim.instrument.SlavePath(), "-f", file}, {}, [&](pid_t pid) {
+            EXPECT_TRUE(WaitUntil([&] { return sim.loader.Count(sim::LoaderSim::Step::Reset) > 0; }, 20000));
+            ::kill(pid, SIGKILL);
+        });
+    EXPECT_EQ(killed.signal, SIGKILL);
+    EXPECT_EQ(runtime.Left(), std::vector<std::string>{"PALLUMO.00000001"});
+    EXPECT_EQ(RunPallumo(help).status, 0);
+    EXPECT_TRUE(runtime.Left().empty());
+
+    const pid_t receiver = test_support::StartRuntimeFolderHelper({"endpoint", "PALLUMO.00000001", "00000001"});
+    ASSERT_GT(receiver, 0);
+    ASSERT_TRUE(WaitUntil([] { return platform::PostEndpointMessage("PALLUMO.00000001", 1, 0, 0); }, 20000));
+    EXPECT_EQ(RunPallumo(help).status, 0);
+    EXPECT_EQ(runtime.Left(), (std::vector<std::string>{"PALLUMO.00000001", "PALLUMO.00000001/00000001"}))
+        << "a live receiver keeps its endpoint";
+    test_support::KillOutright(receiver);
+    EXPECT_EQ(RunPallumo(help).status, 0);
+    EXPECT_TRUE(runtime.Left().empty());
 }
 
 }  // namespace

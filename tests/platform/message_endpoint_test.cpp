@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/MessageEndpoint.h"
+#include "support/RuntimeFolder.h"
+#include "support/WaitUntil.h"
 
 namespace {
 mode_t ModeOf(const std::string& path) {
@@ -21,15 +23,25 @@ mode_t ModeOf(const std::string& path) {
 }
 
 struct RuntimeDir : ::testing::Test {
-    std::string dir;
-    void SetUp() override {
-        char tmpl[] = "/tmp/endpoint-test-XXXXXX";
-        dir = mkdtemp(tmpl);
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    test_support::ScopedRuntimeFolder runtime;
+    const std::string dir = runtime.Path();
+    void SetUp() override { ASSERT_TRUE(runtime.Valid()); }
+
+    // Starts the helper serving (name, ids) and waits until each id takes posts.
+    pid_t Serve(const std::string& name, const std::vector<std::string>& ids) {
+        std::vector<std::string> args = {"endpoint", name};
+        args.insert(args.end(), ids.begin(), ids.end());
+        const pid_t pid = test_support::StartRuntimeFolderHelper(args);
+        EXPECT_GT(pid, 0);
+        for (const std::string& id : ids)
+            EXPECT_TRUE(WaitUntil(
+                [&] { return platform::PostEndpointMessage(name, std::stoul(id, nullptr, 16), 0, 0); }, 20000))
+                << name << "/" << id;
+        return pid;
     }
-    void TearDown() override {
-        unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(dir);
+    // The same, killed outright once it serves them: its sockets stay behind.
+    void ServeAndKill(const std::string& name, const std::vector<std::string>& ids) {
+        test_support::KillOutright(Serve(name, ids));
     }
 };
 }  // namespace
@@ -109,15 +121,16 @@ TEST_F(RuntimeDir, FoldersItDidNotCreateKeepTheirMode) {
         ASSERT_EQ(::chmod(root.c_str(), c.rootMode), 0);
         ASSERT_EQ(::chmod(named.c_str(), c.namedMode), 0);
         EXPECT_EQ(platform::RegisterMessageName("N"), c.registers);
-        EXPECT_EQ(platform::MessageEndpoint::Create("N", 5) != nullptr, c.registers);
+        const auto endpoint = platform::MessageEndpoint::Create("N", 5);
+        EXPECT_EQ(endpoint != nullptr, c.registers);
         EXPECT_EQ(ModeOf(root), c.rootMode);
         EXPECT_EQ(ModeOf(named), c.namedMode);
     }
 }
 
 // The end of an endpoint removes its socket and, with the last endpoint,
-// the name's folder; a folder that still holds something (another
-// endpoint, a lock file) stays.
+// the name's folder, whoever made it; a folder that still holds something
+// (another endpoint, a lock file) stays.
 TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
     const std::string folder = dir + "/dpsuite-messages/PALLUMO.0000ABCD";
     auto a = platform::MessageEndpoint::Create("PALLUMO.0000ABCD", 0x0000ABCD);
@@ -137,19 +150,17 @@ TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
     EXPECT_TRUE(std::filesystem::exists(lockFile));
 }
 
-// A post creates no folder; a registration says whether it made the folder,
-// and its release removes the folder only while it is empty.
+// A post creates no folder; a release removes the folder only while it is
+// empty, and the last endpoint's end removes a folder that a registration
+// made.
 TEST_F(RuntimeDir, PostsCreateNothingAndRegistrationsAreReleased) {
     const std::string folder = dir + "/dpsuite-messages/PALLUMO.00000007";
     EXPECT_FALSE(platform::PostEndpointMessage("PALLUMO.00000007", 7, 2, 0));
     EXPECT_FALSE(platform::PostEndpointMessage("PALLUMO.00000007", platform::kBroadcastId, 2, 0));
     EXPECT_FALSE(std::filesystem::exists(folder));
 
-    bool created = false;
-    ASSERT_TRUE(platform::RegisterMessageName("PALLUMO.00000007", &created));
-    EXPECT_TRUE(created);
-    ASSERT_TRUE(platform::RegisterMessageName("PALLUMO.00000007", &created));
-    EXPECT_FALSE(created) << "the folder was there";
+    ASSERT_TRUE(platform::RegisterMessageName("PALLUMO.00000007"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
     auto receiver = platform::MessageEndpoint::Create("PALLUMO.00000007", 7);
     ASSERT_TRUE(receiver);
     platform::ReleaseMessageName("PALLUMO.00000007");
@@ -157,9 +168,7 @@ TEST_F(RuntimeDir, PostsCreateNothingAndRegistrationsAreReleased) {
     EXPECT_TRUE(platform::PostEndpointMessage("PALLUMO.00000007", 7, 2, 3));
     EXPECT_EQ(receiver->Receive(1000)->lParam, 3u);
     receiver.reset();
-    EXPECT_TRUE(std::filesystem::exists(folder)) << "the registration made it, not the endpoint";
-    platform::ReleaseMessageName("PALLUMO.00000007");
-    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(runtime.Left().empty());
 }
 
 // A program that ends by Ctrl+C, termination, hang-up or quit takes its
@@ -198,4 +207,86 @@ TEST_F(RuntimeDir, AProgramEndedByASignalRemovesItsEndpoints) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the ignored signal changed nothing";
+}
+
+// The start-up clean-up removes what a program killed outright left of the
+// name (its sockets, then the folder when that empties it), and nothing else:
+// not a live endpoint, a lock file, a file named like an endpoint, a symbolic
+// link (nor what it points to), or another name's entries.
+TEST_F(RuntimeDir, StartUpCleanUpRemovesOnlyEndpointsWhoseOwnerIsGone) {
+    ServeAndKill("N", {"00000001", "00000002"});
+    const pid_t live = Serve("N", {"00000003"});
+    ServeAndKill("OTHER", {"00000004"});
+    ServeAndKill("EMPTIED", {"00000005"});
+    const std::string n = runtime.Messages() + "/N/";
+    ASSERT_TRUE(std::ofstream(n + "N").good());         // a lock file
+    ASSERT_TRUE(std::ofstream(n + "0000000F").good());  // a file named like an endpoint
+    ASSERT_EQ(::symlink((runtime.Messages() + "/OTHER/00000004").c_str(), (n + "0000000E").c_str()), 0);
+    const std::vector<std::string> before = {
+        "EMPTIED",    "EMPTIED/00000005", "N",   "N/00000001", "N/00000002",    "N/00000003",
+        "N/0000000E", "N/0000000F",       "N/N", "OTHER",      "OTHER/00000004"};
+    ASSERT_EQ(runtime.Left(), before);
+
+    platform::RemoveStaleEndpoints("N");
+    platform::RemoveStaleEndpoints("EMPTIED");
+    const std::vector<std::string> after = {"N",   "N/00000003", "N/0000000E",    "N/0000000F",
+                                            "N/N", "OTHER",      "OTHER/00000004"};
+    EXPECT_EQ(runtime.Left(), after);
+    EXPECT_TRUE(platform::PostEndpointMessage("N", 3, 0, 0)) << "the live endpoint still takes posts";
+    test_support::KillOutright(live);
+}
+
+// The clean-up of a family of names (the updater's "PALLUMO." names) takes
+// every folder of the family that held only stale endpoints, and leaves the
+// live ones and the names outside the family.
+TEST_F(RuntimeDir, StartUpCleanUpOfNamesTakesTheFamilyOnly) {
+    ServeAndKill("P.1", {"00000001"});
+    ServeAndKill("P.2", {"00000002"});
+    ServeAndKill("Q.1", {"00000003"});
+    const pid_t live = Serve("P.3", {"00000004"});
+    platform::RemoveStaleEndpointsOfNames([](const std::string& name) { return name.rfind("P.", 0) == 0; });
+    EXPECT_EQ(runtime.Left(), (std::vector<std::string>{"P.3", "P.3/00000004", "Q.1", "Q.1/00000003"}));
+    test_support::KillOutright(live);
+}
+
+// An endpoint of a program killed outright is taken over by a new one of the
+// same name and id; a live one is never taken: the new one is refused and
+// the live one keeps its posts.
+TEST_F(RuntimeDir, ANewEndpointTakesOverOnlyAStaleOne) {
+    ServeAndKill("N", {"00000001"});
+    auto successor = platform::MessageEndpoint::Create("N", 1);
+    ASSERT_TRUE(successor);
+    EXPECT_TRUE(platform::PostEndpointMessage("N", 1, 0, 9));
+    EXPECT_EQ(successor->Receive(5000)->lParam, 9u);
+
+    const pid_t live = Serve("N", {"00000002"});
+    EXPECT_EQ(platform::MessageEndpoint::Create("N", 2), nullptr);
+    EXPECT_TRUE(platform::PostEndpointMessage("N", 2, 0, 0));
+    test_support::KillOutright(live);
+}
+
+// Endpoints being made and ended again and again in other programs while
+// this one runs its start-up clean-up over and over: every one of them is
+// there and takes its post (a socket is never taken for stale while it is
+// being bound), and the endpoint that lives all along stays.
+TEST_F(RuntimeDir, ALiveEndpointSurvivesCleanUpsRacingItsStart) {
+    auto kept = platform::MessageEndpoint::Create("RACE", 1);
+    ASSERT_TRUE(kept);
+    std::vector<pid_t> binders;
+    for (int i = 0; i < 2; ++i) binders.push_back(test_support::StartRuntimeFolderHelper({"rebind", "RACE", "400"}));
+    std::vector<int> statuses(binders.size(), -2);
+    for (;;) {
+        platform::RemoveStaleEndpoints("RACE");
+        bool running = false;
+        for (size_t i = 0; i < binders.size(); ++i) {
+            int status = 0;
+            if (statuses[i] == -2 && ::waitpid(binders[i], &status, WNOHANG) == binders[i])
+                statuses[i] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            running = running || statuses[i] == -2;
+        }
+        if (!running) break;
+    }
+    EXPECT_EQ(statuses, std::vector<int>(binders.size(), 0));
+    EXPECT_TRUE(platform::PostEndpointMessage("RACE", 1, 0, 5));
+    EXPECT_EQ(kept->Receive(5000)->lParam, 5u);
 }

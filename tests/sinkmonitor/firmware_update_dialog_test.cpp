@@ -27,7 +27,9 @@
 
 #include "platform/MessageBox.h"
 #include "sinkmonitor/TDPFirmwareUpdate.h"
+#include "sinkmonitor/UpdaterLaunch.h"
 #include "support/Probe.h"
+#include "support/RuntimeFolder.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
 
 using test_support::Probe;
@@ -531,3 +533,34 @@ TEST_F(FirmwareUpdateDialog, ExecuteShowsTheDialogOnlyWhenAFileWasChosen) {
 }
 
 }  // namespace
+
+// The dialog is made when the program starts, and takes away what dialogs of
+// programs killed outright left: their "PALLUMO." folders with sockets nobody
+// serves. A live dialog's endpoint and other names stay.
+TEST_F(FirmwareUpdateDialog, ItsCreationRemovesTheEndpointsOfKilledDialogs) {
+    test_support::ScopedRuntimeFolder runtime;
+    ASSERT_TRUE(runtime.Valid());
+    auto serve = [](const std::string& name, const std::string& id) {
+        const pid_t pid = test_support::StartRuntimeFolderHelper({"endpoint", name, id});
+        EXPECT_GT(pid, 0);
+        EXPECT_TRUE(
+            WaitUntil([&] { return platform::PostEndpointMessage(name, std::stoul(id, nullptr, 16), 0, 0); }, 20000));
+        return pid;
+    };
+    test_support::KillOutright(serve("PALLUMO.0000A001", "0000A001"));
+    test_support::KillOutright(serve("PALLUMO.x", "00000002"));  // not a dialog's name
+    const pid_t live = serve("PALLUMO.0000B001", "0000B001");
+
+    auto d = MakeDialog(FAKE_UPDATER_BINARY);
+    const std::vector<std::string> others = {"PALLUMO.0000B001", "PALLUMO.0000B001/0000B001", "PALLUMO.x",
+                                             "PALLUMO.x/00000002"};
+    EXPECT_EQ(runtime.Left(), others);
+    test_support::KillOutright(live);
+
+    // The dialog's own endpoint, made for its first run, goes with the dialog.
+    d->Prepare(QString());
+    const std::string own = selvitra::UpdaterMessageName(d->EndpointId()).toStdString();
+    EXPECT_TRUE(platform::PostEndpointMessage(own, d->EndpointId(), 0, 0));
+    d.reset();
+    EXPECT_EQ(runtime.Left(), others);
+}
