@@ -23,7 +23,7 @@ TProgressForm::TProgressForm(QWidget* mainWindow)
     auto* layout = new QVBoxLayout(panel);
     lblProgress = platform::PlainLabel(panel, "lblProgress");
     layout->addWidget(lblProgress);
-    pbProgress = platform::Named<QProgressBar>(panel, "pbProgress");
+    pbProgress = platform::ProgressBar(panel, "pbProgress");
     pbProgress->setTextVisible(false);
     layout->addWidget(pbProgress);
     lbProgress = platform::Named<platform::MessageList>(panel, "lbProgress");
