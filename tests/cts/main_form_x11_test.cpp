@@ -92,19 +92,14 @@ TEST_F(VardekoX11Test, EveryBoxIsTransientForItsOwner) {
     dialogs_.firmware->ShowResult(false);
     dialogs_.firmware->hide();
 
-    const std::vector<std::pair<std::string, uint32_t>> expected = {
+    const test_support::RealBoxes::Shown expected = {
         {"Failed to open port", mainId},
         {"Report not saved.\r\n\r\nWould you like to save the report of the previous test run before clearing "
          "results?",
          mainId},
         {"Upgrade Failed...", firmwareId},
     };
-    ASSERT_EQ(real.Shown().size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(expected[i].first);
-        EXPECT_EQ(real.Shown()[i].text, expected[i].first);
-        EXPECT_EQ(real.Shown()[i].transientFor, expected[i].second);
-    }
+    EXPECT_EQ(real.TextsAndOwners(), expected);
     // The question was answered Cancel: the results stay unsaved.
     EXPECT_FALSE(form->ReportSaved());
 }

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/MessageBox.h"
@@ -149,13 +150,6 @@ private:
 // The window Qt made on the X server for a widget's window.
 inline uint32_t XWindowOf(QWidget* widget) { return static_cast<uint32_t>(widget->window()->winId()); }
 
-// A message box as the X server showed it.
-struct ShownBox {
-    std::string text;
-    uint32_t window = 0;
-    uint32_t transientFor = 0;
-};
-
 // While alive, the programs' boxes are real QMessageBoxes again (the
 // fixtures' interceptors answer them otherwise), and each one is answered
 // once the server shows it: recorded, then closed with its Cancel button,
@@ -172,14 +166,16 @@ public:
     RealBoxes(const RealBoxes&) = delete;
     RealBoxes& operator=(const RealBoxes&) = delete;
 
-    const std::vector<ShownBox>& Shown() const { return shown_; }
+    // Each box shown, in order: its text and the window it was transient
+    // for on the server (0: none).
+    using Shown = std::vector<std::pair<std::string, uint32_t>>;
+    const Shown& TextsAndOwners() const { return shown_; }
 
 private:
     void AnswerShownBox() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->windowHandle() || !box->windowHandle()->isExposed()) return;
-        const uint32_t window = XWindowOf(box);
-        shown_.push_back({box->text().toStdString(), window, server_.TransientFor(window)});
+        shown_.emplace_back(box->text().toStdString(), server_.TransientFor(XWindowOf(box)));
         for (auto button : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok}) {
             if (QAbstractButton* b = box->button(button)) {
                 b->click();
@@ -192,7 +188,7 @@ private:
     platform::MessageBoxHandler intercepting_;
     X11Server server_;
     QTimer poll_;
-    std::vector<ShownBox> shown_;
+    Shown shown_;
 };
 
 }  // namespace test_support

@@ -44,6 +44,8 @@ TEST(SelvitraProgressBars, WriteAsciiDigitsWhateverTheLocale) {
     }
     EXPECT_TRUE(dialog.pbUpdate->isTextVisible());
     progress.Finish();
+    // For review: the dialog as the operator sees it then.
+    dialog.grab().save(QStringLiteral(SELVITRA_SCREENSHOT_DIR) + "/firmware-update-progress-arabic.png");
 }
 
 }  // namespace

@@ -176,17 +176,12 @@ TEST_F(SelvitraX11Test, TheFirmwareDialogAndTheBoxesAreOwnedOnTheServer) {
     // The main window's own box (the question before clearing the messages).
     window->btnMessageClearClick();
 
-    const std::vector<std::pair<std::string, uint32_t>> expected = {
+    const test_support::RealBoxes::Shown expected = {
         {selvitra::UpdaterNotFoundText(dialog.UpdaterPath()).toStdString(), mainId},
         {"Communication port not selected.", dialogId},
         {"Messages will be removed permanently. Are you sure?", mainId},
     };
-    ASSERT_EQ(real.Shown().size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(expected[i].first);
-        EXPECT_EQ(real.Shown()[i].text, expected[i].first);
-        EXPECT_EQ(real.Shown()[i].transientFor, expected[i].second);
-    }
+    EXPECT_EQ(real.TextsAndOwners(), expected);
     // The question was answered Cancel: the message stays.
     EXPECT_EQ(window->lbTextOut->AllLines(), "A message to clear\n");
 }
