@@ -93,7 +93,7 @@ TDPFirmwareUpdate::TDPFirmwareUpdate(QWidget* parent, const QString& programFile
     lblFirmwareFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     btnExplore = Button(this, "btnExplore", QStringLiteral("..."));
     btnExplore->setFixedWidth(btnExplore->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
-    pbUpdate = Named<QProgressBar>(this, "pbUpdate");
+    pbUpdate = platform::ProgressBar(this, "pbUpdate");
     pbUpdate->setRange(0, kProgressMax);
     pbUpdate->setValue(0);
     pbUpdate->setVisible(false);

@@ -7,8 +7,12 @@
 #include "platform/GuiCall.h"
 #include "platform/gui/FormKit.h"
 
+// A tool window: window systems keep it above the window it is transient
+// for (on X11 only a tool, dialog or similar window gets WM_TRANSIENT_FOR;
+// a plain window would be nobody's and could end up under the disabled main
+// window), and it gets no task-bar entry of its own.
 TProgressForm::TProgressForm(QWidget* mainWindow)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), mainWindow_(mainWindow) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), mainWindow_(mainWindow) {
     setObjectName("ProgressForm");
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -19,7 +23,7 @@ TProgressForm::TProgressForm(QWidget* mainWindow)
     auto* layout = new QVBoxLayout(panel);
     lblProgress = platform::PlainLabel(panel, "lblProgress");
     layout->addWidget(lblProgress);
-    pbProgress = platform::Named<QProgressBar>(panel, "pbProgress");
+    pbProgress = platform::ProgressBar(panel, "pbProgress");
     pbProgress->setTextVisible(false);
     layout->addWidget(pbProgress);
     lbProgress = platform::Named<platform::MessageList>(panel, "lbProgress");
@@ -39,7 +43,8 @@ void TProgressForm::Start(const QString& text, int steps) {
         const QRect frame = mainWindow_->frameGeometry();
         move(frame.center() - rect().center());
         // Owned by the main window (kept above it), without being its child:
-        // a child would be disabled with it.
+        // a child would be disabled with it. Set before show(), which is when
+        // the window system is told.
         winId();
         if (windowHandle()) windowHandle()->setTransientParent(mainWindow_->window()->windowHandle());
     }

@@ -49,7 +49,7 @@ TFirmwareUpdate::TFirmwareUpdate(QWidget* parent) : QDialog(parent) {
     Label3->setBuddy(ED_HexFile);
     BTN_BrowseHex = Button(this, "BTN_BrowseHex", QStringLiteral("..."));
     BTN_BrowseHex->setToolTip(QStringLiteral("Browse for a HEX file"));
-    PB_UpdateProcess = Named<QProgressBar>(this, "PB_UpdateProcess");
+    PB_UpdateProcess = platform::ProgressBar(this, "PB_UpdateProcess");
     PB_UpdateProcess->setTextVisible(false);
     PB_UpdateProcess->setRange(0, 0);
     KeepPlaceWhenHidden(PB_UpdateProcess);

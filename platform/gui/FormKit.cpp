@@ -1,5 +1,7 @@
 #include "platform/gui/FormKit.h"
 
+#include <QLocale>
+
 namespace platform {
 
 namespace {
@@ -42,6 +44,14 @@ QFrame* Panel(QWidget* parent, const char* name) {
     auto* frame = Named<QFrame>(parent, name);
     frame->setFrameShape(QFrame::NoFrame);
     return frame;
+}
+
+QProgressBar* ProgressBar(QWidget* parent, const char* name) {
+    auto* bar = Named<QProgressBar>(parent, name);
+    // The bar formats its value and its default "%p%" text with its own
+    // locale; one set on the bar itself is kept whatever its window's is.
+    bar->setLocale(QLocale::c());
+    return bar;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLatin1StringView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -44,5 +45,10 @@ QLabel* PlainLabel(QWidget* parent, const char* name, const QString& caption = Q
 
 // A panel without a frame, holding other controls.
 QFrame* Panel(QWidget* parent, const char* name);
+
+// A progress bar whose text ("78%", and what screen readers are told) is
+// written with ASCII digits and the ASCII percent sign whatever the user's
+// locale: the suite shows every number that way.
+QProgressBar* ProgressBar(QWidget* parent, const char* name);
 
 }  // namespace platform

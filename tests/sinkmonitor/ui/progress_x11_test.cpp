@@ -1,9 +1,13 @@
-// The AUX test's progress window on the X11 platform (an Xvfb server of the
-// test's own): what the screen shows while a level's command blocks the GUI
-// thread, read through a connection of another thread, and after the first
-// level.
-#include <xcb/xcb.h>
+// Selvitra's windows on the X11 platform (an Xvfb server of the test's own).
+// The AUX test's progress window: what the screen shows while a level's
+// command blocks the GUI thread, read through a connection of another
+// thread, and after the first level; and what the server holds of it then
+// (owned by the main window, borderless, centred on it, no task-bar entry,
+// no grab). The firmware-update dialog and the boxes: each is transient for
+// the window that owns it, as the server holds it.
+#include <gmock/gmock.h>
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 
@@ -15,34 +19,23 @@
 
 #include "SelvitraFixture.h"
 #include "platform/GuiCall.h"
+#include "sinkmonitor/TDPFirmwareUpdate.h"
+#include "sinkmonitor/UpdaterLaunch.h"
 #include "support/WaitUntil.h"
+#include "support/X11Windows.h"
 
 namespace selvitra_test {
 namespace {
+
+using test_support::X11Server;
+using test_support::XWindowOf;
+using ::testing::Contains;
+using ::testing::Not;
 
 constexpr uint8_t kAuxStep = 0x38;
 // The first level's answer is held back this long: the protocol waits up to
 // 7500 ms for it, and the screen is read meanwhile.
 constexpr unsigned kHeldBackMs = 3000;
-
-// The pixels the X server shows for a window, read on a connection of the
-// calling thread (the GUI thread may be blocked meanwhile).
-QImage ScreenPixels(uint32_t window, int width, int height) {
-    xcb_connection_t* c = xcb_connect(std::getenv("DISPLAY"), nullptr);
-    QImage image;
-    if (!xcb_connection_has_error(c)) {
-        xcb_get_image_cookie_t cookie = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                                                      static_cast<uint16_t>(width), static_cast<uint16_t>(height), ~0u);
-        if (xcb_get_image_reply_t* reply = xcb_get_image_reply(c, cookie, nullptr)) {
-            // A depth-24 window holds 32 bits per pixel, blue first.
-            if (xcb_get_image_data_length(reply) == width * height * 4)
-                image = QImage(xcb_get_image_data(reply), width, height, width * 4, QImage::Format_RGB32).copy();
-            std::free(reply);
-        }
-    }
-    xcb_disconnect(c);
-    return image;
-}
 
 QImage Rgb(const QPixmap& pixmap) { return pixmap.toImage().convertToFormat(QImage::Format_RGB32); }
 
@@ -70,10 +63,19 @@ TEST_F(SelvitraX11Test, TheProgressWindowIsOnTheScreenFromTheFirstLevel) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const auto id = static_cast<uint32_t>(progress->winId());
+    const uint32_t mainId = XWindowOf(window.get());
     const QSize size = progress->size();
 
     sim.InjectFault(sim::SinkFaultPlan::Late(kAuxStep, kHeldBackMs));
     QImage duringCommand, afterStep, rendered;
+    // What the server holds of the progress window while the level blocks.
+    struct {
+        uint32_t transientFor = 0;
+        std::vector<std::string> types, states;
+        std::vector<uint32_t> motifHints;
+        QRect geometry, mainGeometry;
+        bool pointerGrabbed = true, keyboardGrabbed = true;
+    } held;
     bool shownAfterStep = false;
     QString firstLine;
     std::atomic<bool> checked{false};
@@ -83,7 +85,16 @@ TEST_F(SelvitraX11Test, TheProgressWindowIsOnTheScreenFromTheFirstLevel) {
     // that level posts only once its answer is in).
     std::thread watcher([&] {
         EXPECT_TRUE(WaitUntil([&] { return sim.CommandCount(kAuxStep) > 0; }, 20000));
-        duringCommand = ScreenPixels(id, size.width(), size.height());
+        X11Server server;
+        duringCommand = server.Pixels(id, size.width(), size.height());
+        held.transientFor = server.TransientFor(id);
+        held.types = server.AtomNames(id, "_NET_WM_WINDOW_TYPE");
+        held.states = server.AtomNames(id, "_NET_WM_STATE");
+        held.motifHints = server.Words(id, "_MOTIF_WM_HINTS");
+        held.geometry = server.Geometry(id);
+        held.mainGeometry = server.Geometry(mainId);
+        held.pointerGrabbed = server.PointerGrabbed();
+        held.keyboardGrabbed = server.KeyboardGrabbed();
         platform::PostToGuiThread([&] {
             shownAfterStep = progress->isVisible();
             firstLine = progress->lbProgress->count() > 0 ? progress->lbProgress->item(0)->text() : QString();
@@ -113,6 +124,66 @@ TEST_F(SelvitraX11Test, TheProgressWindowIsOnTheScreenFromTheFirstLevel) {
     ASSERT_TRUE(shownAfterStep);
     EXPECT_EQ(firstLine, "Testing 1000 mVpp... OK");
     EXPECT_EQ(Differences(afterStep, rendered, QRect()), 0);
+
+    // Owned by the main window: a window manager keeps it above the
+    // disabled main window, and gives it no task-bar entry of its own (a
+    // utility window).
+    EXPECT_EQ(held.transientFor, mainId);
+    // (The first type is the one meant; those after it are for window
+    // managers that do not know it.)
+    ASSERT_FALSE(held.types.empty());
+    EXPECT_EQ(held.types.front(), "_NET_WM_WINDOW_TYPE_UTILITY");
+    // Borderless: the Motif hints (flags, functions, decorations, ...) ask
+    // for decorations, and for none.
+    ASSERT_GE(held.motifHints.size(), 3u);
+    EXPECT_TRUE(held.motifHints[0] & 2u) << held.motifHints[0];
+    EXPECT_EQ(held.motifHints[2], 0u);
+    // Above its main window only, not above every other program's window,
+    // and neither modal nor holding the pointer or the keyboard.
+    EXPECT_THAT(held.states, Not(Contains("_NET_WM_STATE_ABOVE")));
+    EXPECT_THAT(held.states, Not(Contains("_NET_WM_STATE_MODAL")));
+    EXPECT_FALSE(held.pointerGrabbed);
+    EXPECT_FALSE(held.keyboardGrabbed);
+    // Centred on the main window (no window manager here: the frame is the window).
+    EXPECT_EQ(held.geometry.size(), QSize(381, 176));
+    const QPoint offset = held.geometry.center() - held.mainGeometry.center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+}
+
+// The firmware-update dialog and the boxes of the program: each is
+// transient for its owner on the server, the main window or the dialog
+// that showed it.
+TEST_F(SelvitraX11Test, TheFirmwareDialogAndTheBoxesAreOwnedOnTheServer) {
+    OpenConnected();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->lbTextOut->AddLine(QStringLiteral("A message to clear"));
+    const uint32_t mainId = XWindowOf(window.get());
+    X11Server server;
+    test_support::RealBoxes real;
+
+    // Made as the program makes it; its updater missing, a box says so
+    // while it is made.
+    TDPFirmwareUpdate dialog(window.get(), QStringLiteral("/no-such-folder/selvitra"));
+    dialog.Prepare(QString());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    const uint32_t dialogId = XWindowOf(&dialog);
+    EXPECT_EQ(server.TransientFor(dialogId), mainId);
+    // No port selected: the dialog's own box.
+    dialog.btnUpdateFirmwareClick();
+    dialog.hide();
+    // The main window's own box (the question before clearing the messages).
+    window->btnMessageClearClick();
+
+    const test_support::RealBoxes::Shown expected = {
+        {selvitra::UpdaterNotFoundText(dialog.UpdaterPath()).toStdString(), mainId},
+        {"Communication port not selected.", dialogId},
+        {"Messages will be removed permanently. Are you sure?", mainId},
+    };
+    EXPECT_EQ(real.TextsAndOwners(), expected);
+    // The question was answered Cancel: the message stays.
+    EXPECT_EQ(window->lbTextOut->AllLines(), "A message to clear\n");
 }
 
 }  // namespace
