@@ -59,9 +59,7 @@ void TCTSMainForm::ShowNotConnected(const QString& headline, const QString& expl
 }
 
 bool TCTSMainForm::CreateLink(const std::string& devicePath) {
-    EndWindowRequests();
-    link_.reset();
-    linkEpoch_.Advance();
+    FreeLink();
     // A link that cannot be made, for whatever reason (the port, memory, no
     // worker thread), leaves the window not connected with "Try Connection"
     // usable; the panel names the failure, so no box repeats it.
@@ -89,6 +87,9 @@ bool TCTSMainForm::CreateLink(const std::string& devicePath) {
 
 void TCTSMainForm::StartSequence() {
     versionAttempts_ = 0;
+    // The sequence holds the link until the pages open or it fails, as the
+    // window's other requests do: the firmware dialog's buttons wait for it.
+    TakeLink(WindowRequest::Connection);
     link_->ProbeLegacyFirmware([this](LinkResult r) { OnFirstContact(r); });
 }
 
@@ -121,10 +122,8 @@ void TCTSMainForm::Reconnect() {
 void TCTSMainForm::ReconnectNow() {
     BTN_TryConnection->setEnabled(false);
     MENU_DPCDAccess->setEnabled(false);
-    EndWindowRequests();
+    FreeLink();
     ShowNotConnected(QStringLiteral("Connecting ..."), QString());
-    link_.reset();
-    linkEpoch_.Advance();
     comDevice_ = SelectedOrLastDevice();
     if (dialogs_.options) testDelay_ = dialogs_.options->UD_TestDelay->value();
     if (!CreateLink(comDevice_)) return;
@@ -138,6 +137,8 @@ void TCTSMainForm::OnFirstContact(LinkResult result) {
         ShowNotConnected(QStringLiteral("Obsolete firmware detected."),
                          QStringLiteral("Please, update firmware \"Tools->Firmware Update\"."));
         BTN_TryConnection->setEnabled(true);
+        // The sequence ends here; the firmware dialog can use the link.
+        ReleaseLink(WindowRequest::Connection);
         return;
     }
     link_->QueryFirmwareVersion(versionReply_.data(), [this](LinkResult r) { OnFirmwareVersion(r); });
@@ -184,6 +185,7 @@ void TCTSMainForm::OnFirmwareVersion(LinkResult result) {
     ShowNotConnected(QStringLiteral("Firmware check failed: ") + QString::fromLatin1(failure.reason),
                      QString::fromLatin1(failure.hint));
     BTN_TryConnection->setEnabled(true);
+    ReleaseLink(WindowRequest::Connection);
 }
 
 void TCTSMainForm::OnLinkReady() {
@@ -200,8 +202,8 @@ void TCTSMainForm::OnLinkReady() {
             TC_PagesTabs->addTab(QString::fromLatin1(caption));
     }
     link_->SetStatusPollEnabled(true);
-    // A link-status request the previous link never completed left the button disabled.
-    BTN_UpdateLinkTraining->setEnabled(true);
+    // The sequence ends: "Update Status" and the dialogs' requests may go out.
+    ReleaseLink(WindowRequest::Connection);
     MENU_DPCDAccess->setEnabled(true);
     {
         const QSignalBlocker block(TC_PagesTabs);
@@ -229,9 +231,7 @@ void TCTSMainForm::DisconnectCOM1Click() {
     if (!link_) return;
     // A run ends first, as "Abort" would end it; only then is the link freed.
     EndRunForDisconnect();
-    EndWindowRequests();
-    link_.reset();
-    linkEpoch_.Advance();
+    FreeLink();
     ShowNotConnected(QStringLiteral("COM Port disconnect by user request"),
                      QStringLiteral("Click 'Try connection' to reconnect ..."));
     BTN_TryConnection->setEnabled(true);

@@ -21,7 +21,7 @@ void TCTSMainForm::MENU_DPCDAccessClick() {
 }
 
 void TCTSMainForm::ReadDpcd(uint32_t address) {
-    const uint64_t operation = dialogs_.dpcd->Operation();
+    const platform::Epoch::Ticket operation = dialogs_.dpcd->Operation();
     // The link carries 16 address bits; a wider address is refused, never cut.
     if (address >= TDPCD_Access::kAddressLimit || !TakeLink(WindowRequest::Dpcd)) {
         dialogs_.dpcd->ShowReadResult(false, 0);
@@ -31,15 +31,15 @@ void TCTSMainForm::ReadDpcd(uint32_t address) {
                     [this, operation](LinkResult result) { OnDpcdRead(operation, result); });
 }
 
-void TCTSMainForm::OnDpcdRead(uint64_t operation, LinkResult result) {
+void TCTSMainForm::OnDpcdRead(const platform::Epoch::Ticket& operation, LinkResult result) {
     ReleaseLink(WindowRequest::Dpcd);
-    if (operation != dialogs_.dpcd->Operation()) return;
+    if (!operation.Current()) return;
     if (result == LINK_OK) dialogs_.dpcd->ShowReadResult(true, dpcdByte_);
     else dialogs_.dpcd->ShowReadResult(false, 0);
 }
 
 void TCTSMainForm::WriteDpcd(uint32_t address, uint8_t data) {
-    const uint64_t operation = dialogs_.dpcd->Operation();
+    const platform::Epoch::Ticket operation = dialogs_.dpcd->Operation();
     if (address >= TDPCD_Access::kAddressLimit || !TakeLink(WindowRequest::Dpcd)) {
         dialogs_.dpcd->ShowWriteResult(false);
         return;
@@ -48,9 +48,9 @@ void TCTSMainForm::WriteDpcd(uint32_t address, uint8_t data) {
                      [this, operation](LinkResult result) { OnDpcdWritten(operation, result); });
 }
 
-void TCTSMainForm::OnDpcdWritten(uint64_t operation, LinkResult result) {
+void TCTSMainForm::OnDpcdWritten(const platform::Epoch::Ticket& operation, LinkResult result) {
     ReleaseLink(WindowRequest::Dpcd);
-    if (operation != dialogs_.dpcd->Operation()) return;
+    if (!operation.Current()) return;
     dialogs_.dpcd->ShowWriteResult(result == LINK_OK);
 }
 

@@ -67,29 +67,72 @@ void TCTSMainForm::ShowRunMessage(const std::string& text, platform::MsgIcon ico
 // ---- "Run Tests"
 
 void TCTSMainForm::StartTestRun(const TestParameterInputs& inputs) {
-    // The header lines and the long-HPD-pulse numbers of the whole run come
-    // from the values the block was just built from.
+    if (!link_ || running_) return;
+    // Everything the run is made of is taken now, at the click, even when it
+    // has to wait for the link: the operator may switch pages or change the
+    // controls meanwhile. The header lines and the long-HPD-pulse numbers of
+    // the whole run come from the values the block was just built from.
+    RunChoice choice;
+    choice.build = lastBuild_;
     RunHeaderInputs header;
     header.params = inputs;
     header.laneCountText = platform::ToWindows1252(CB_SupportTXLanes->currentText());
     header.linkRateText = platform::ToWindows1252(CB_SupportTXLinkRate->currentText());
     if (dialogs_.automation) header.eventText = platform::ToWindows1252(dialogs_.automation->CB_Event->currentText());
-    runHeader_ = RunHeader::Text(groupOffset_, header);
-    const auto& block = lastBuild_.block;
-    hpdLowMs_ = static_cast<uint16_t>(block[8] << 8 | block[9]);
-    hpdHighMs_ = static_cast<uint16_t>(block[10] << 8 | block[11]);
+    choice.header = RunHeader::Text(groupOffset_, header);
+    const auto& block = choice.build.block;
+    choice.hpdLowMs = static_cast<uint16_t>(block[8] << 8 | block[9]);
+    choice.hpdHighMs = static_cast<uint16_t>(block[10] << 8 | block[11]);
+    choice.tab = TC_PagesTabs->currentIndex();
+    const int rowCount = LV_TestList->topLevelItemCount();
+    for (int row = 0; row < rowCount; ++row) choice.selection.push_back(LV_TestList->topLevelItem(row)->isSelected());
+    bool ok = false;
+    choice.iterations = ED_IterationCount->text().toInt(&ok);
+    if (!ok) choice.iterations = 1;
+    if (dialogs_.colorimetry) {
+        const int count = dialogs_.colorimetry->GetFormatCount();
+        for (int n = 0; n < count; ++n) choice.colorimetryIds.push_back(dialogs_.colorimetry->GetFormatID(n));
+    }
+    if (dialogs_.dutCfg) choice.timeStampRecord = dialogs_.dutCfg->GetTimingRecord();
 
-    if (!link_) return;
-    // A request of another part of the window that is out (the link status,
-    // a DPCD access) ends first; the run then starts in a turn of its own.
-    if (TakeLinkOrWait(WindowRequest::RunStart, [this, inputs] { StartTestRun(inputs); }) != LinkTaken::Now) return;
-    BTN_RunTests->setEnabled(false);
+    if (runStartPending_) {
+        // A click on the list enabled "Run Tests" again before the run got
+        // under way, and the operator clicked it: this click's choice is the
+        // run's now, on the start already waiting or out.
+        runChoice_ = std::move(choice);
+        BTN_RunTests->setEnabled(false);
+        return;
+    }
+    runChoice_ = std::move(choice);
+    const bool wasEnabled = BTN_RunTests->isEnabled();
+    runStartPending_ = true;
     abortRequested_ = false;
+    BTN_RunTests->setEnabled(false);
+    if (BeginRunStart()) return;
+    // The link is held long by another request of the window: no run.
+    runStartPending_ = false;
+    BTN_RunTests->setEnabled(wasEnabled);
+}
+
+bool TCTSMainForm::BeginRunStart() {
+    // A request of another part of the window that is out (the link status,
+    // a DPCD access) ends first; the firmware check then goes out in a turn
+    // of its own.
+    switch (TakeLinkOrWait(WindowRequest::RunStart, [this] { BeginRunStart(); })) {
+        case LinkTaken::Now:
+            break;
+        case LinkTaken::Waiting:
+            return true;
+        case LinkTaken::Refused:
+            return false;
+    }
     const auto checked = [this](LinkResult r) { OnRunFirmwareCheck(r); };
     link_->QueryFirmwareVersion(runVersionReply_.data(), MV_Comm::Completion(runEpoch_.Stamp(), checked));
+    return true;
 }
 
 void TCTSMainForm::OnRunFirmwareCheck(LinkResult result) {
+    runStartPending_ = false;
     ReleaseLink(WindowRequest::RunStart);
     if (result == LINK_OK) {
         StoreFirmwareVersion(runVersionReply_);
@@ -101,11 +144,23 @@ void TCTSMainForm::OnRunFirmwareCheck(LinkResult result) {
     BTN_RunTests->setEnabled(true);
 }
 
+void TCTSMainForm::ShowRunChoice() {
+    // The page of the click comes back if the operator has switched away
+    // (only the selection taken at the click runs), with that selection.
+    if (TC_PagesTabs->currentIndex() != runChoice_.tab) TC_PagesTabs->setCurrentIndex(runChoice_.tab);
+    const int rowCount = LV_TestList->topLevelItemCount();
+    for (int row = 0; row < rowCount; ++row) {
+        const size_t at = static_cast<size_t>(row);
+        LV_TestList->topLevelItem(row)->setSelected(at < runChoice_.selection.size() && runChoice_.selection[at]);
+    }
+}
+
 void TCTSMainForm::PrepareTestRun() {
     if (!link_) return;
     link_->SetOnMessage([this](const std::string& text) { OnPrintPacket(text); });
     // A click on the list meanwhile enabled "Run Tests" again: no run.
     if (BTN_RunTests->isEnabled()) return;
+    ShowRunChoice();
     link_->SetStatusPollEnabled(false);
     SetRunningState(true);
     BTN_Abort->setEnabled(true);
@@ -134,16 +189,9 @@ void TCTSMainForm::PrepareTestRun() {
     std::stable_sort(tests_.begin(), tests_.end(),
                      [](const auto& a, const auto& b) { return UCTSTest::CompareTestIds(*a, *b) < 0; });
 
-    bool ok = false;
-    iterationsLeft_ = ED_IterationCount->text().toInt(&ok);
-    if (!ok) iterationsLeft_ = 1;
+    iterationsLeft_ = runChoice_.iterations;
     currentIndex_ = -1;
 
-    colorimetryIds_.clear();
-    if (dialogs_.colorimetry) {
-        const int count = dialogs_.colorimetry->GetFormatCount();
-        for (int n = 0; n < count; ++n) colorimetryIds_.push_back(dialogs_.colorimetry->GetFormatID(n));
-    }
     colorimetryNeeded_ = false;
     timeStampNeeded_ = false;
     for (const auto& record : tests_) {
@@ -152,7 +200,7 @@ void TCTSMainForm::PrepareTestRun() {
         timeStampNeeded_ = timeStampNeeded_ || TestCatalogue::NeedsTimeStampConfig(record->TestId());
     }
     if (colorimetryNeeded_) {
-        link_->SetColorimetry(static_cast<uint32_t>(colorimetryIds_.size()), colorimetryIds_.data(),
+        link_->SetColorimetry(static_cast<uint32_t>(runChoice_.colorimetryIds.size()), runChoice_.colorimetryIds.data(),
                               RunCompletion(&TCTSMainForm::OnColorimetrySent));
     } else {
         OnColorimetrySent(LINK_OK);
@@ -167,8 +215,7 @@ void TCTSMainForm::OnColorimetrySent(LinkResult result) {
         return;
     }
     if (timeStampNeeded_ && dialogs_.dutCfg && link_) {
-        timeStampRecord_ = dialogs_.dutCfg->GetTimingRecord();
-        link_->SetDutConfig(timeStampRecord_.data(), RunCompletion(&TCTSMainForm::OnTsgConfigSent));
+        link_->SetDutConfig(runChoice_.timeStampRecord.data(), RunCompletion(&TCTSMainForm::OnTsgConfigSent));
     } else {
         OnTsgConfigSent(LINK_OK);
     }
@@ -188,7 +235,7 @@ void TCTSMainForm::OnTsgConfigSent(LinkResult result) {
 
 uint32_t TCTSMainForm::TestTimeout100ms() const {
     const int32_t seconds = dialogs_.options ? dialogs_.options->UD_TimeoutLen->value() : linkTimeout_;
-    return static_cast<uint32_t>(seconds * 10 + lastBuild_.extraTimeout100ms);
+    return static_cast<uint32_t>(seconds * 10 + runChoice_.build.extraTimeout100ms);
 }
 
 void TCTSMainForm::RunNextTest() {
@@ -225,8 +272,8 @@ void TCTSMainForm::RunNextTest() {
     AddStatusLine("Running test " + std::to_string(currentTest_->Number()) + " ...");
     LB_StatusLines->scrollToBottom();
 
-    const uint8_t testId = static_cast<uint8_t>(currentTest_->StartRunWithHeader(runHeader_));
-    const uint8_t* block = lastBuild_.block.data();
+    const uint8_t testId = static_cast<uint8_t>(currentTest_->StartRunWithHeader(runChoice_.header));
+    const uint8_t* block = runChoice_.build.block.data();
     if (delay) {
         const uint32_t seconds = static_cast<uint32_t>(testDelay_);
         SendRunRequest([this, seconds, testId, block, timeout] {
@@ -405,11 +452,13 @@ test_log::Output TCTSMainForm::TestLogOutput() {
 }
 
 void TCTSMainForm::ParseTestLog(const uint8_t* bytes, size_t length) {
-    test_log::ParseTestLog(bytes, length, test_log::HpdPulse{hpdLowMs_, hpdHighMs_}, TestLogOutput());
+    test_log::ParseTestLog(bytes, length, test_log::HpdPulse{runChoice_.hpdLowMs, runChoice_.hpdHighMs},
+                           TestLogOutput());
 }
 
 void TCTSMainForm::DecodeTrainingPacket(const uint8_t* line, size_t length) {
-    test_log::DecodeTrainingPacket(line, length, test_log::HpdPulse{hpdLowMs_, hpdHighMs_}, TestLogOutput());
+    test_log::DecodeTrainingPacket(line, length, test_log::HpdPulse{runChoice_.hpdLowMs, runChoice_.hpdHighMs},
+                                   TestLogOutput());
 }
 
 // ---- abort and the end of a run

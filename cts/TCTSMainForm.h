@@ -311,7 +311,7 @@ public:
     UCTSTest* CurrentTest() const { return currentTest_; }
     // The header lines of the run's group, built by "Run Tests" (CR LF
     // separated, the first line empty).
-    const std::string& RunHeaderText() const { return runHeader_; }
+    const std::string& RunHeaderText() const { return runChoice_.header; }
     // Decodes a downloaded test log (Windows-1252 lines, NUL-ended) into the
     // open test's log (HTML-escaped) and the status list.
     void ParseTestLog(const uint8_t* bytes, size_t length);
@@ -402,8 +402,8 @@ private:
     // ---- DPCD access and firmware update (TCTSMainForm.Dpcd.cpp, TCTSMainForm.Firmware.cpp)
     // A DPCD outcome reaches the dialog only while it still shows the
     // operation that asked for it.
-    void OnDpcdRead(uint64_t operation, LinkResult result);
-    void OnDpcdWritten(uint64_t operation, LinkResult result);
+    void OnDpcdRead(const platform::Epoch::Ticket& operation, LinkResult result);
+    void OnDpcdWritten(const platform::Epoch::Ticket& operation, LinkResult result);
     void OnFirmwareVersionText(LinkResult result);
     void OnFirmwareUpdateStart(uint32_t totalBytes);
     void OnFirmwareUpdateProgress(uint32_t bytesSent);
@@ -443,27 +443,46 @@ private:
 
     // ---- the window's own requests (TCTSMainForm.WindowRequests.cpp)
     // The link serves one request at a time, and the window never issues one
-    // while another of its own is out. A run holds the link from its start,
-    // the link-status query, a DPCD access and the firmware dialog's query or
-    // update until their last completion, an E-EDID transfer from its first
-    // block to its last. Their controls are disabled meanwhile; a run's or a
-    // transfer's start that meets the link-status query or a DPCD access
-    // waits for it, any other start is refused.
-    enum class WindowRequest { None, RunStart, LinkStatus, Dpcd, FirmwareVersion, FirmwareUpdate, EdidTransfer };
+    // while another of its own is out. The connection sequence holds the link
+    // from its probe until the pages open (or it fails), a run from its
+    // start, the link-status query, a DPCD access and the firmware dialog's
+    // query or update until their last completion, an E-EDID transfer from
+    // its first block to its last. Their controls are disabled meanwhile; a
+    // run's or a transfer's start that meets the link-status query or a DPCD
+    // access waits for it, any other start is refused.
+    enum class WindowRequest {
+        None,
+        Connection,
+        RunStart,
+        LinkStatus,
+        Dpcd,
+        FirmwareVersion,
+        FirmwareUpdate,
+        EdidTransfer
+    };
     enum class LinkTaken { Now, Waiting, Refused };
     // Whether a request of `who` may go out now: true after taking the link.
     bool TakeLink(WindowRequest who);
-    // As TakeLink for a start; when it has to wait, `start` runs (in a turn
-    // of its own) once the request out has ended.
+    // As TakeLink for a start. Waiting: the start is the click's own, decided
+    // then, so the caller keeps what the operator chose at the call and
+    // shows the start as under way (its control disabled). The link is kept
+    // for `who` from the moment the request out ends, and `start` runs in a
+    // turn of its own; there TakeLink or TakeLinkOrWait for `who` gives it
+    // the link at once. A start that does not take it leaves it free.
     LinkTaken TakeLinkOrWait(WindowRequest who, std::function<void()> start);
     void ReleaseLink(WindowRequest who);
     // The link is freed or replaced: every request of the window out on it
     // ends as failed, and a start waiting for it is dropped.
     void EndWindowRequests();
+    // The one teardown of the link (if any): its epoch advances (whatever is
+    // stamped with it is dropped), the window's requests on it end, and it
+    // is freed.
+    void FreeLink();
     void UpdateWindowRequestControls();
     WindowRequest windowRequest_ = WindowRequest::None;
+    WindowRequest waitingFor_ = WindowRequest::None;  // who `waitingStart_` takes the link for
     std::function<void()> waitingStart_;
-    platform::Epoch windowRequestEpoch_;  // moves on with the link: a waiting start of the old one is dropped
+    bool handedOver_ = false;  // the link was kept for a waiting start that has not taken it yet
 
     // ---- test settings files (TCTSMainForm.Settings.cpp)
     void ConnectSettingsMenu();
@@ -474,6 +493,10 @@ private:
     // ---- run engine (TCTSMainForm.Run.cpp)
     using RunHandler = void (TCTSMainForm::*)(LinkResult);
     void StartTestRun(const TestParameterInputs& inputs);  // "Run Tests" after the parameter block
+    // Takes the link (or waits for it) and sends the firmware check; false
+    // when the link is refused.
+    bool BeginRunStart();
+    void ShowRunChoice();  // the click's page and rows, shown when the run gets under way
     MV_Comm::Completion RunCompletion(RunHandler handler);
     void SendRunRequest(std::function<void()> request);
     bool AbortNoticed();
@@ -538,24 +561,34 @@ private:
     // ---- run engine (TCTSMainForm.Run.cpp)
     bool abortRequested_ = false;
     bool retryAllowed_ = false;
-    platform::Epoch runEpoch_;               // advances with every run's end: late completions are dropped
-    std::function<void()> lastRequest_;      // the run's request last sent, for its one repetition
-    std::string runHeader_;                  // the group's header lines, built by "Run Tests"
-    uint16_t hpdLowMs_ = 0, hpdHighMs_ = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
+    platform::Epoch runEpoch_;           // advances with every run's end: late completions are dropped
+    std::function<void()> lastRequest_;  // the run's request last sent, for its one repetition
     int32_t iterationsLeft_ = 0;
     int32_t currentIndex_ = -1;
     UCTSTest* currentTest_ = nullptr;
     std::array<uint8_t, 3> runVersionReply_{};
+    // What "Run Tests" took at its click: the run is made of these, whatever
+    // the controls show by the time the link is free for it.
+    struct RunChoice {
+        TestParameterBlock::Build build;
+        std::string header;                    // the group's header lines
+        uint16_t hpdLowMs = 0, hpdHighMs = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
+        int tab = 0;                           // the page of the test list
+        std::vector<bool> selection;           // per row of that page's list
+        int32_t iterations = 1;
+        std::vector<uint8_t> colorimetryIds;
+        std::array<uint8_t, 12> timeStampRecord{};
+    };
+    RunChoice runChoice_;
+    bool runStartPending_ = false;  // from the click to the firmware check's completion
     TestResultRecord resultRecord_;
     uint16_t logSize_ = 0;
     uint32_t logLength_ = 0;
     uint32_t logBytesRead_ = 0;
     std::unique_ptr<uint8_t[]> logBuffer_;
     bool logOverflowNoted_ = false;
-    std::vector<uint8_t> colorimetryIds_;
     bool colorimetryNeeded_ = false;
     bool timeStampNeeded_ = false;
-    std::array<uint8_t, 12> timeStampRecord_{};
     std::vector<bool> savedSelection_;
 
     // ---- operator feedback (TCTSMainForm.Operator.cpp)

@@ -115,7 +115,7 @@ void TDPCD_Access::SetRequestsAllowed(bool allowed) {
 }
 
 void TDPCD_Access::StartOperation(const QString& status) {
-    ++operation_;
+    operation_.Advance();
     LBL_Status->setText(status);
 }
 

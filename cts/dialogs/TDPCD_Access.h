@@ -9,10 +9,10 @@
 // Created once, shown modelessly above the other windows; "Close" only hides
 // it, and the edits and the status line stay for the next showing.
 //
-// Every operation has a number (Operation()). A requester that may answer
-// late keeps the number of the operation it serves and answers only while
-// Operation() still gives it, so an outcome never lands on the status line
-// of a later operation.
+// Every operation has a ticket (Operation()), current until the next
+// operation starts. A requester that may answer late keeps the ticket of the
+// operation it serves and answers only while it is current, so an outcome
+// never lands on the status line of a later operation.
 
 #include <QDialog>
 #include <QLabel>
@@ -22,6 +22,8 @@
 
 #include <cstdint>
 #include <functional>
+
+#include "platform/Epoch.h"
 
 class TDPCD_Access : public QDialog {
 public:
@@ -52,8 +54,9 @@ public:
     void ShowReadResult(bool ok, uint8_t value);
     void ShowWriteResult(bool ok);
 
-    // The number of the operation the status line shows (0 before the first).
-    uint64_t Operation() const { return operation_; }
+    // The operation the status line shows (before the first: none), as a
+    // ticket that stops being current when the next operation starts.
+    platform::Epoch::Ticket Operation() const { return operation_.Stamp(); }
 
     // Whether the main window takes a request now. While it does not (this
     // dialog's request, or another of the window's, is out) "Read" and
@@ -85,6 +88,6 @@ private:
     bool EditKeyPress(QKeyEvent* event, QPushButton* enterTarget);
     void StartOperation(const QString& status);
 
-    uint64_t operation_ = 0;
+    platform::Epoch operation_;  // advances with every operation
     bool requestsAllowed_ = true;
 };

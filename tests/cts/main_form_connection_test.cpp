@@ -12,7 +12,9 @@
 #include "platform/gui/MessageList.h"
 
 #include "MainFormFixture.h"
+#include "cts/dialogs/TDPCD_Access.h"
 #include "cts/dialogs/TOptionsForm.h"
+#include "edid/ECLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/Lamp.h"
 
@@ -311,6 +313,91 @@ TEST_F(MainFormFixture, ALinkThatCannotStartLeavesTryConnectionUsable) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
     EXPECT_EQ(sim_.CountReceived(kProbe), 1u);  // only the one link that started
 }
+
+// ---- the window's own requests while the connection sequence is out
+
+constexpr uint8_t kLinkStatus = 0x19, kDpcdRead = 0x1A, kEdidRead = 0x16;
+
+// A request of the window asked for while the sequence's version query waits
+// for its reply, and the same request once the pages are open. None of them
+// meets the busy link: their controls are disabled during the sequence, and
+// a request asked for directly sends nothing and shows nothing.
+struct DuringSequenceCase {
+    const char* name;
+    uint8_t code;  // the request that must not go out during the sequence (none more of it)
+    std::function<void(TCTSMainForm*, TDPCD_Access*)> during;
+    std::function<void(TCTSMainForm*, TDPCD_Access*)> after;
+};
+void PrintTo(const DuringSequenceCase& c, std::ostream* os) { *os << c.name; }
+
+class WhileTheSequenceIsOut : public MainFormFixture, public ::testing::WithParamInterface<DuringSequenceCase> {};
+
+TEST_P(WhileTheSequenceIsOut, NoRequestOfTheWindowMeetsTheBusyLink) {
+    const DuringSequenceCase& c = GetParam();
+    sim_.SetDpcd(0x0002, 0x41);
+    sim_.SetFault(kVersion, {sim::Fault::Hold, 0, 1});
+    platform::MessageBoxInterceptor boxes;
+    TCTSMainForm* form = Open();
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    TDPCD_Access* dpcd = dialogs_.dpcd;
+    const size_t before = sim_.CountReceived(c.code);
+    c.during(form, dpcd);
+    EXPECT_EQ(sim_.CountReceived(c.code), before);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitConnected());
+    c.after(form, dpcd);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_EQ(sim_.CountReceived(kVersion), 1u) << "the sequence's query only";
+    if (dpcd->isVisible()) dpcd->BTN_CloseClick();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, WhileTheSequenceIsOut,
+    ::testing::Values(DuringSequenceCase{"UpdateStatus", kLinkStatus,
+                                         [](TCTSMainForm* form, TDPCD_Access*) {
+                                             EXPECT_FALSE(form->BTN_UpdateLinkTraining->isEnabled());
+                                             form->BTN_UpdateLinkTrainingClick();
+                                         },
+                                         [](TCTSMainForm* form, TDPCD_Access*) {
+                                             EXPECT_TRUE(form->BTN_UpdateLinkTraining->isEnabled());
+                                             form->TC_PagesTabs->setCurrentIndex(4);
+                                             QTest::mouseClick(form->BTN_UpdateLinkTraining, Qt::LeftButton);
+                                             EXPECT_TRUE(test_support::WaitFor(
+                                                 [form] { return form->BTN_UpdateLinkTraining->isEnabled(); }));
+                                         }},
+                      DuringSequenceCase{"DpcdDialog", kDpcdRead,
+                                         [](TCTSMainForm* form, TDPCD_Access* dpcd) {
+                                             form->MENU_DPCDAccessClick();
+                                             dpcd->ED_Address->setText(QStringLiteral("2"));
+                                             EXPECT_FALSE(dpcd->BTN_Read->isEnabled());
+                                             EXPECT_FALSE(dpcd->BTN_Write->isEnabled());
+                                             QTest::mouseClick(dpcd->BTN_Read, Qt::LeftButton);
+                                             EXPECT_FALSE(dpcd->LBL_Status->text().contains(QStringLiteral("Failed")))
+                                                 << dpcd->LBL_Status->text().toStdString();
+                                         },
+                                         [](TCTSMainForm* form, TDPCD_Access* dpcd) {
+                                             form->MENU_DPCDAccessClick();
+                                             ASSERT_TRUE(dpcd->BTN_Read->isEnabled());
+                                             QTest::mouseClick(dpcd->BTN_Read, Qt::LeftButton);
+                                             EXPECT_TRUE(test_support::WaitFor([dpcd] {
+                                                 return dpcd->LBL_Status->text() ==
+                                                        QStringLiteral("Previous Op: Read $0002 (=$41)");
+                                             })) << dpcd->LBL_Status->text().toStdString();
+                                         }},
+                      DuringSequenceCase{"RunTests", kVersion,
+                                         // The run's firmware check would be a second version query.
+                                         [](TCTSMainForm* form, TDPCD_Access*) { form->BTN_RunTestsClick(); },
+                                         [](TCTSMainForm* form, TDPCD_Access*) { EXPECT_FALSE(form->Running()); }},
+                      DuringSequenceCase{
+                          "ReadEdid", kEdidRead,
+                          [](TCTSMainForm* form, TDPCD_Access*) {
+                              TCTSMainForm::OnEdidEditorEvent(form, EC_HOST_READ_EDID, 0, nullptr);
+                              EXPECT_TRUE(test_support::WaitFor([form] { return !form->EdidTransferActive(); }));
+                          },
+                          [](TCTSMainForm* form, TDPCD_Access*) { EXPECT_FALSE(form->EdidTransferActive()); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainFormFixture, PrintPacketsReachTheStatusListInWindows1252) {
     TCTSMainForm* form = OpenConnected();

@@ -220,6 +220,46 @@ TEST_F(FirmwareUpdate, WhileTheVersionQueryIsOutNoOtherRequestGoesOut) {
     EXPECT_TRUE(boxes_.Texts().empty()) << boxes_.Texts().front();
 }
 
+// The dialog opened while the connection sequence (at start-up, or after
+// "Try Connection") waits for its version reply: "Check Running Version" and
+// "Upgrade" wait for the sequence, and work once the pages are open.
+class FirmwareDialogDuringTheSequence : public FirmwareUpdate, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FirmwareDialogDuringTheSequence, ItsButtonsWaitForTheSequence) {
+    const bool tryConnection = GetParam();
+    const QString file = WriteFile(FirmwareText());
+    if (tryConnection) {
+        OpenConnected();
+        form_->DisconnectCOM1->trigger();
+    }
+    sim_.ClearReceived();
+    sim_.SetFault(kVersion, {sim::Fault::Hold, 0, 1});
+    if (tryConnection) QTest::mouseClick(form_->BTN_TryConnection, Qt::LeftButton);
+    else Open();
+    ASSERT_TRUE(WaitFor([&] { return sim_.HeldCount() == 1; }));
+    ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
+        d->ED_HexFile->setText(file);
+        EXPECT_FALSE(d->BTN_CheckVer->isEnabled());
+        EXPECT_FALSE(d->BTN_Upgrade->isEnabled());
+        const QString shown = d->ED_VersionInfo->text();
+        QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
+        QTest::mouseClick(d->BTN_Upgrade, Qt::LeftButton);
+        EXPECT_EQ(d->ED_VersionInfo->text(), shown);
+        sim_.ReleaseHeld();
+        ASSERT_TRUE(WaitFor([&] { return d->BTN_CheckVer->isEnabled(); }));
+        EXPECT_TRUE(form_->TC_Pages->isVisible()) << "the buttons wait until the pages are open";
+        EXPECT_TRUE(d->BTN_Upgrade->isEnabled());
+        QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
+        EXPECT_TRUE(WaitFor([&] { return d->ED_VersionInfo->text() == QStringLiteral("V3.4.1"); }))
+            << d->ED_VersionInfo->text().toStdString();
+    }));
+    EXPECT_EQ(sim_.CountReceived(kVersion), 2u) << "the sequence's query and the dialog's";
+    EXPECT_TRUE(boxes_.Texts().empty()) << boxes_.Texts().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(StartUpAndTryConnection, FirmwareDialogDuringTheSequence, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "TryConnection" : "StartUp"; });
+
 TEST_F(FirmwareUpdate, UpdateFromTheChosenFileLeavesTheWindowConnected) {
     TCTSMainForm* form = OpenConnected();
     MV_Comm* link = form->Link();

@@ -391,9 +391,10 @@ TEST_F(RunFixture, ColorimetryAndTimeStampConfigurationGoFirstWhenNeeded) {
     EXPECT_EQ(sim_.CountReceived(kDutConfig), 0u);
 }
 
-// Rows deselected while the firmware check is out leave no test to run: the
-// run ends at once.
-TEST_F(RunFixture, NoRowLeftSelectedRunsNoTest) {
+// Rows deselected while the firmware check is out (which leaves "Run Tests"
+// disabled) do not change the run: the rows of the click run, and are
+// shown selected again.
+TEST_F(RunFixture, RowsDeselectedAfterTheClickStillRun) {
     TCTSMainForm* form = OpenForRuns();
     sim_.SetFault(0x1C, {sim::Fault::Delay, 300, 1});
     Select(form, {1});
@@ -401,10 +402,12 @@ TEST_F(RunFixture, NoRowLeftSelectedRunsNoTest) {
     form->UD_IterationCount->setValue(3);
     form->BTN_RunTests->click();
     form->LV_TestList->clearSelection();
+    ASSERT_FALSE(form->BTN_RunTests->isEnabled());
     ASSERT_TRUE(WaitEnded(form, boxes));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
-    EXPECT_EQ(sim_.CountReceived(kStart), 0u);
-    EXPECT_TRUE(form->TestRecords().empty());
+    EXPECT_EQ(tests_.Started(), (std::vector<int>{1, 1, 1}));
+    ASSERT_EQ(form->LV_TestList->selectedItems().size(), 1);
+    EXPECT_EQ(form->LV_TestList->indexOfTopLevelItem(form->LV_TestList->selectedItems()[0]), 0);
 }
 
 struct StartFailureCase {

@@ -249,7 +249,9 @@ TEST(DPCDAccessDialog, EachOperationWritesItsStatusAndTakesItsOutcome) {
     dialog.WriteRequest = [&](uint32_t address, uint8_t data) { writes.emplace_back(address, data); };
     ShowModeless(dialog);
     dialog.activateWindow();
-    EXPECT_EQ(dialog.Operation(), 0u);
+    // Each operation's ticket stays current until the next operation starts.
+    const platform::Epoch::Ticket beforeAny = dialog.Operation();
+    EXPECT_TRUE(beforeAny.Current());
 
     dialog.ED_Address->setText(QStringLiteral("2"));
     dialog.ED_Data->setText(QStringLiteral("ff"));
@@ -257,8 +259,10 @@ TEST(DPCDAccessDialog, EachOperationWritesItsStatusAndTakesItsOutcome) {
     EXPECT_EQ(dialog.LBL_Status->text(), QStringLiteral("Previous Op: Read $0002"));
     EXPECT_TRUE(dialog.ED_Address->hasFocus());
     EXPECT_EQ(reads, std::vector<uint32_t>{2});
-    EXPECT_EQ(dialog.Operation(), 1u);
+    EXPECT_FALSE(beforeAny.Current());
+    const platform::Epoch::Ticket read = dialog.Operation();
     dialog.ShowReadResult(true, 0x41);
+    EXPECT_TRUE(read.Current()) << "an outcome starts no operation";
     EXPECT_EQ(dialog.LBL_Status->text(), QStringLiteral("Previous Op: Read $0002 (=$41)"));
 
     QTest::mouseClick(dialog.BTN_Write, Qt::LeftButton);
@@ -266,7 +270,7 @@ TEST(DPCDAccessDialog, EachOperationWritesItsStatusAndTakesItsOutcome) {
     EXPECT_TRUE(dialog.ED_Data->hasFocus());
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0], (std::pair<uint32_t, uint8_t>{2, 0xFF}));
-    EXPECT_EQ(dialog.Operation(), 2u);
+    EXPECT_FALSE(read.Current());
     dialog.ShowWriteResult(true);
     EXPECT_EQ(dialog.LBL_Status->text(), QStringLiteral("Previous Op: Write $ff -> $0002 - OK"));
 
@@ -283,13 +287,14 @@ TEST(DPCDAccessDialog, EachOperationWritesItsStatusAndTakesItsOutcome) {
     EXPECT_EQ(dialog.LBL_Status->text(), QStringLiteral("Previous Op: Read $0000 - Failed"));
     EXPECT_EQ(reads, (std::vector<uint32_t>{2, 0}));
 
-    // Disabled buttons send nothing.
+    // Disabled buttons send nothing and start no operation.
+    const platform::Epoch::Ticket last = dialog.Operation();
     dialog.ED_Address->setText(QStringLiteral("10000"));
     QTest::mouseClick(dialog.BTN_Read, Qt::LeftButton);
     QTest::mouseClick(dialog.BTN_Write, Qt::LeftButton);
     EXPECT_EQ(reads.size(), 2u);
     EXPECT_EQ(writes.size(), 2u);
-    EXPECT_EQ(dialog.Operation(), 4u);
+    EXPECT_TRUE(last.Current());
     dialog.close();
 }
 
