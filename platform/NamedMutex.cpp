@@ -15,7 +15,7 @@ namespace {
 
 // How often a start tries again after the holder ended while it looked
 // (each try needs another holder's end, or another program's removal of the
-// empty folder, in between).
+// empty folder, in between); after that the name counts as held elsewhere.
 constexpr int kAttempts = 16;
 
 // True while `path` names the file open as `fd`.
@@ -31,7 +31,11 @@ bool PathNames(const std::string& path, int fd) {
 std::unique_ptr<NamedMutex> NamedMutex::TryAcquire(const std::string& name, Outcome& outcome) {
     outcome = Outcome::Failed;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (!RegisterMessageName(name)) return nullptr;
+        if (!RegisterMessageName(name)) {
+            // Other holders ending kept removing the empty folder as it was made.
+            if (errno == ENOENT) continue;
+            return nullptr;
+        }
         const std::string path = MessageNameFolder(name) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
@@ -59,6 +63,9 @@ std::unique_ptr<NamedMutex> NamedMutex::TryAcquire(const std::string& name, Outc
         }
         if (lockError != EWOULDBLOCK && lockError != EINTR) return nullptr;
     }
+    // Every try met another process taking or ending its hold on the name:
+    // the name is in use elsewhere, not broken.
+    outcome = Outcome::HeldElsewhere;
     return nullptr;
 }
 

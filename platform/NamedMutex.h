@@ -16,7 +16,7 @@ class NamedMutex {
 public:
     enum class Outcome {
         Held,           // this process holds the name
-        HeldElsewhere,  // another process holds it
+        HeldElsewhere,  // another process holds it (or others keep taking and ending it)
         Failed,         // the lock file cannot be made or locked
     };
 
