@@ -15,9 +15,9 @@ constexpr uint8_t kLinkStatus = 0x19, kVersion = 0x1C;
 
 // "Run Tests" meets the link-status query and waits for it. The query is
 // refused: its completion frees the link, which posts the waiting start, and
-// shows its box (a real one, in its modal loop). The run's firmware check is
-// the start's first request: the instrument gets none while the box is up,
-// and the run starts once it has been answered.
+// shows its box (a real one, in its modal loop). The start takes the link
+// only once the box has been answered and the completion has returned; then
+// the run goes out with its firmware check and runs its test.
 TEST_F(RunFixture, ARunWaitingForTheLinkStatusStartsOnlyAfterTheQuerysFailureBox) {
     TCTSMainForm* form = OpenForRuns();
     Select(form, {1});
@@ -29,14 +29,17 @@ TEST_F(RunFixture, ARunWaitingForTheLinkStatusStartsOnlyAfterTheQuerysFailureBox
     test_support::ModalBoxes modal;
     modal.WhileOpen([&](const std::string& text) {
         if (text != refused) return;
-        // Had the start run here, its query would be on the line at once.
-        EXPECT_FALSE(WaitFor([&] { return sim_.CountReceived(kVersion) > versionsBefore; }, 1000))
-            << "the waiting start ran under the box";
+        // The completion has freed the link, and the box's loop runs no post:
+        // the start has not taken the link (which would disable "Update
+        // Status") while the box is up, however long it stays.
+        EXPECT_TRUE(update->isEnabled()) << "the waiting start ran under the box";
+        EXPECT_FALSE(WaitFor([&] { return !update->isEnabled(); }, 200)) << "the waiting start ran under the box";
     });
     // Both in one turn of the event loop: the query's completion cannot come
     // before the run's click has found the link held.
     update->click();
     form->BTN_RunTests->click();
+
     ASSERT_TRUE(WaitFor([&] { return !modal.Answered().empty(); }));
     EXPECT_EQ(modal.Answered().front(), refused);
     ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kVersion) > versionsBefore; })) << "the run never started";
