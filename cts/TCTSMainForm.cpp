@@ -38,8 +38,8 @@
 #include "platform/MessageBox.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/FormKit.h"
-#include "platform/gui/Modal.h"
 #include "platform/gui/MessageList.h"
+#include "platform/gui/Modal.h"
 
 namespace {
 

@@ -198,7 +198,8 @@ bool TDPFirmwareUpdate::SelectFirmwareFile() {
     QString name;
     if (FileDialogHook) {
         name = FileDialogHook(*odSelectFirmwareFile);
-    } else if (platform::ExecModal(*odSelectFirmwareFile) == QDialog::Accepted && !odSelectFirmwareFile->selectedFiles().isEmpty()) {
+    } else if (platform::ExecModal(*odSelectFirmwareFile) == QDialog::Accepted &&
+               !odSelectFirmwareFile->selectedFiles().isEmpty()) {
         name = odSelectFirmwareFile->selectedFiles().front();
     }
     if (name.isEmpty()) return false;

@@ -30,7 +30,8 @@ void UseCaseInsensitiveFilters(QFileDialog& dialog) {
 
 QString RunFileDialog(QFileDialog& dialog) {
     if (TheFileDialogHook()) return TheFileDialogHook()(dialog);
-    if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) return dialog.selectedFiles().front();
+    if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        return dialog.selectedFiles().front();
     return QString();
 }
 

@@ -151,8 +151,8 @@ TEST(GuiModalQt, ABoxServesAWorkersCallAndRunsThePostsAfterItsHandler) {
     EXPECT_TRUE(RunLoop(loop));
     worker.join();
     EXPECT_EQ(boxes.Answered(), std::vector<std::string>{"Continue?"});
-    EXPECT_EQ(order, (std::vector<std::string>{"call", "box answered", "handler's end", "handler's post",
-                                               "worker's post"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"call", "box answered", "handler's end", "handler's post", "worker's post"}));
 }
 
 // A box opened from inside another (the second from the first one's loop):

@@ -131,9 +131,9 @@ TEST_F(SelvitraTest, TheLineLostUnderTheWritesQuestionIsTornDownAfterTheWrite) {
     Click("BTN_WriteEDID");
     EXPECT_EQ(modal.Texts(), std::vector<std::string>{question});
     ASSERT_TRUE(WaitFor([&] { return !window->Connected(); }));
-    EXPECT_EQ(Messages().join(u'|').toStdString(), std::string("Writing EDID block #0|") +
-                                                       dpprotocol_t::kTextSendFailed + "|" +
-                                                       TfrmMain::kTextConnectionLost);
+    EXPECT_EQ(
+        Messages().join(u'|').toStdString(),
+        std::string("Writing EDID block #0|") + dpprotocol_t::kTextSendFailed + "|" + TfrmMain::kTextConnectionLost);
     EXPECT_EQ(Text("lblFWVersion"), TfrmMain::kTextNotConnected);
     EXPECT_EQ(modal.Texts(), std::vector<std::string>{question}) << "no other box";
     EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
