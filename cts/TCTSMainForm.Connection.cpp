@@ -16,6 +16,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/Lamp.h"
+#include "platform/gui/Modal.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ std::string TCTSMainForm::SelectedOrLastDevice() const {
 }
 
 void TCTSMainForm::MENU_OptionsClick() {
-    if (dialogs_.options->exec() != QDialog::Accepted) return;
+    if (platform::ExecModal(*dialogs_.options) != QDialog::Accepted) return;
     Reconnect();
 }
 

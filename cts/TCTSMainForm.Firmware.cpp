@@ -6,6 +6,7 @@
 
 #include "cts/TCTSMainForm.h"
 #include "cts/dialogs/TFirmwareUpdate.h"
+#include "platform/gui/Modal.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ void TCTSMainForm::MENU_FirmwareUpdateClick() {
     dialog->VersionRequest = [this] { QueryFirmwareVersionText(); };
     dialog->adjustSize();
     dialog->move(frameGeometry().center() - dialog->rect().center());
-    dialog->exec();
+    platform::ExecModal(*dialog);
 }
 
 void TCTSMainForm::QueryFirmwareVersionText() {

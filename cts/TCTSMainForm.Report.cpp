@@ -15,6 +15,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/FileDialog.h"
+#include "platform/gui/Modal.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ bool TCTSMainForm::MENU_SaveReportClick() {
     options->GroupBox1->setTitle(QStringLiteral(" DP Source DUT "));
     options->GroupBox2->setTitle(QStringLiteral("  DP Reference Sink TE "));
     options->move(frameGeometry().center() - options->rect().center());
-    if (options->exec() != QDialog::Accepted) return false;
+    if (platform::ExecModal(*options) != QDialog::Accepted) return false;
 
     // A name without an extension gets ".HTM". A name the save-file dialog
     // gave in this showing, unchanged, was asked about there; any other

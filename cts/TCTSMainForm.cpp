@@ -39,6 +39,7 @@
 #include "platform/Windows1252.h"
 #include "platform/gui/FormKit.h"
 #include "platform/gui/MessageList.h"
+#include "platform/gui/Modal.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ void TCTSMainForm::SetDialogs(const Dialogs& dialogs) {
         ownedWindows_.emplace_back(dialog);
     }
     const auto opens = [this](QPushButton* button, QDialog* dialog) {
-        connect(button, &QPushButton::clicked, this, [dialog] { dialog->exec(); });
+        connect(button, &QPushButton::clicked, this, [dialog] { platform::ExecModal(*dialog); });
     };
     opens(BTN_DutCaps, dialogs_.dutCaps);
     opens(Button2, dialogs_.dutCaps);
@@ -379,7 +380,7 @@ void TCTSMainForm::PNL_EdidResize() {
 
 void TCTSMainForm::MENU_ExitClick() { close(); }
 
-void TCTSMainForm::About1Click() { dialogs_.about->exec(); }
+void TCTSMainForm::About1Click() { platform::ExecModal(*dialogs_.about); }
 
 // ---- life cycle
 
@@ -429,7 +430,7 @@ void TCTSMainForm::FormShow() {
         // The port dialog runs once the window is up; without a port chosen
         // the program ends.
         QTimer::singleShot(0, this, [this] {
-            if (!dialogs_.options || dialogs_.options->exec() != QDialog::Accepted) {
+            if (!dialogs_.options || platform::ExecModal(*dialogs_.options) != QDialog::Accepted) {
                 QCoreApplication::quit();
                 close();
                 return;

@@ -29,6 +29,7 @@ struct Dispatcher {
     std::deque<Item> queue;                // calls and posts in the order they were made
     size_t calls = 0;                      // how many entries of the queue are calls
     std::vector<std::thread::id> running;  // callers whose call runs now, innermost last
+    int modalLoops = 0;                    // modal loops running now (ModalLoop scopes)
     std::function<void()> waker;
     std::thread::id gui = std::this_thread::get_id();  // set at static init: the main thread
 };
@@ -54,16 +55,26 @@ void Enqueue(Item item) {
     if (waker) waker();
 }
 
-// Takes the oldest call out of the queue, passing over the posts before it.
-PendingCall* TakeCall() {
+// Whether a turn may run something now: while a modal loop runs, only a
+// call may (the posts wait for it to end). d.mu held.
+bool RunnableLocked(const Dispatcher& d) { return d.modalLoops > 0 ? d.calls > 0 : !d.queue.empty(); }
+
+// Takes the oldest entry out of the queue, or with callsOnly the oldest call,
+// passing over the posts before it. False when there is none.
+bool Take(bool callsOnly, Item& out) {
     auto& d = D();
     std::lock_guard lk(d.mu);
-    if (d.calls == 0) return nullptr;
-    const auto it = std::find_if(d.queue.begin(), d.queue.end(), [](const Item& i) { return i.call != nullptr; });
-    PendingCall* call = it->call;
+    auto it = d.queue.begin();
+    if (callsOnly || d.modalLoops > 0) {
+        if (d.calls == 0) return false;
+        it = std::find_if(d.queue.begin(), d.queue.end(), [](const Item& i) { return i.call != nullptr; });
+    } else if (it == d.queue.end()) {
+        return false;
+    }
+    out = std::move(*it);
     d.queue.erase(it);
-    --d.calls;
-    return call;
+    if (out.call) --d.calls;
+    return true;
 }
 
 // Runs one blocking call; its caller is released even when fn throws.
@@ -151,10 +162,8 @@ int ServeGuiCalls() {
     // Only the calls waiting now: a worker that calls again and again cannot
     // hold the GUI thread here for ever.
     int ran = 0;
-    for (; waiting > 0; --waiting) {
-        PendingCall* call = TakeCall();
-        if (!call) break;  // a nested serve took them
-        RunCall(*call);
+    for (Item item; waiting > 0 && Take(true, item); --waiting) {  // else a nested serve took them
+        RunCall(*item.call);
         ++ran;
     }
     return ran;
@@ -176,14 +185,7 @@ bool ServeGuiCallsUntil(const std::function<bool()>& done, int timeoutMs) {
 
 bool RunGuiTurn() {
     Item item;
-    {
-        auto& d = D();
-        std::lock_guard lk(d.mu);
-        if (d.queue.empty()) return false;
-        item = std::move(d.queue.front());
-        d.queue.pop_front();
-        if (item.call) --d.calls;
-    }
+    if (!Take(false, item)) return false;
     if (item.call) RunCall(*item.call);
     else item.posted();
     return true;
@@ -191,7 +193,7 @@ bool RunGuiTurn() {
 
 bool RunGuiEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
     const auto deadline = DeadlineOf(timeoutMs);
-    const auto entryWaits = [] { return !D().queue.empty(); };
+    const auto entryWaits = [] { return RunnableLocked(D()); };
     for (;;) {
         if (done()) return true;
         if (RunGuiTurn()) {
@@ -203,9 +205,32 @@ bool RunGuiEventLoopUntil(const std::function<bool()>& done, int timeoutMs) {
     }
 }
 
-size_t GuiCallsWaiting() {
+size_t GuiCallsAndPostsWaiting() {
     std::lock_guard lk(D().mu);
     return D().queue.size();
+}
+
+ModalLoop::ModalLoop() {
+    std::lock_guard lk(D().mu);
+    ++D().modalLoops;
+}
+
+ModalLoop::~ModalLoop() {
+    auto& d = D();
+    size_t held = 0;
+    std::function<void()> waker;
+    {
+        std::lock_guard lk(d.mu);
+        if (--d.modalLoops == 0) held = d.queue.size() - d.calls;
+        waker = d.waker;
+    }
+    if (held == 0) return;
+    // The turns that were asked for the posts held back ran inside the modal
+    // loop and did nothing: each post is given a turn again, which the event
+    // loop runs once the handler that showed the box has returned.
+    d.cv.notify_all();
+    if (waker)
+        for (size_t i = 0; i < held; ++i) waker();
 }
 
 bool IsRunningCallFrom(std::thread::id caller) {

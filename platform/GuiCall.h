@@ -8,19 +8,24 @@ namespace platform {
 // Two ways onto the GUI thread, served in two different places:
 //
 // - A blocking call (CallOnGuiThread) is served by every GUI-thread wait:
-//   ServeGuiCalls, ServeGuiCallsUntil and a WorkerThread's join, and by the
-//   event loop. A worker blocked in one can therefore always finish, and no
-//   wait on the GUI thread for a worker can deadlock.
+//   ServeGuiCalls, ServeGuiCallsUntil and a WorkerThread's join, by the
+//   event loop, and by the loop of every modal box or dialog. A worker
+//   blocked in one can therefore always finish, and no wait on the GUI
+//   thread for a worker can deadlock.
 // - A posted function (PostToGuiThread) runs only in a turn of the event
-//   loop of its own: never inside a wait, a join, or another handler or post.
-//   A handler that posts has returned, and every wait and join it made has
-//   ended, before the post runs.
+//   loop of its own at which no modal loop runs: never inside a wait, a
+//   join, another handler or post, nor inside the loop of a box or dialog
+//   (a ModalLoop) that a handler shows. A handler that posts, or under whose
+//   box something is posted, has returned, and every wait, join and box it
+//   made has ended, before the post runs. When the last modal loop ends,
+//   the posts held back are given their turns again.
 //
 // Order: every entry waits in one queue, and the event loop runs it in the
-// order it was made, calls and posts alike. A wait takes only the calls out
-// of it, so while the GUI thread waits a call can run before a post made
+// order it was made, calls and posts alike. A wait and a modal loop take
+// only the calls out of it, so then a call can run before a post made
 // earlier. A worker must never wait for a post to have run (the GUI thread
-// may be joining it); what it needs done before it goes on it does in a call.
+// may be joining it, or showing a box); what it needs done before it goes
+// on it does in a call.
 
 // The GUI thread is the process's main thread unless a program or test
 // names another one with SetGuiThreadToCurrent().
@@ -46,20 +51,34 @@ int ServeGuiCalls();
 bool ServeGuiCallsUntil(const std::function<bool()>& done, int timeoutMs = -1);
 
 // GUI thread only, the event loop: one turn, which runs the oldest waiting
-// entry (a call or a post). False when nothing waited. The Qt event loop runs
-// one such turn per entry (platform_gui); only a test without Qt, standing in
-// for the event loop, calls it itself.
+// entry (a call or a post; while a modal loop runs, the oldest call). False
+// when nothing could run. The Qt event loop runs one such turn per entry
+// (platform_gui); only a test without Qt, standing in for the event loop,
+// calls it itself.
 bool RunGuiTurn();
 
 // The event loop of a program or test without a Qt event loop: runs turns
 // until done() is true or timeoutMs passed (-1: no limit), and sleeps while
-// nothing waits. It is the loop itself: never call it from a handler, a post
-// or a call, where a wait belongs (ServeGuiCallsUntil). Returns done().
+// nothing can run. It is the loop itself: never call it from a handler, a
+// post or a call, where a wait belongs (ServeGuiCallsUntil), except inside a
+// ModalLoop, as a test's stand-in for the loop of a box. Returns done().
 bool RunGuiEventLoopUntil(const std::function<bool()>& done, int timeoutMs = -1);
 
 // How many calls and posts wait to be run (a test sees from it that a worker
 // is blocked in its call, or that a post is still queued).
-size_t GuiCallsWaiting();
+size_t GuiCallsAndPostsWaiting();
+
+// GUI thread only: marks a modal loop (the exec() of a box or dialog) for as
+// long as it lives; loops may nest. Turns run only the blocking calls then,
+// and the posts wait until the outermost loop has ended. Every modal loop of
+// the programs goes through one (platform::ExecModal, platform_gui).
+class ModalLoop {
+public:
+    ModalLoop();
+    ~ModalLoop();
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+};
 
 // GUI thread only: whether a call that thread `caller` made with
 // CallOnGuiThread is running now on this thread, further up its stack (the

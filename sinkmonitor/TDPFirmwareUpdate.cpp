@@ -19,6 +19,7 @@
 #include "platform/MessageEndpoint.h"
 #include "platform/PortList.h"
 #include "platform/gui/FormKit.h"
+#include "platform/gui/Modal.h"
 #include "sinkmonitor/UpdaterLaunch.h"
 #include "sinkmonitor/appresource.h"
 #include "sinkmonitor/transport/serialportenum.h"
@@ -154,7 +155,7 @@ void TDPFirmwareUpdate::FormDestroy() {
 void TDPFirmwareUpdate::Execute(const QString& portName) {
     Prepare(portName);
     if (!SelectFirmwareFile()) return;
-    exec();
+    platform::ExecModal(*this);
 }
 
 void TDPFirmwareUpdate::Prepare(const QString& portName) {
@@ -210,7 +211,8 @@ bool TDPFirmwareUpdate::SelectFirmwareFile() {
     QString name;
     if (FileDialogHook) {
         name = FileDialogHook(*odSelectFirmwareFile);
-    } else if (odSelectFirmwareFile->exec() == QDialog::Accepted && !odSelectFirmwareFile->selectedFiles().isEmpty()) {
+    } else if (platform::ExecModal(*odSelectFirmwareFile) == QDialog::Accepted &&
+               !odSelectFirmwareFile->selectedFiles().isEmpty()) {
         name = odSelectFirmwareFile->selectedFiles().front();
     }
     if (name.isEmpty()) return false;

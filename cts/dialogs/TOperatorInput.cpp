@@ -14,6 +14,7 @@
 
 #include "platform/Windows1252.h"
 #include "platform/gui/FormKit.h"
+#include "platform/gui/Modal.h"
 
 using platform::Named;
 using platform::PlainLabel;
@@ -227,7 +228,7 @@ void TOperatorInput::Abort() {
 TOperatorInput::ModalResult TOperatorInput::ShowModal() {
     FormShow();
     showing_ = true;
-    exec();
+    platform::ExecModal(*this);
     showing_ = false;
     StatPollTimer->stop();
     return modalResult_ == ModalResult::None ? ModalResult::No : modalResult_;

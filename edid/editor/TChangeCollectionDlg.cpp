@@ -6,6 +6,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/gui/FormKit.h"
+#include "platform/gui/Modal.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -116,7 +117,7 @@ void TChangeCollectionDlg::Prepare(ECCollection* collection) {
 
 int TChangeCollectionDlg::Execute(ECCollection* collection) {
     Prepare(collection);
-    return exec();
+    return platform::ExecModal(*this);
 }
 
 void TChangeCollectionDlg::FillList() {

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "platform/gui/Modal.h"
+
 namespace platform {
 namespace {
 
@@ -28,7 +30,8 @@ void UseCaseInsensitiveFilters(QFileDialog& dialog) {
 
 QString RunFileDialog(QFileDialog& dialog) {
     if (TheFileDialogHook()) return TheFileDialogHook()(dialog);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) return dialog.selectedFiles().front();
+    if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        return dialog.selectedFiles().front();
     return QString();
 }
 

@@ -9,11 +9,11 @@
 
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/gui/Modal.h"
 
 namespace platform {
-namespace {
 
-MsgResult ShowQtBox(const MessageBoxRequest& r) {
+MsgResult ShowQtMessageBox(const MessageBoxRequest& r) {
     QMessageBox box(r.owner);
     // Box texts often carry texts from the instrument, a file or the operator:
     // never let Qt take one that looks like mark-up for rich text.
@@ -53,7 +53,7 @@ MsgResult ShowQtBox(const MessageBoxRequest& r) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
             break;
     }
-    switch (box.exec()) {
+    switch (ExecModal(box)) {
         case QMessageBox::Cancel:
             return MsgResult::Cancel;
         case QMessageBox::Yes:
@@ -64,8 +64,6 @@ MsgResult ShowQtBox(const MessageBoxRequest& r) {
             return MsgResult::Ok;
     }
 }
-
-}  // namespace
 
 void InstallQtPlatform() {
     SetGuiThreadToCurrent();
@@ -79,7 +77,7 @@ void InstallQtPlatform() {
             QMetaObject::invokeMethod(
                 app.data(), [] { RunGuiTurn(); }, Qt::QueuedConnection);
     });
-    SetMessageBoxHandler(ShowQtBox);
+    SetMessageBoxHandler(ShowQtMessageBox);
 }
 
 GuiApplication::GuiApplication(int& argc, char** argv, std::string title)

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/MessageBox.h"
+
 namespace platform {
 
 // Call once on the GUI thread after the QApplication exists: makes that
@@ -13,6 +15,11 @@ namespace platform {
 // event loop (which then runs each in a turn of its own), and shows
 // ShowMessageBox requests as QMessageBox.
 void InstallQtPlatform();
+
+// The message-box handler InstallQtPlatform installs: shows the request as a
+// QMessageBox in a modal loop of its own (ExecModal) and returns the button
+// pressed. A test whose boxes are intercepted shows a real one with it.
+MsgResult ShowQtMessageBox(const MessageBoxRequest& request);
 
 // The application object of the suite's programs, with the application's
 // exception display: an exception that leaves an event handler (a slot, a

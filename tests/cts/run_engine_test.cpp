@@ -776,7 +776,7 @@ TEST_P(LatePieceAfterTheRun, GoesNowhere) {
             if (box.text == c.landsAt) {
                 // The worker has taken the piece once it waits to deliver it.
                 sim_.ReleaseHeld();
-                landed = WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, cts_test::kDeadlineMs);
+                landed = WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, cts_test::kDeadlineMs);
             }
             return box.text == kCloseQuestion ? platform::MsgResult::Yes : platform::MsgResult::No;
         });
@@ -786,7 +786,7 @@ TEST_P(LatePieceAfterTheRun, GoesNowhere) {
     } restore{previous};
     form->BTN_RunTests->click();
     ASSERT_TRUE(WaitFor([&] { return sim_.HeldCount() == 1; }));
-    ASSERT_EQ(platform::GuiCallsWaiting(), 0u);
+    ASSERT_EQ(platform::GuiCallsAndPostsWaiting(), 0u);
     c.act(form);
     EXPECT_TRUE(landed);
     EXPECT_EQ(texts, c.boxes);

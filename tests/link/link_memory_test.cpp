@@ -98,7 +98,7 @@ TEST_F(LinkMemory, AReplyReachesTheCallersBufferOnlyAsItsCompletionRunsOnTheGuiT
             ++calls;
         });
         // Not served: the worker has the reply and waits to deliver it.
-        ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, kGenerousMs));
+        ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, kGenerousMs));
         EXPECT_TRUE(AllMarked(buffer.get(), c.bytes)) << "the worker wrote into the caller's buffer";
         platform::ServeGuiCallsUntil([&] { return calls > 0; }, kGenerousMs);
         EXPECT_EQ(calls, 1);

@@ -298,7 +298,7 @@ TEST(LinkDestruction, ADeliveryThatIsWaitingToBeServedNeitherBlocksNorRuns) {
     link->QueryFirmwareVersion(nullptr, [&](LinkResult) { ++calls; });
     // Do not serve: the worker gets the reply and waits on its delivery.
     ASSERT_TRUE(sim.WaitForReceived(0x1C, 1, kGenerousMs));
-    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, kGenerousMs));
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, kGenerousMs));
     link.reset();
     platform::ServeGuiCalls();
     EXPECT_EQ(calls, 0);

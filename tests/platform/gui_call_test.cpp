@@ -64,13 +64,13 @@ TEST(GuiPost, APostFromAWorkerRunsLaterOnTheGuiThread) {
     });
     worker.join();
     EXPECT_FALSE(ran);
-    EXPECT_EQ(platform::GuiCallsWaiting(), 1u);
+    EXPECT_EQ(platform::GuiCallsAndPostsWaiting(), 1u);
     EXPECT_EQ(platform::ServeGuiCalls(), 0) << "a wait runs no post";
     EXPECT_FALSE(ran);
     EXPECT_TRUE(platform::RunGuiTurn());
     EXPECT_TRUE(ran);
     EXPECT_EQ(where, std::this_thread::get_id());
-    EXPECT_EQ(platform::GuiCallsWaiting(), 0u);
+    EXPECT_EQ(platform::GuiCallsAndPostsWaiting(), 0u);
 }
 
 TEST(GuiPost, TheEventLoopRunsTheCallsAndPostsOfOneThreadInTheOrderTheyWereMade) {
@@ -144,9 +144,9 @@ TEST(GuiPost, AWaitServesTheWorkersCallsAndRunsNoPost) {
     EXPECT_TRUE(platform::ServeGuiCallsUntil([&] { return returned.load(); }, 10000));
     worker.join();
     EXPECT_EQ(ran, (std::vector<std::string>{"call"}));
-    EXPECT_EQ(platform::GuiCallsWaiting(), 3u);
+    EXPECT_EQ(platform::GuiCallsAndPostsWaiting(), 3u);
     EXPECT_EQ(platform::ServeGuiCalls(), 0);
-    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsWaiting() == 0; }, 10000));
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsAndPostsWaiting() == 0; }, 10000));
     EXPECT_EQ(ran, (std::vector<std::string>{"call", "handler's post", "worker's post", "call's post"}));
 }
 
@@ -163,7 +163,7 @@ TEST(GuiPost, TheLoopGivesUpAfterItsTimeOutAlsoWhileAPostPostsItselfAgain) {
     EXPECT_FALSE(platform::RunGuiEventLoopUntil([] { return false; }, 20));
     EXPECT_GT(runs, 1);
     stop = true;
-    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsWaiting() == 0; }, 10000));
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsAndPostsWaiting() == 0; }, 10000));
 }
 
 TEST(GuiCall, TheGuiThreadKnowsWhoseCallItIsRunning) {
@@ -185,4 +185,64 @@ TEST(GuiCall, TheGuiThreadKnowsWhoseCallItIsRunning) {
     EXPECT_TRUE(fromWorker);
     EXPECT_FALSE(fromGui);
     EXPECT_FALSE(platform::IsRunningCallFrom(workerId)) << "the call has returned";
+}
+
+// A box is open (a ModalLoop, its loop the test's stand-in): posts queued
+// before it, by a worker under it and by a worker's call under it all wait;
+// the worker's call is served in it. Once the box has ended they run in the
+// order they were made.
+TEST(GuiModal, ABoxServesTheWorkersCallsAndHoldsEveryPostUntilItHasEnded) {
+    platform::SetGuiThreadToCurrent();
+    std::vector<std::string> ran;  // GUI thread only
+    platform::PostToGuiThread([&] { ran.push_back("before the box"); });
+    {
+        const platform::ModalLoop box;
+        std::atomic<bool> returned{false};
+        std::thread worker([&] {
+            platform::PostToGuiThread([&] { ran.push_back("worker's post"); });
+            platform::CallOnGuiThread([&] {
+                ran.push_back("call");
+                platform::PostToGuiThread([&] { ran.push_back("call's post"); });
+            });
+            returned = true;
+        });
+        EXPECT_TRUE(platform::RunGuiEventLoopUntil([&] { return returned.load(); }, 10000));
+        worker.join();
+        EXPECT_EQ(ran, std::vector<std::string>{"call"});
+        EXPECT_FALSE(platform::RunGuiTurn()) << "a turn under the box runs no post";
+        // The box's loop sleeps on posts it may not run: it ends at its time.
+        EXPECT_FALSE(platform::RunGuiEventLoopUntil([&] { return ran.size() > 1; }, 20));
+        EXPECT_EQ(platform::GuiCallsAndPostsWaiting(), 3u);
+    }
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsAndPostsWaiting() == 0; }, 10000));
+    EXPECT_EQ(ran, (std::vector<std::string>{"call", "before the box", "worker's post", "call's post"}));
+}
+
+// Boxes inside boxes: a post waits for the outermost one. A post made by a
+// post waits for a box that a later handler opens before it could run.
+TEST(GuiModal, NestedBoxesHoldThePostsUntilTheOutermostHasEnded) {
+    platform::SetGuiThreadToCurrent();
+    std::vector<std::string> ran;
+    {
+        const platform::ModalLoop outer;
+        {
+            const platform::ModalLoop inner;
+            platform::PostToGuiThread([&] {
+                ran.push_back("post");
+                platform::PostToGuiThread([&] { ran.push_back("its post"); });
+            });
+            EXPECT_FALSE(platform::RunGuiTurn());
+        }
+        EXPECT_FALSE(platform::RunGuiTurn()) << "the outer box is still open";
+    }
+    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(platform::RunGuiTurn());
+    EXPECT_EQ(ran, std::vector<std::string>{"post"});
+    {
+        const platform::ModalLoop later;
+        EXPECT_FALSE(platform::RunGuiTurn());
+    }
+    EXPECT_TRUE(platform::RunGuiTurn());
+    EXPECT_EQ(ran, (std::vector<std::string>{"post", "its post"}));
+    EXPECT_FALSE(platform::RunGuiTurn());
 }

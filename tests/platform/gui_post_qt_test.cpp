@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "platform/GuiCall.h"
+#include "platform/MessageBox.h"
+#include "support/ModalBoxes.h"
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -112,6 +115,82 @@ TEST(GuiPostQt, AHandlerThatWaitsForAWorkerRunsNoPostInsideTheWait) {
     EXPECT_TRUE(RunLoop(loop));
     worker.join();
     EXPECT_EQ(order, (std::vector<std::string>{"call", "handler's end", "post"}));
+}
+
+// A handler posts and then shows a box (a real QMessageBox in its modal
+// loop); a worker calls onto the GUI thread and posts while the box is up.
+// The box's loop serves the call, which was queued after the handler's post,
+// and runs no post: both posts run once the box is answered and the handler
+// has returned, in their order.
+TEST(GuiModalQt, ABoxServesAWorkersCallAndRunsThePostsAfterItsHandler) {
+    QEventLoop loop;
+    std::vector<std::string> order;  // GUI thread only
+    std::thread worker;
+    test_support::ModalBoxes boxes;
+    boxes.WhileOpen([&](const std::string&) {
+        std::atomic<bool> returned{false};
+        worker = std::thread([&] {
+            platform::CallOnGuiThread([&] { order.push_back("call"); });
+            platform::PostToGuiThread([&] {
+                order.push_back("worker's post");
+                loop.quit();
+            });
+            returned = true;
+        });
+        EXPECT_TRUE(test_support::WaitFor([&] { return returned.load(); }));
+        order.push_back("box answered");
+    });
+    QMetaObject::invokeMethod(
+        &loop,
+        [&] {
+            platform::PostToGuiThread([&] { order.push_back("handler's post"); });
+            platform::ShowMessageBox("Continue?", "Box", platform::MsgIcon::None, platform::MsgButtons::OkCancel);
+            order.push_back("handler's end");
+        },
+        Qt::QueuedConnection);
+    EXPECT_TRUE(RunLoop(loop));
+    worker.join();
+    EXPECT_EQ(boxes.Answered(), std::vector<std::string>{"Continue?"});
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"call", "box answered", "handler's end", "handler's post", "worker's post"}));
+}
+
+// A box opened from inside another (the second from the first one's loop):
+// a post made in the inner box waits for the outer one too, and a post that
+// such a post makes runs in a turn after it, not inside it.
+TEST(GuiModalQt, APostUnderNestedBoxesWaitsForTheOutermostAndAPostItMakesRunsAfterIt) {
+    QEventLoop loop;
+    std::vector<std::string> order;
+    test_support::ModalBoxes boxes;
+    boxes.WhileOpen([&](const std::string& text) {
+        if (text == "outer") {
+            platform::ShowMessageBox("inner", "Box");
+            // Served in the outer box: a wait lets the post run if it could.
+            EXPECT_FALSE(test_support::WaitFor([&] { return order.size() > 1; }, 50)) << order.back();
+            order.push_back("outer answered");
+            return;
+        }
+        platform::PostToGuiThread([&] {
+            order.push_back("post");
+            platform::PostToGuiThread([&] {
+                order.push_back("its post");
+                loop.quit();
+            });
+            order.push_back("post's end");
+        });
+        order.push_back("inner answered");
+    });
+    QMetaObject::invokeMethod(
+        &loop,
+        [&] {
+            platform::ShowMessageBox("outer", "Box");
+            order.push_back("handler's end");
+        },
+        Qt::QueuedConnection);
+    EXPECT_TRUE(RunLoop(loop));
+    EXPECT_EQ(boxes.Answered(), (std::vector<std::string>{"inner", "outer"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"inner answered", "outer answered", "handler's end", "post",
+                                               "post's end", "its post"}));
 }
 
 }  // namespace

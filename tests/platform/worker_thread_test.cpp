@@ -214,13 +214,13 @@ TEST(WorkerThread, AJoinOnTheGuiThreadServesTheBodysCallButRunsNoPost) {
     };
     platform::PostToGuiThread([&] { ran.push_back("handler's post"); });
     ASSERT_EQ(w.Start(body), Result::Running);
-    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() == 3; }, kWaitMs));  // blocked in its call
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsAndPostsWaiting() == 3; }, kWaitMs));  // blocked in its call
     w.Join();
     EXPECT_FALSE(w.Started());
     EXPECT_TRUE(callOnGui);
     EXPECT_EQ(ran, (std::vector<std::string>{"call"}));
-    EXPECT_EQ(platform::GuiCallsWaiting(), 3u);
-    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsWaiting() == 0; }, kWaitMs));
+    EXPECT_EQ(platform::GuiCallsAndPostsWaiting(), 3u);
+    EXPECT_TRUE(platform::RunGuiEventLoopUntil([] { return platform::GuiCallsAndPostsWaiting() == 0; }, kWaitMs));
     EXPECT_EQ(ran, (std::vector<std::string>{"call", "handler's post", "body's post", "call's post"}));
 }
 
@@ -229,7 +229,7 @@ TEST(WorkerThread, AJoinElsewhereIsPlainWhileTheGuiThreadServesTheBlockedBody) {
     WorkerThread w;
     bool callRan = false;
     ASSERT_EQ(w.Start([&] { platform::CallOnGuiThread([&] { callRan = true; }); }), Result::Running);
-    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, kWaitMs));  // blocked in its call
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, kWaitMs));  // blocked in its call
     std::atomic<bool> joined{false};
     std::thread owner([&] {
         w.Join();

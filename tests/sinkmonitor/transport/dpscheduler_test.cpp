@@ -351,7 +351,7 @@ TEST_F(SinkPoller, StopsWhileAHandOverWaitsForTheGuiThread) {
     poller->set_hdcp_polling(true);
     // Not serving: once its query is answered the poller is stuck in its hand-over.
     ASSERT_TRUE(WaitUntil([&] { return link.sim.CommandCount(0x22) >= 1; }, 15000));
-    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 15000));
+    ASSERT_TRUE(WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, 15000));
     EXPECT_EQ(calls.load(), 0);
     poller.reset();  // serves it while waiting for the end
     EXPECT_LE(calls.load(), 1);
@@ -384,7 +384,7 @@ TEST_F(SinkPoller, StopsInEveryStateOfItsCycle) {
         {"in its first sleep", [] {}, [] { return true; }},
         {"in its HDCP query", [] {}, [&] { return WaitUntil([&] { return sent(0x22, hdcp0); }, 15000); }},
         {"blocked in its HDCP hand-over (not served)", [] {},
-         [] { return WaitUntil([] { return platform::GuiCallsWaiting() > 0; }, 15000); }},
+         [] { return WaitUntil([] { return platform::GuiCallsAndPostsWaiting() > 0; }, 15000); }},
         {"waiting for a late MSA answer", [&] { link.sim.InjectFault(SinkFaultPlan::Late(0x27, 700)); },
          [&] { return ServeUntil([&] { return sent(0x27, msa0); }); }},
         {"draining captured packets", [] {}, [&] { return ServeUntil([&] { return sent(0x2E, sdp0); }); }},

@@ -213,7 +213,7 @@ TEST_F(SelvitraTest, AuxSensitivityTestPendingWhenTheWindowsCloseIsDropped) {
     progress.reset();
     window.reset();
     // Whatever the test had posted runs now and finds its window gone.
-    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsAndPostsWaiting() == 0; }));
     QTest::qWait(0);  // one more turn for what those calls posted; an absence, so no condition
     EXPECT_TRUE(sim.AuxSteps().empty());
 }
@@ -487,7 +487,7 @@ TEST_P(UpdateFirmwareWhileATeardownIsQueued, TheTeardownRunsAfterTheClick) {
     Open();
     ASSERT_EQ(window->Connected(), GetParam().connected) << Boxes();
     window->pgMain->setCurrentWidget(window->tbsVarious);  // no polling: the poller hands nothing over
-    ASSERT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    ASSERT_TRUE(WaitFor([] { return platform::GuiCallsAndPostsWaiting() == 0; }));
 
     sim.HangUp();
     // The command after which the port is found lost (once its reader has
@@ -495,7 +495,7 @@ TEST_P(UpdateFirmwareWhileATeardownIsQueued, TheTeardownRunsAfterTheClick) {
     ASSERT_TRUE(WaitUntil(
         [&] {
             Click("btnUpdateVideoCRC");
-            return platform::GuiCallsWaiting() > 0;
+            return platform::GuiCallsAndPostsWaiting() > 0;
         },
         10000));
     ASSERT_EQ(window->Connected(), GetParam().connected);
@@ -516,7 +516,7 @@ TEST_P(UpdateFirmwareWhileATeardownIsQueued, TheTeardownRunsAfterTheClick) {
     EXPECT_FALSE(lostInside);
     // The port cannot be taken back; the queued teardown then finds it gone.
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Failed to restore communications."}));
-    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsWaiting() == 0; }));
+    EXPECT_TRUE(WaitFor([] { return platform::GuiCallsAndPostsWaiting() == 0; }));
     EXPECT_FALSE(window->Connected());
     EXPECT_EQ(Text("lblFWVersion"), "NOT CONNECTED.");
     EXPECT_EQ(window->sbStatusPanels[1]->text(), "");

@@ -4,6 +4,7 @@
 
 #include "SelvitraFixture.h"
 #include "support/EdidFixtures.h"
+#include "support/ModalBoxes.h"
 
 namespace selvitra_test {
 namespace {
@@ -99,6 +100,44 @@ TEST_F(SelvitraTest, WriteEdidSendsEveryBlockAtItsSegmentAndOffset) {
     EXPECT_EQ(written, Held(edid, 2));
     EXPECT_EQ(Messages(), (QStringList{"Writing EDID block #0", "Writing EDID block #1", "Writing EDID block #2",
                                        "EDID write finished."}));
+}
+
+// The line is lost while the write's question is open (a real box in its
+// modal loop). The poller finds the port lost under the box; its teardown
+// waits until the handler has returned: after OK the write fails at once on
+// the broken port, and then the window is torn down once, with no box of a
+// port that is not set.
+TEST_F(SelvitraTest, TheLineLostUnderTheWritesQuestionIsTornDownAfterTheWrite) {
+    sim.SetHdcpStatus(1, 0);
+    OpenConnected();
+    ASSERT_TRUE(WaitFor([&] { return Lamp("shHDCPAuth") == platform::Lamp::State::On; }));
+    ECHandle edid = window->EdidInstance();
+    ECClearBlocks(edid);
+    const Block base = BaseWithExtensions(1), cea = CeaBlock();
+    ASSERT_GE(ECAddBlock(edid, base.data(), 128), 0);
+    ASSERT_GE(ECAddBlock(edid, cea.data(), 128), 0);
+    window->lbTextOut->clear();
+
+    const std::string question = "EDID data is to be written to the device. Do you want to continue?";
+    test_support::ModalBoxes modal;
+    modal.WhileOpen([&](const std::string& text) {
+        if (text != question) return;
+        sim.HangUp();
+        // The poller's failed query is handed over under the box; the
+        // teardown it asks for must not run here.
+        EXPECT_TRUE(WaitFor([&] { return Lamp("shHDCPAuth") == platform::Lamp::State::Off; }));
+        EXPECT_FALSE(WaitFor([&] { return !window->Connected(); }, 200)) << "torn down under the box";
+    });
+    Click("BTN_WriteEDID");
+    EXPECT_EQ(modal.Texts(), std::vector<std::string>{question});
+    ASSERT_TRUE(WaitFor([&] { return !window->Connected(); }));
+    EXPECT_EQ(
+        Messages().join(u'|').toStdString(),
+        std::string("Writing EDID block #0|") + dpprotocol_t::kTextSendFailed + "|" + TfrmMain::kTextConnectionLost);
+    EXPECT_EQ(Text("lblFWVersion"), TfrmMain::kTextNotConnected);
+    EXPECT_EQ(modal.Texts(), std::vector<std::string>{question}) << "no other box";
+    EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
+    EXPECT_EQ(sim.CommandCount(0x17), 0u);
 }
 
 TEST_F(SelvitraTest, WriteEdidWithNoBlocksSaysSo) {

@@ -1,0 +1,14 @@
+#include "platform/gui/Modal.h"
+
+#include <QDialog>
+
+#include "platform/GuiCall.h"
+
+namespace platform {
+
+int ExecModal(QDialog& dialog) {
+    const ModalLoop modal;
+    return dialog.exec();
+}
+
+}  // namespace platform
