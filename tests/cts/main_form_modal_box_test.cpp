@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "RunFixture.h"
+#include "platform/GuiCall.h"
 #include "support/ModalBoxes.h"
 
 namespace {
@@ -29,11 +30,12 @@ TEST_F(RunFixture, ARunWaitingForTheLinkStatusStartsOnlyAfterTheQuerysFailureBox
     test_support::ModalBoxes modal;
     modal.WhileOpen([&](const std::string& text) {
         if (text != refused) return;
-        // The completion has freed the link, and the box's loop runs no post:
-        // the start has not taken the link (which would disable "Update
-        // Status") while the box is up, however long it stays.
-        EXPECT_TRUE(update->isEnabled()) << "the waiting start ran under the box";
-        EXPECT_FALSE(WaitFor([&] { return !update->isEnabled(); }, 200)) << "the waiting start ran under the box";
+        // The completion has handed the link to the waiting start and posted
+        // it; the box's loop runs no post: the start stays queued while the
+        // box is up, however long it stays.
+        EXPECT_GE(platform::GuiCallsAndPostsWaiting(), 1u) << "the waiting start ran under the box";
+        EXPECT_FALSE(WaitFor([] { return platform::GuiCallsAndPostsWaiting() == 0; }, 200))
+            << "the waiting start ran under the box";
     });
     // Both in one turn of the event loop: the query's completion cannot come
     // before the run's click has found the link held.
