@@ -155,6 +155,16 @@ protected:
         sim_.SetExtension(fault_.get());
     }
 
+    // A DPCD read from the DPCD dialog, its reply held back by the instrument.
+    void HoldDpcdReadFromTheDialog() {
+        constexpr uint8_t kDpcdRead = 0x1A;
+        Form()->MENU_DPCDAccess->trigger();
+        Probe<QLineEdit>(dialogs_.dpcd, "ED_Address")->setText(QStringLiteral("0001"));
+        sim_.SetFault(kDpcdRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(dialogs_.dpcd->BTN_Read, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    }
+
     // Clicks an editor button and waits until the transfer it starts has
     // ended, its box included.
     void Transfer(QPushButton* button) {
@@ -434,7 +444,6 @@ void PrintTo(const ConfirmedCase& c, std::ostream* os) { *os << c.name; }
 class EdidWriteConfirmed : public EdidTransfer, public ::testing::WithParamInterface<ConfirmedCase> {};
 
 TEST_P(EdidWriteConfirmed, SendsTheBlocksOfTheConfirmation) {
-    constexpr uint8_t kDpcdRead = 0x1A;
     const std::vector<Block> confirmed = Image(1);
     sim_.SetEdid(Bytes(Image(3)));
     SetLibrary(confirmed);
@@ -442,11 +451,7 @@ TEST_P(EdidWriteConfirmed, SendsTheBlocksOfTheConfirmation) {
     sim_.ClearReceived();
 
     if (GetParam().waitsForDpcd) {
-        Form()->MENU_DPCDAccess->trigger();
-        Probe<QLineEdit>(dialogs_.dpcd, "ED_Address")->setText(QStringLiteral("0001"));
-        sim_.SetFault(kDpcdRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
-        QTest::mouseClick(dialogs_.dpcd->BTN_Read, Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
         QTest::mouseClick(WriteButton(), Qt::LeftButton);
         ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
         EXPECT_EQ(sim_.CountReceived(kWrite), 0u) << "the write waits for the DPCD read";
@@ -472,6 +477,37 @@ INSTANTIATE_TEST_SUITE_P(EditorChanged, EdidWriteConfirmed,
                          ::testing::Values(ConfirmedCase{"WhileTheWriteWaitsForADpcdRead", true},
                                            ConfirmedCase{"WhileBlock0IsOut", false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A confirmed write that waits for a DPCD read, ended by the link being
+// freed, fails as the write it is, after a read and before any.
+TEST_F(EdidTransfer, AWaitingWriteEndedByAFreedLinkFailsAsAWrite) {
+    for (bool readBefore : {false, true}) {
+        SCOPED_TRACE(readBefore ? "after a read" : "first transfer");
+        if (!Form()->Link()) {
+            Form()->BTN_TryConnectionClick();
+            ASSERT_TRUE(WaitConnected());
+            Form()->TC_PagesTabs->setCurrentIndex(kEdidPage);
+        }
+        const std::vector<Block> image = Image(1);
+        sim_.SetEdid(Bytes(image));
+        platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+        if (readBefore) Transfer(ReadButton());
+        SetLibrary(image);
+        boxes.Clear();
+        sim_.ClearReceived();
+
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
+        Form()->DisconnectCOM1Click();
+        ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+        sim_.ReleaseHeld();
+
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Write failed"}));
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
+        EXPECT_TRUE(InputOpen());
+    }
+}
 
 // ---- the window during a transfer
 
