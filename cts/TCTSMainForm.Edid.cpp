@@ -3,14 +3,20 @@
 // library's host callback, which returns at once: the transfer starts in a
 // turn of the event loop of its own and runs as a chain of completions, one
 // E-EDID request per block and one status line per block, each completion
-// issuing the next block's request. The main window is disabled for the
-// whole transfer and keeps painting; input given to it meanwhile is dropped.
-// A read hands its blocks to the editor only once every announced block has
-// arrived, so after a failure the editor keeps its image.
+// issuing the next block's request. For the whole transfer the main window's
+// own controls, its menus and the editor take no input (it is dropped) and
+// the window keeps painting; the windows it owns stay usable, so that a box
+// or dialog the operator's own action opens meanwhile (the report save of
+// closing) works. A write takes its blocks from the editor when the operator
+// confirms it, so an editor changed while the write waits or runs changes
+// nothing of what is written. A read hands its blocks to the editor only
+// once every announced block has arrived, so after a failure the editor
+// keeps its image.
 //
 // Block n of the image travels as E-DDC segment n / 2 at offset
 // (n mod 2) x 128: a segment addresses 256 bytes, two blocks.
 #include <QLabel>
+#include <QMenuBar>
 #include <QString>
 
 #include <string>
@@ -63,6 +69,8 @@ void TCTSMainForm::RequestEdidTransfer(bool write, uint32_t blockCount) {
     // One transfer at a time, its box included; without a link nothing happens.
     if (EdidTransferActive() || !link_ || !edid_) return;
     edidActive_ = true;
+    // Known from here: a transfer ended before it started says which it was.
+    edidWriting_ = write;
     // The library called from inside its button handler: the transfer
     // starts once that has returned.
     platform::PostToGuiThread(edidEpoch_.Guard([this, write, blockCount] {
@@ -95,6 +103,14 @@ void TCTSMainForm::WriteEdid(uint32_t blockCount) {
         edidActive_ = false;
         return;
     }
+    // The image written is the one confirmed: every block is copied now. A
+    // block the library cannot give fails the write before anything is sent.
+    std::vector<EdidBlock> blocks(blockCount);
+    for (uint32_t n = 0; n < blockCount; ++n) {
+        if (ECGetBlock(edid_, static_cast<int32_t>(n), blocks[n].data(), kBlockBytes) != kBlockBytes)
+            return EndEdidTransfer(kEdidFailed);
+    }
+    edidBlocks_ = std::move(blocks);
     BeginEdidTransfer(true, blockCount);
 }
 
@@ -111,26 +127,34 @@ void TCTSMainForm::BeginEdidTransfer(bool write, uint32_t blockCount) {
             edidActive_ = false;
             return;
     }
-    edidWriting_ = write;
-    edidBlocks_.clear();
+    // A write's blocks were copied at its confirmation; a read collects its own.
+    if (!write) edidBlocks_.clear();
     edidBlock_ = 0;
     edidLastBlock_ = write ? static_cast<int32_t>(blockCount) - 1 : 0;
-    setEnabled(false);
+    BlockInputForEdidTransfer(true);
     SendEdidBlock();
+}
+
+void TCTSMainForm::BlockInputForEdidTransfer(bool block) {
+    // Not the main window itself: disabling it would disable every window
+    // it owns, the boxes and dialogs of the operator's own actions included.
+    centralWidget()->setEnabled(!block);
+    menuBar()->setEnabled(!block);
 }
 
 void TCTSMainForm::SendEdidBlock() {
     const int32_t n = edidBlock_;
+    // Dropped once the transfer has ended: a late reply then neither reaches
+    // the buffer nor continues the chain.
+    const platform::Epoch::Ticket ticket = edidEpoch_.Stamp();
     if (edidWriting_) {
-        edidBuffer_.fill(0);
-        ECGetBlock(edid_, n, edidBuffer_.data(), kBlockBytes);
         AddEdidStatusLine(QStringLiteral("> Write E-EDID Block #%1").arg(n));
-        link_->WriteEdidBlock(edidBuffer_.data(), SegmentOf(n), OffsetOf(n),
-                              edidEpoch_.Guard([this](LinkResult result) { OnEdidBlockWritten(result); }));
+        link_->WriteEdidBlock(edidBlocks_[static_cast<size_t>(n)].data(), SegmentOf(n), OffsetOf(n),
+                              MV_Comm::Completion(ticket, [this](LinkResult result) { OnEdidBlockWritten(result); }));
     } else {
         AddEdidStatusLine(QStringLiteral("> Read E-EDID Block #%1").arg(n));
         link_->ReadEdidBlock(edidBuffer_.data(), SegmentOf(n), kBlockBytes, OffsetOf(n),
-                             edidEpoch_.Guard([this](LinkResult result) { OnEdidBlockRead(result); }));
+                             MV_Comm::Completion(ticket, [this](LinkResult result) { OnEdidBlockRead(result); }));
     }
 }
 
@@ -159,7 +183,7 @@ void TCTSMainForm::EndEdidTransfer(EdidState state) {
     // Whatever of this transfer is still on its way does nothing now.
     edidEpoch_.Advance();
     ReleaseLink(WindowRequest::EdidTransfer);
-    setEnabled(true);
+    BlockInputForEdidTransfer(false);
 
     std::string text;
     platform::MsgIcon icon = platform::MsgIcon::Error;

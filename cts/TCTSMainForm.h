@@ -431,11 +431,17 @@ private:
     // read's blocks handed to the editor, the box.
     void EndEdidTransfer(EdidState state);
     void AddEdidStatusLine(const QString& line);
-    std::array<uint8_t, 28> linkStatusRecord_{};        // the reply of the last link-status request
-    std::array<uint8_t, 128> edidBuffer_{};             // the block on its way to or from the link
-    std::vector<std::array<uint8_t, 128>> edidBlocks_;  // the blocks a read has received so far
-    bool edidActive_ = false;                           // from the editor's request to the transfer's end
-    bool edidReporting_ = false;                        // the transfer's box waits for its turn or is shown
+    // The main window's own controls, menus and editor take no input while
+    // blocked; the windows it owns stay enabled.
+    void BlockInputForEdidTransfer(bool block);
+    using EdidBlock = std::array<uint8_t, 128>;
+    std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
+    EdidBlock edidBuffer_{};                      // a read's block on its way from the link
+    // A write's blocks, copied from the library when the operator confirmed
+    // it; the blocks a read has received so far.
+    std::vector<EdidBlock> edidBlocks_;
+    bool edidActive_ = false;     // from the editor's request to the transfer's end
+    bool edidReporting_ = false;  // the transfer's box waits for its turn or is shown
     bool edidWriting_ = false;
     int32_t edidBlock_ = 0;      // the block whose request is out
     int32_t edidLastBlock_ = 0;  // a read learns it from block 0's extension count

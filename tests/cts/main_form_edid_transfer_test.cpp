@@ -2,10 +2,14 @@
 // the editor's Read EDID and Write EDID buttons, the segment and offset of
 // each block, the status lines, the boxes, refusals and silence in the
 // middle of a transfer (the editor keeps its image), blocks the library
-// refuses, the empty write, and the window while a block's reply is held
-// back: disabled, painting, dropping input, and ended once by a freed link.
+// refuses, the empty write, the blocks a write takes when it is confirmed,
+// and the window while a block's reply is held back: its own controls
+// disabled, its dialogs not, painting, dropping input, and ended once by a
+// freed link.
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
@@ -13,6 +17,7 @@
 #include <QTreeWidget>
 
 #include <atomic>
+#include <ostream>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -107,6 +112,9 @@ protected:
     QPushButton* ReadButton() { return Probe<QPushButton>(Form(), "BTN_ReadEDID"); }
     QPushButton* WriteButton() { return Probe<QPushButton>(Form(), "BTN_WriteEDID"); }
     void ClearStatus() { Form()->LB_StatusLines->clear(); }
+    // The main window's own controls and menus take input (no transfer
+    // blocks them).
+    bool InputOpen() const { return Form()->centralWidget()->isEnabled() && Form()->menuBar()->isEnabled(); }
 
     // The blocks the library holds now.
     std::vector<Block> Library() const {
@@ -145,6 +153,16 @@ protected:
     void FaultOn(uint8_t code, int nth, sim::Fault fault) {
         fault_ = std::make_unique<FaultOnRequest>(sim_, code, nth, fault);
         sim_.SetExtension(fault_.get());
+    }
+
+    // A DPCD read from the DPCD dialog, its reply held back by the instrument.
+    void HoldDpcdReadFromTheDialog() {
+        constexpr uint8_t kDpcdRead = 0x1A;
+        Form()->MENU_DPCDAccess->trigger();
+        Probe<QLineEdit>(dialogs_.dpcd, "ED_Address")->setText(QStringLiteral("0001"));
+        sim_.SetFault(kDpcdRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(dialogs_.dpcd->BTN_Read, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
     }
 
     // Clicks an editor button and waits until the transfer it starts has
@@ -195,7 +213,7 @@ TEST_P(EdidRead, ReadsEveryAnnouncedBlockAtItsSegmentAndOffset) {
     ASSERT_EQ(lines.size(), static_cast<size_t>(c.extensions + 2));
     EXPECT_EQ(lines[1], "> Read E-EDID Block #0 -" + std::to_string(c.extensions));
     EXPECT_EQ(lines.back(), c.extensions == 0 ? lines[1] : "> Read E-EDID Block #" + std::to_string(c.extensions));
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -236,7 +254,7 @@ TEST_P(EdidReadFailure, StopsThereAndTheEditorKeepsItsImage) {
     EXPECT_EQ(Library(), before);
     // Block 0's line, its extension count (when it arrived), one line per further block tried.
     EXPECT_EQ(StatusLines().size(), static_cast<size_t>(c.nth == 1 ? 1 : c.nth + 1));
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidReadFailure,
@@ -304,7 +322,7 @@ TEST_F(EdidTransfer, WriteSendsEveryBlockAtItsSegmentAndOffsetAfterTheQuestion) 
     EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 4 * 128), Bytes(image));
     EXPECT_EQ(StatusLines(), (std::vector<std::string>{"> Write E-EDID Block #0", "> Write E-EDID Block #1",
                                                        "> Write E-EDID Block #2", "> Write E-EDID Block #3"}));
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
 }
 
 TEST_F(EdidTransfer, WriteAnsweredNoSendsNothing) {
@@ -371,7 +389,7 @@ TEST_P(EdidWriteFailure, StopsAfterTheBlocksBeforeIt) {
         const Block& expected = n < c.nth - 1 ? image[static_cast<size_t>(n)] : old[static_cast<size_t>(n)];
         EXPECT_TRUE(std::equal(expected.begin(), expected.end(), held.begin() + n * 128)) << "block " << n;
     }
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidWriteFailure,
@@ -379,10 +397,123 @@ INSTANTIATE_TEST_SUITE_P(MidTransfer, EdidWriteFailure,
                                            WriteFailure{"Block2Silent", 3, sim::Fault::Silent, "Write failed"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The editor's request names more blocks than the library gives (the
+// editor changed after it asked): the write fails before anything of it
+// goes out, and the next write works.
+TEST_F(EdidTransfer, ABlockTheLibraryCannotGiveFailsTheWriteBeforeAnythingIsSent) {
+    const struct {
+        const char* name;
+        size_t held;
+        uint32_t asked;
+    } cases[] = {{"TheLastBlockMissing", 2, 3}, {"EveryBlockMissing", 0, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<Block> image = Image(1);
+        SetLibrary(std::vector<Block>(image.begin(), image.begin() + static_cast<long>(c.held)));
+        platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+        sim_.ClearReceived();
+        ClearStatus();
+
+        TCTSMainForm::OnEdidEditorEvent(Form(), EC_HOST_WRITE_EDID, c.asked, nullptr);
+        ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Write failed"}));
+        ASSERT_EQ(boxes.Boxes().size(), 2u);
+        EXPECT_EQ(boxes.Boxes()[1].icon, platform::MsgIcon::Error);
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
+        EXPECT_TRUE(StatusLines().empty());
+        EXPECT_TRUE(InputOpen());
+
+        boxes.Clear();
+        SetLibrary(image);
+        Transfer(WriteButton());
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Completed succesfully"}));
+        EXPECT_EQ(Addresses(kWrite), ReadAddresses(2));
+    }
+}
+
+// A write writes the image the operator confirmed, whatever the editor holds
+// by the time each block goes out: a 1-block image loaded while the write
+// waits for a DPCD read, or while block 0's reply is held back.
+struct ConfirmedCase {
+    const char* name;
+    bool waitsForDpcd;
+};
+void PrintTo(const ConfirmedCase& c, std::ostream* os) { *os << c.name; }
+
+class EdidWriteConfirmed : public EdidTransfer, public ::testing::WithParamInterface<ConfirmedCase> {};
+
+TEST_P(EdidWriteConfirmed, SendsTheBlocksOfTheConfirmation) {
+    const std::vector<Block> confirmed = Image(1);
+    sim_.SetEdid(Bytes(Image(3)));
+    SetLibrary(confirmed);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    if (GetParam().waitsForDpcd) {
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u) << "the write waits for the DPCD read";
+    } else {
+        sim_.SetFault(kWrite, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    }
+    // The operator's new image, as a file load leaves it in the library.
+    SetLibrary({edid_fixtures::AnalogBase13()});
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Completed succesfully"}));
+    EXPECT_EQ(Addresses(kWrite), ReadAddresses(2));
+    const sim::Bytes held = sim_.Edid();
+    ASSERT_GE(held.size(), 2u * 128);
+    EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 2 * 128), Bytes(confirmed));
+    EXPECT_EQ(StatusLines(), (std::vector<std::string>{"> Write E-EDID Block #0", "> Write E-EDID Block #1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EditorChanged, EdidWriteConfirmed,
+                         ::testing::Values(ConfirmedCase{"WhileTheWriteWaitsForADpcdRead", true},
+                                           ConfirmedCase{"WhileBlock0IsOut", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A confirmed write that waits for a DPCD read, ended by the link being
+// freed, fails as the write it is, after a read and before any.
+TEST_F(EdidTransfer, AWaitingWriteEndedByAFreedLinkFailsAsAWrite) {
+    for (bool readBefore : {false, true}) {
+        SCOPED_TRACE(readBefore ? "after a read" : "first transfer");
+        if (!Form()->Link()) {
+            Form()->BTN_TryConnectionClick();
+            ASSERT_TRUE(WaitConnected());
+            Form()->TC_PagesTabs->setCurrentIndex(kEdidPage);
+        }
+        const std::vector<Block> image = Image(1);
+        sim_.SetEdid(Bytes(image));
+        platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+        if (readBefore) Transfer(ReadButton());
+        SetLibrary(image);
+        boxes.Clear();
+        sim_.ClearReceived();
+
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
+        Form()->DisconnectCOM1Click();
+        ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+        sim_.ReleaseHeld();
+
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, "Write failed"}));
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u);
+        EXPECT_TRUE(InputOpen());
+    }
+}
+
 // ---- the window during a transfer
 
 // Counts the events of one type that reach a widget, and of those the ones
-// that came while the main window was disabled (during a transfer).
+// that came while `window` (the main window's client area) was disabled
+// (during a transfer).
 class EventCounter : public QObject {
 public:
     EventCounter(QWidget* watched, QEvent::Type type, const QWidget* window)
@@ -440,17 +571,21 @@ TEST_P(EdidTransferWindow, PaintsAndDropsInputWhileABlockIsHeldBack) {
     QTimer ticker;
     ticker.setInterval(10);
     int ticksWhileDisabled = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksWhileDisabled += Form()->isEnabled() ? 0 : 1; });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksWhileDisabled += InputOpen() ? 0 : 1; });
     ticker.start();
-    EventCounter paints(Form()->LB_StatusLines->viewport(), QEvent::Paint, Form());
+    EventCounter paints(Form()->LB_StatusLines->viewport(), QEvent::Paint, Form()->centralWidget());
     sim_.ClearReceived();
 
     QTest::mouseClick(Button(), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
-    EXPECT_FALSE(Form()->isEnabled()) << "the transfer is still on";
+    EXPECT_FALSE(Form()->centralWidget()->isEnabled()) << "the transfer is still on";
+    EXPECT_FALSE(Form()->menuBar()->isEnabled());
+    // The windows the main window owns stay usable (a box or dialog the
+    // operator opens meanwhile works); the DPCD dialog sends nothing.
+    for (const auto& window : ownedDialogs_) EXPECT_TRUE(window->isEnabled()) << window->objectName().toStdString();
     EXPECT_FALSE(dialogs_.dpcd->BTN_Read->isEnabled()) << "the DPCD dialog, a window of its own, asks nothing";
     EXPECT_EQ(StatusLines(), std::vector<std::string>{FirstLine()});
-    EventCounter clicks(ReadButton(), QEvent::MouseButtonRelease, Form());
+    EventCounter clicks(ReadButton(), QEvent::MouseButtonRelease, Form()->centralWidget());
     PostClick(ReadButton());
     Form()->LB_StatusLines->viewport()->update();
     EXPECT_TRUE(WaitFor([&] { return ticksWhileDisabled >= 5 && paints.whileDisabled > 0 && clicks.all > 0; }))
@@ -460,7 +595,7 @@ TEST_P(EdidTransferWindow, PaintsAndDropsInputWhileABlockIsHeldBack) {
 
     sim_.ReleaseHeld();
     ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
     EXPECT_EQ(Addresses(Code()), ReadAddresses(3));
     EXPECT_EQ(sim_.CountReceived(GetParam().write ? kRead : kWrite), 0u) << "the dropped click sent nothing";
     EXPECT_EQ(StatusLines().size(), GetParam().write ? 3u : 4u);
@@ -480,7 +615,7 @@ TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
 
     QTest::mouseClick(Button(), Qt::LeftButton);
     ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
-    ASSERT_FALSE(Form()->isEnabled()) << "the transfer is still on";
+    ASSERT_FALSE(InputOpen()) << "the transfer is still on";
     const std::vector<std::string> asked = boxes.Texts();
     ASSERT_EQ(asked.size(), GetParam().write ? 1u : 0u);
     Form()->DisconnectCOM1Click();
@@ -490,7 +625,7 @@ TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
     expected.push_back(GetParam().write ? "Write failed" : "Read failed");
     EXPECT_EQ(boxes.Texts(), expected);
     EXPECT_EQ(Form()->Link(), nullptr);
-    EXPECT_TRUE(Form()->isEnabled());
+    EXPECT_TRUE(InputOpen());
     EXPECT_EQ(Library(), GetParam().write ? image : before);
 
     // The held reply reaches no one; a new link transfers again.

@@ -13,6 +13,7 @@
 // them.
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <cstdlib>
 
@@ -24,6 +25,7 @@
 #include "cts/dialogs/TDPCD_Access.h"
 #include "cts/dialogs/TOperatorInput.h"
 #include "cts/dialogs/TOptionsForm.h"
+#include "cts/dialogs/TReportOptions.h"
 #include "support/EdidFixtures.h"
 #include "support/GuiTickMonitor.h"
 #include "support/Probe.h"
@@ -36,7 +38,8 @@ using test_support::GuiTickMonitor;
 constexpr int kEdidPage = 5;
 // Request codes (the byte after 0x71).
 constexpr uint8_t kVersion = 0x1C, kStart = 0x10, kResult = 0x11, kLogSize = 0x12, kReadLog = 0x13, kClearLog = 0x14,
-                  kAnswer = 0x1E, kTestStatus = 0x35, kChannel = 0x36, kEdidRead = 0x16, kEdidWrite = 0x17;
+                  kAnswer = 0x1E, kTestStatus = 0x35, kChannel = 0x36, kEdidRead = 0x16, kEdidWrite = 0x17,
+                  kDpcdRead = 0x1A;
 // A held reply goes out by itself after this long, so that a GUI thread that
 // never gets to release it still ends the row (and shows as a gap that long).
 // Each limit stays below the reply time-out of its request (the firmware
@@ -63,7 +66,21 @@ const std::string kWriteDone = "Completed succesfully";
 
 // ---- the table
 
-enum class Action { Abort, Disconnect, CloseYes, CloseNo, OptionsOk, TryConnection, SecondChannel, ReadEdid, DpcdRead };
+enum class Action {
+    Abort,
+    Disconnect,
+    CloseYes,
+    CloseNo,
+    OptionsOk,
+    TryConnection,
+    SecondChannel,
+    ReadEdid,
+    DpcdRead,
+    // E-EDID rows only: closing with the report unsaved, Yes to saving it
+    // (its dialog is then cancelled); a new image loaded into the editor.
+    CloseSavingReport,
+    LoadEdidFile,
+};
 enum class Point {
     FirmwareCheck,
     Start,
@@ -77,6 +94,7 @@ enum class Point {
     Answer,
     EdidRead,
     EdidWrite,
+    EdidWriteWaiting,  // a confirmed write waits for the DPCD dialog's read
 };
 
 struct PointInfo {
@@ -112,6 +130,8 @@ PointInfo InfoOf(Point p) {
             return {"EdidRead", kEdidRead, 1, 0};
         case Point::EdidWrite:
             return {"EdidWrite", kEdidWrite, 1, 0};
+        case Point::EdidWriteWaiting:
+            return {"EdidWriteWaitingForDpcd", kDpcdRead, 1, 0};
     }
     return {};
 }
@@ -136,11 +156,15 @@ const char* NameOf(Action a) {
             return "ReadEdid";
         case Action::DpcdRead:
             return "DpcdRead";
+        case Action::CloseSavingReport:
+            return "CloseSavingReport";
+        case Action::LoadEdidFile:
+            return "LoadEdidFile";
     }
     return "";
 }
 
-bool IsTransfer(Point p) { return p == Point::EdidRead || p == Point::EdidWrite; }
+bool IsTransfer(Point p) { return p == Point::EdidRead || p == Point::EdidWrite || p == Point::EdidWriteWaiting; }
 // The operator dialog is up, modal: the main window takes no input.
 bool BehindPrompt(Point p) { return p == Point::StatusPoll || p == Point::ChannelChoice; }
 // Whether the instrument's prompt was answered before the point.
@@ -170,17 +194,26 @@ Case Expect(Action a, Point p) {
     Case c{{a}, p, false, {}};
     const bool fw = p == Point::FirmwareCheck;
     if (IsTransfer(p)) {
-        // The main window is disabled for the transfer; only its closing is
-        // offered (the window system's close button), and the transfer ends
-        // as it would have.
-        c.offered = a == Action::CloseYes || a == Action::CloseNo;
-        c.closed = c.offered;
+        c.answers = 0;
+        c.started = false;
+        if (p == Point::EdidWriteWaiting) {
+            // The window is usable while the write waits; it writes the image
+            // the operator confirmed, not the one loaded since.
+            c.offered = a == Action::LoadEdidFile;
+            c.boxes = {kWriteQuestion, kWriteDone};
+            return c;
+        }
+        // The main window's controls and menus take no input during the
+        // transfer; only its closing is offered (the window system's close
+        // button), and the transfer ends as it would have.
+        c.offered = a == Action::CloseYes || a == Action::CloseNo || a == Action::CloseSavingReport;
+        c.closed = a == Action::CloseYes || a == Action::CloseNo;
         // Closed, the program ends with the window: the transfer with it.
         if (p == Point::EdidWrite)
             c.boxes = c.closed ? std::vector<std::string>{kWriteQuestion}
                                : std::vector<std::string>{kWriteQuestion, kWriteDone};
-        c.answers = 0;
-        c.started = false;
+        // The report question and its dialog, usable, come between.
+        if (a == Action::CloseSavingReport) c.boxes.insert(c.boxes.begin() + (p == Point::EdidWrite), kReportQuestion);
         return c;
     }
     if (BehindPrompt(p)) c.offered = a == Action::SecondChannel && p == Point::ChannelChoice;
@@ -230,6 +263,8 @@ Case Expect(Action a, Point p) {
         case Action::SecondChannel:
         case Action::ReadEdid:
         case Action::DpcdRead:
+        case Action::CloseSavingReport:
+        case Action::LoadEdidFile:
             break;
     }
     return c;
@@ -256,6 +291,9 @@ std::vector<Case> AllCases() {
         }
         if (notOffered) cases.push_back(std::move(*notOffered));
     }
+    // The E-EDID transfer's own rows.
+    for (Point p : {Point::EdidRead, Point::EdidWrite}) cases.push_back(Expect(Action::CloseSavingReport, p));
+    cases.push_back(Expect(Action::LoadEdidFile, Point::EdidWriteWaiting));
     return cases;
 }
 
@@ -337,7 +375,8 @@ protected:
         return w->isVisible() && w->isEnabled() && (!modal || w->window() == modal);
     }
     bool Reachable(QAction* a) const {
-        return a->isEnabled() && form_->isEnabled() && !QApplication::activeModalWidget();
+        return a->isEnabled() && form_->isEnabled() && form_->menuBar()->isEnabled() &&
+               !QApplication::activeModalWidget();
     }
 
     // Plays the row's action; false when the window does not offer it.
@@ -393,6 +432,28 @@ protected:
                 QTest::mouseClick(dpcd->BTN_Read, Qt::LeftButton);
                 return true;
             }
+            case Action::CloseSavingReport: {
+                if (QApplication::activeModalWidget() || !form->isVisible()) return false;
+                form->SetReportSaved(false);
+                // Seen while the transfer is still out: the dialog and its
+                // fields take input. Cancelled, the window stays open.
+                AnswerNextDialog(QDialog::Rejected, [this](QDialog* dialog) {
+                    TReportOptions* options = dialogs_.reportOptions;
+                    reportDialogUsable_ = dialog == options && form_->EdidTransferActive() && options->isEnabled() &&
+                                          options->ED_SaveFile->isEnabled();
+                });
+                closeAccepted_ = form->close();
+                return true;
+            }
+            case Action::LoadEdidFile: {
+                if (!Reachable(test_support::Probe<QPushButton>(form, "BTN_LoadBlocks"))) return false;
+                // A 1-block image, as loading a file leaves it in the library.
+                edid_fixtures::Block loaded = edid_fixtures::AnalogBase13();
+                loaded[126] = 0;
+                edid_fixtures::FixChecksum(loaded);
+                ECClearBlocks(form->EdidHandle());
+                return ECAddBlock(form->EdidHandle(), loaded.data(), 128) >= 0;
+            }
         }
         return false;
     }
@@ -404,7 +465,9 @@ protected:
         const Case& c = GetParam();
         EndProgramWhenClosed();
         // A span appears once the reply is held (and stays once it has gone).
-        if (phase_ == Phase::Waiting && c.point != Point::FirmwareCheck && !sim_.HeldSpans().empty()) {
+        // A write that waits is acted on once it has been confirmed.
+        const bool ready = c.point != Point::EdidWriteWaiting || writeConfirmed_;
+        if (phase_ == Phase::Waiting && ready && c.point != Point::FirmwareCheck && !sim_.HeldSpans().empty()) {
             Act(sim_.HeldCount() > 0);
         } else if (phase_ == Phase::Acted && monitor_->TicksSince(actedAt_) >= kTicksWhileHeld) {
             sim_.ReleaseHeld();
@@ -436,6 +499,9 @@ protected:
     void Act(bool replyOut) {
         actedWhileHeld_ = replyOut;
         actedAt_ = GuiTickMonitor::Clock::now();
+        // An action may run a dialog's loop: the driver neither acts again
+        // nor releases the reply meanwhile.
+        phase_ = Phase::Acting;
         monitor_->Own([&] {
             for (Action a : GetParam().actions)
                 if (Play(a)) played_.push_back(a);
@@ -453,6 +519,18 @@ protected:
         QObject::connect(driver_.get(), &QTimer::timeout, [this] { Drive(); });
         driver_->start();
         hold_->Arm();
+        if (c.point == Point::EdidWriteWaiting) {
+            // A DPCD read from the dialog, then "Write EDID" while its reply is held.
+            form->TC_PagesTabs->setCurrentIndex(kEdidPage);
+            QTimer::singleShot(0, form, [this, form] {
+                form->MENU_DPCDAccess->trigger();
+                TDPCD_Access* dpcd = dialogs_.dpcd;
+                test_support::Probe<QLineEdit>(dpcd, "ED_Address")->setText(QStringLiteral("0001"));
+                QTest::mouseClick(dpcd->BTN_Read, Qt::LeftButton);
+                QTest::mouseClick(test_support::Probe<QPushButton>(form, "BTN_WriteEDID"), Qt::LeftButton);
+            });
+            return;
+        }
         if (c.point == Point::EdidRead || c.point == Point::EdidWrite) {
             form->TC_PagesTabs->setCurrentIndex(kEdidPage);
             auto* button =
@@ -478,7 +556,7 @@ protected:
         if (phase_ != Phase::Released || sim_.HeldCount() > 0 || QApplication::activeModalWidget()) return false;
         if (boxes.size() < c.boxes.size()) return false;
         if (!form) return true;
-        if (form->Running() || !form->isEnabled()) return false;
+        if (form->Running() || !form->isEnabled() || form->EdidTransferActive()) return false;
         return !c.connected || form->TC_Pages->isVisible();
     }
 
@@ -498,7 +576,7 @@ protected:
         EXPECT_TRUE(SettleLink(form_.get()));
     }
 
-    enum class Phase { Waiting, Acted, Released };
+    enum class Phase { Waiting, Acting, Acted, Released };
     std::unique_ptr<HoldOnRequest> hold_;
     std::unique_ptr<GuiTickMonitor> monitor_;
     std::unique_ptr<QTimer> driver_;
@@ -506,6 +584,7 @@ protected:
     GuiTickMonitor::Clock::time_point actedAt_{};
     std::vector<Action> played_;  // the row's actions the window offered
     bool actedWhileHeld_ = false, closeAccepted_ = false;
+    bool writeConfirmed_ = false, reportDialogUsable_ = false;
     bool promptSeen_ = false, channelChosen_ = false, answerClicked_ = false;
     int prompts_ = 0;
 };
@@ -514,13 +593,14 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
     const Case& c = GetParam();
     TCTSMainForm* form = OpenForRuns();
     ASSERT_TRUE(form->TC_Pages->isVisible());
+    sim::Bytes image;
     if (IsTransfer(c.point)) {
         // A base block announcing one extension, and the extension, on both sides.
         edid_fixtures::Block base = edid_fixtures::DigitalBase14();
         base[126] = 1;
         edid_fixtures::FixChecksum(base);
         const edid_fixtures::Block extension = edid_fixtures::MakeCea({{0x41, 0x10}}, {}, 0x00);
-        sim::Bytes image(2 * base.size());
+        image.resize(2 * base.size());
         std::copy(base.begin(), base.end(), image.begin());
         std::copy(extension.begin(), extension.end(), image.begin() + static_cast<long>(base.size()));
         sim_.SetEdid(image);
@@ -538,10 +618,14 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
             if (box.text == kCloseQuestion)
                 return c.actions.front() == Action::CloseYes ? platform::MsgResult::Yes : platform::MsgResult::No;
             if (box.text == kReportQuestion) {
+                if (c.actions.front() == Action::CloseSavingReport) return platform::MsgResult::Yes;
                 ReportQuestionShown();
                 return platform::MsgResult::No;
             }
-            if (box.text == kWriteQuestion) return platform::MsgResult::Yes;
+            if (box.text == kWriteQuestion) {
+                writeConfirmed_ = true;
+                return platform::MsgResult::Yes;
+            }
             return platform::MsgResult::Ok;
         });
     struct Restore {
@@ -582,6 +666,16 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
     if (c.offered && c.actions.front() == Action::DpcdRead && dialogs_.dpcd) {
         EXPECT_FALSE(dialogs_.dpcd->LBL_Status->text().contains(QStringLiteral("Failed")))
             << dialogs_.dpcd->LBL_Status->text().toStdString();
+    }
+    if (c.actions.front() == Action::CloseSavingReport) {
+        EXPECT_TRUE(reportDialogUsable_) << "the report dialog, up while the transfer was out, took no input";
+    }
+    if (c.point == Point::EdidWriteWaiting) {
+        // The instrument holds the confirmed image, both blocks of it.
+        EXPECT_EQ(sim_.CountReceived(kEdidWrite), 2u);
+        const sim::Bytes held = sim_.Edid();
+        ASSERT_GE(held.size(), image.size());
+        EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + static_cast<long>(image.size())), image);
     }
     if (c.offered && c.actions.front() == Action::SecondChannel) {
         EXPECT_EQ(sim_.LastChannel(), 2) << "the newest choice is the one the instrument has";
