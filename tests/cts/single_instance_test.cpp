@@ -6,11 +6,12 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+
+#include "support/WaitFor.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ protected:
 
 TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     Start(first_);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Endpoints().size() == 1; }, 10000)) << Endpoints().join(",").toStdString();
+    ASSERT_TRUE(test_support::WaitFor([&] { return Endpoints().size() == 1; }, 10000))
+        << Endpoints().join(",").toStdString();
     const QStringList endpoint = Endpoints();
 
     Start(second_);
@@ -77,7 +79,7 @@ TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     EXPECT_EQ(first_.exitStatus(), QProcess::CrashExit) << "ended by the signal";
     EXPECT_TRUE(Endpoints().isEmpty()) << Endpoints().join(",").toStdString();
     Start(second_);
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(test_support::WaitFor(
         [&] {
             for (const QString& e : Endpoints())
                 if (!endpoint.contains(e)) return true;

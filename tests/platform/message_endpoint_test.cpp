@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/MessageEndpoint.h"
+#include "support/TextFile.h"
 
 namespace {
 mode_t ModeOf(const std::string& path) {
@@ -132,7 +133,7 @@ TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
     auto locked = platform::MessageEndpoint::Create("LOCKED", 1);
     ASSERT_TRUE(locked);
     const std::string lockFile = platform::MessageNameFolder("LOCKED") + "/LOCKED";
-    ASSERT_TRUE(std::ofstream(lockFile).good());
+    ASSERT_TRUE(test_support::WriteFile(lockFile, ""));
     locked.reset();
     EXPECT_TRUE(std::filesystem::exists(lockFile));
 }
