@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
         " under 50 ms)\n",
         readMedian, readMax, readTimes.size(), readFailures);
     std::printf(
-        "  no response, silent instrument min %6.1f ms   max %8.1f ms   (%zu ok, %d failed; target: after"
+        "  no reply, until no response    min    %8.1f ms   max %8.1f ms   (%zu ok, %d failed; target: after"
         " 500 ms, within 1000 ms)\n",
         Percentile(timeOuts, 0.0), Percentile(timeOuts, 1.0), timeOuts.size(), timeOutFailures);
     return linkFailures || rawFailures || readFailures || timeOutFailures ? 1 : 0;

@@ -4,7 +4,6 @@
 // an unreadable update, and the window's state afterwards.
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>

@@ -21,7 +21,6 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <sstream>
 

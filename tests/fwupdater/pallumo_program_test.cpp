@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "fwupdater/UpdaterNotice.h"

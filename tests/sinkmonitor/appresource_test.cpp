@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 #include <filesystem>
-#include <fstream>
 
 #include "sinkmonitor/appresource.h"
 #include "support/TextFile.h"

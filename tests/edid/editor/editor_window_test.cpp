@@ -17,7 +17,6 @@
 #include "support/WaitFor.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
