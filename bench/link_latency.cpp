@@ -1,12 +1,17 @@
 // Prints the median and 95th percentile round trip of the link's
 // firmware-version request against the simulated instrument over a
 // pseudo-terminal, beside the raw round trip of the same line (the request
-// frame written and the reply frame read back directly), and their ratio.
+// frame written and the reply frame read back directly), and their ratio;
+// how long the port's ReadNow takes on a line with nothing to read (it never
+// waits: target, none over 50 ms); and when a firmware-version request to a
+// silent instrument ends with "no response" (target: after 500 ms, within
+// 1 s).
 //   link_latency [round trips]   (default 300)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,23 +33,26 @@ double Percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
-// The request through the link object: issue, then serve GUI-thread calls
-// until its completion has run.
-std::vector<double> LinkRoundTrips(const std::string& path, int count, int* failures) {
+// Firmware-version requests through the link object, `count` times: run
+// `before`, issue, then serve GUI-thread calls until the completion has run.
+// The times of those that ended with `expected`.
+std::vector<double> VersionRequests(const std::string& path, int count, LinkResult expected,
+                                    const std::function<void()>& before, int* failures) {
     std::vector<double> times;
     MV_Comm link(MV_Comm::kModeSerial, 0, path);
     uint8_t version[3];
     for (int i = 0; i < count; ++i) {
+        if (before) before();
         bool done = false;
-        LinkResult result = LINK_NO_RESPONSE;
+        LinkResult result = LINK_INTERNAL_ERROR;
         const auto t0 = Clock::now();
         link.QueryFirmwareVersion(version, [&](LinkResult r) {
             result = r;
             done = true;
         });
-        platform::ServeGuiCallsUntil([&] { return done; }, 5000);
+        platform::ServeGuiCallsUntil([&] { return done; }, 10000);
         const auto t1 = Clock::now();
-        if (done && result == LINK_OK) times.push_back(Ms(t1 - t0));
+        if (done && result == expected) times.push_back(Ms(t1 - t0));
         else ++*failures;
     }
     return times;
@@ -79,6 +87,25 @@ std::vector<double> RawRoundTrips(const std::string& path, int count, int* failu
     return times;
 }
 
+// ReadNow on a quiet line, `count` times: each call returns 0 at once.
+std::vector<double> EmptyReads(const std::string& path, int count, int* failures) {
+    std::vector<double> times;
+    platform::SerialPort port;
+    if (!port.Open(path)) {
+        *failures += count;
+        return times;
+    }
+    uint8_t buf[64];
+    for (int i = 0; i < count; ++i) {
+        const auto t0 = Clock::now();
+        const long r = port.ReadNow(buf, sizeof buf);
+        const auto t1 = Clock::now();
+        if (r == 0) times.push_back(Ms(t1 - t0));
+        else ++*failures;
+    }
+    return times;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,10 +124,19 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         const int n = count / rounds + (r < count % rounds ? 1 : 0);
         auto raw = RawRoundTrips(path, n, &rawFailures);
-        auto viaLink = LinkRoundTrips(path, n, &linkFailures);
+        auto viaLink = VersionRequests(path, n, LINK_OK, {}, &linkFailures);
         rawTimes.insert(rawTimes.end(), raw.begin(), raw.end());
         linkTimes.insert(linkTimes.end(), viaLink.begin(), viaLink.end());
     }
+    int readFailures = 0, timeOutFailures = 0;
+    const std::vector<double> readTimes = EmptyReads(path, count, &readFailures);
+    // Five requests the instrument leaves unanswered: the time to their "no response".
+    const std::vector<double> timeOuts = VersionRequests(
+        path, 5, LINK_NO_RESPONSE,
+        [&] {
+            instrument.SetFault(0x1C, {sim::Fault::Silent, 0, 1});
+        },
+        &timeOutFailures);
     instrument.Stop();
 
     const double linkMedian = Percentile(linkTimes, 0.5), linkP95 = Percentile(linkTimes, 0.95);
@@ -112,5 +148,14 @@ int main(int argc, char** argv) {
                 rawP95, rawTimes.size(), rawFailures);
     std::printf("  ratio link / raw               median %8.2f      p95 %8.2f\n",
                 rawMedian > 0 ? linkMedian / rawMedian : 0.0, rawP95 > 0 ? linkP95 / rawP95 : 0.0);
-    return linkFailures || rawFailures ? 1 : 0;
+    const double readMedian = Percentile(readTimes, 0.5), readMax = Percentile(readTimes, 1.0);
+    std::printf(
+        "  ReadNow, nothing to read       median %8.3f ms   max %8.3f ms   (%zu ok, %d failed; target: max"
+        " under 50 ms)\n",
+        readMedian, readMax, readTimes.size(), readFailures);
+    std::printf(
+        "  no reply, until no response    min    %8.1f ms   max %8.1f ms   (%zu ok, %d failed; target: after"
+        " 500 ms, within 1000 ms)\n",
+        Percentile(timeOuts, 0.0), Percentile(timeOuts, 1.0), timeOuts.size(), timeOutFailures);
+    return linkFailures || rawFailures || readFailures || timeOutFailures ? 1 : 0;
 }

@@ -206,8 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                 QTest::mouseClick(Probe<QPushButton>(form, "BTN_ReadEDID"), Qt::LeftButton);
             },
             [](TCTSMainForm* form, const sim::InstrumentSim& sim, const platform::MessageBoxInterceptor& boxes) {
-                ASSERT_TRUE(QTest::qWaitFor([&] { return sim.CountReceived(kEdidRead) == 1u; }, cts_test::kDeadlineMs));
-                ASSERT_TRUE(QTest::qWaitFor([&] { return !form->EdidTransferActive(); }, cts_test::kDeadlineMs));
+                ASSERT_TRUE(test_support::WaitFor([&] { return sim.CountReceived(kEdidRead) == 1u; }));
+                ASSERT_TRUE(test_support::WaitFor([&] { return !form->EdidTransferActive(); }));
                 EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
                 uint8_t block[128] = {};
                 EXPECT_EQ(ECGetBlock(form->EdidHandle(), 0, block, 128), 128);
@@ -221,8 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
                 QTest::mouseClick(form->BTN_RunTests, Qt::LeftButton);
             },
             [](TCTSMainForm* form, const sim::InstrumentSim& sim, const platform::MessageBoxInterceptor& boxes) {
-                ASSERT_TRUE(
-                    QTest::qWaitFor([&] { return !boxes.Texts().empty() && !form->Running(); }, cts_test::kDeadlineMs));
+                ASSERT_TRUE(test_support::WaitFor([&] { return !boxes.Texts().empty() && !form->Running(); }));
                 EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
                 EXPECT_GE(sim.CountReceived(kVersion), 1u) << "the run's firmware check";
             }}),

@@ -4,7 +4,6 @@
 // an unreadable update, and the window's state afterwards.
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,7 +24,9 @@
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageList.h"
 #include "sim/LoaderSim.h"
+#include "support/DesktopHooks.h"
 #include "support/HexRecord.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -60,16 +61,15 @@ protected:
     }
 };
 
-class FirmwareUpdate : public MainFormFixture {
+class FirmwareUpdate : public test_support::DesktopHookFixture<MainFormFixture> {
 protected:
     void SetUp() override {
-        MainFormFixture::SetUp();
+        DesktopHookFixture::SetUp();
         sim_.SetExtension(&loader_);
         ASSERT_TRUE(dir_.isValid());
     }
     void TearDown() override {
-        platform::SetFileDialogHook({});
-        MainFormFixture::TearDown();
+        DesktopHookFixture::TearDown();
         sim_.SetExtension(nullptr);
     }
 
@@ -78,9 +78,7 @@ protected:
     QString WriteFile(const std::string& contents,
                       const QString& name = QStringLiteral("Firmware \u00FC\u03BB\u4E2D.hex")) {
         const QString path = dir_.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(contents.data(), static_cast<qint64>(contents.size()));
+        EXPECT_TRUE(test_support::WriteFile(path.toStdString(), contents));
         return path;
     }
 
@@ -269,7 +267,7 @@ TEST_F(FirmwareUpdate, UpdateFromTheChosenFileLeavesTheWindowConnected) {
     std::vector<int> positions;
 
     ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
-        platform::SetFileDialogHook([&](QFileDialog&) { return file; });
+        AnswerFileDialogs(file);
         QTest::mouseClick(d->BTN_BrowseHex, Qt::LeftButton);
         ASSERT_EQ(d->ED_HexFile->text(), file);
         ASSERT_TRUE(d->BTN_Upgrade->isEnabled());
@@ -365,18 +363,14 @@ TEST_F(FirmwareUpdate, UnreadableFileFailsWithoutTheDialogTurningBusy) {
 
 TEST_F(FirmwareUpdate, CancelledFileDialogKeepsTheNameAndNothingIsSent) {
     OpenConnected();
-    int asked = 0;
-    platform::SetFileDialogHook([&](QFileDialog&) {
-        ++asked;
-        return QString();
-    });
+    AnswerFileDialogs(QString());
     ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
         d->ED_HexFile->setText(QStringLiteral("/nowhere/fw.hex"));
         QTest::mouseClick(d->BTN_BrowseHex, Qt::LeftButton);
         EXPECT_EQ(d->ED_HexFile->text(), QStringLiteral("/nowhere/fw.hex"));
         EXPECT_FALSE(d->BTN_Upgrade->isEnabled());
     }));
-    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(fileDialogs_.size(), 1u);
     EXPECT_TRUE(loader_.Log().empty());
     EXPECT_TRUE(boxes_.Texts().empty());
 }

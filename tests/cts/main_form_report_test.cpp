@@ -28,6 +28,7 @@
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -60,15 +61,8 @@ private:
     QTimer timer_;
 };
 
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+// A file's bytes as Qt's type, for its searches (empty when it cannot be read).
+QByteArray Read(const QString& path) { return QByteArray::fromStdString(test_support::ReadFile(path.toStdString())); }
 
 class MainFormReport : public test_support::DesktopHookFixture<cts_test::MainFormFixture> {
 protected:
@@ -204,9 +198,9 @@ TEST_F(MainFormReport, OverwriteQuestion) {
             const QString target = Path(c.file);
             QFile::remove(target);
             if (c.exists) {
-                ASSERT_TRUE(Write(target, "old report"));
+                ASSERT_TRUE(test_support::WriteFile(target.toStdString(), "old report"));
             }
-            platform::SetFileDialogHook([&](QFileDialog&) { return Path(c.chosen); });
+            AnswerFileDialogs(Path(c.chosen));
             platform::MessageBoxInterceptor boxes(answer);
             opened_.clear();
             OptionsAnswer options(dialogs_.reportOptions, QDialog::Accepted, [&](TReportOptions& o) {
@@ -236,7 +230,7 @@ TEST_F(MainFormReport, OverwriteQuestion) {
     }
 
     // A name chosen in the file dialog of an earlier showing is asked about.
-    platform::SetFileDialogHook([this](QFileDialog&) { return Path(QStringLiteral("g.htm")); });
+    AnswerFileDialogs(Path(QStringLiteral("g.htm")));
     {
         platform::MessageBoxInterceptor boxes(MsgResult::Yes);
         OptionsAnswer options(dialogs_.reportOptions, QDialog::Accepted, [](TReportOptions& o) { o.Button1Click(); });
@@ -288,7 +282,7 @@ TEST_F(MainFormReport, FailedWriteKeepsTheOldFile) {
         const QString target = Path(c.name);
         const bool hadOld = QFileInfo(target).dir().exists();
         if (hadOld) {
-            ASSERT_TRUE(Write(target, "old report"));
+            ASSERT_TRUE(test_support::WriteFile(target.toStdString(), "old report"));
         }
         const int filesBefore = QFileInfo(target).dir().entryList(QDir::Files | QDir::Hidden).size();
         form->SetReportSaved(false);

@@ -21,7 +21,6 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -35,6 +34,7 @@
 #include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
+#include "support/DesktopHooks.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TextFile.h"
 
@@ -103,37 +103,35 @@ using Snapshot = std::map<std::string, std::string>;
 using test_support::ReadFile;
 using test_support::WriteFile;
 
-class SettingsFiles : public MainFormFixture {
+class SettingsFiles : public test_support::DesktopHookFixture<MainFormFixture> {
 protected:
     void SetUp() override {
-        MainFormFixture::SetUp();
+        DesktopHookFixture::SetUp();
         ASSERT_TRUE(files_.isValid());
-        platform::SetFileDialogHook([this](QFileDialog& dialog) {
-            shown_.push_back(&dialog);
-            objectName_ = dialog.objectName();
-            title_ = dialog.windowTitle();
-            filters_ = dialog.nameFilters();
-            suffix_ = dialog.defaultSuffix();
-            save_ = dialog.acceptMode() == QFileDialog::AcceptSave;
-            confirmsOverwrite_ = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
-            existingOnly_ = dialog.fileMode() == QFileDialog::ExistingFile;
-            return answer_;
-        });
-    }
-    void TearDown() override {
-        platform::SetFileDialogHook({});
-        MainFormFixture::TearDown();
+        AnswerFileDialogs(QString());
     }
 
     fs::path Path(const std::string& name) const { return fs::path(files_.path().toStdString()) / name; }
 
     void Save(const fs::path& path) {
-        answer_ = QString::fromStdString(path.string());
+        AnswerFileDialogs(QString::fromStdString(path.string()));
         form_->MENU_SaveSettings->trigger();
     }
     void Load(const fs::path& path) {
-        answer_ = QString::fromStdString(path.string());
+        AnswerFileDialogs(QString::fromStdString(path.string()));
         form_->MENU_LoadSettings->trigger();
+    }
+    // The one file dialog of the last Save or Load, checked as one for
+    // settings files of its name and title (null when there was not one).
+    const test_support::FileDialogShowing* SettingsDialog(const char* objectName, const char* title) const {
+        EXPECT_EQ(fileDialogs_.size(), 1u);
+        if (fileDialogs_.size() != 1) return nullptr;
+        const test_support::FileDialogShowing& d = fileDialogs_[0];
+        EXPECT_EQ(d.objectName, QString::fromLatin1(objectName));
+        EXPECT_EQ(d.title, QString::fromLatin1(title));
+        EXPECT_EQ(d.filters, QStringList{QStringLiteral("Configuration files (*.cfg)")});
+        EXPECT_EQ(d.suffix, QStringLiteral("CFG"));
+        return &d;
     }
 
     void Drive(const Choices& c) {
@@ -205,13 +203,6 @@ protected:
     }
 
     QTemporaryDir files_;
-    QString answer_;
-    std::vector<QFileDialog*> shown_;
-    QString objectName_, title_, suffix_;
-    QStringList filters_;
-    bool save_ = false;
-    bool confirmsOverwrite_ = false;
-    bool existingOnly_ = false;
 };
 
 TEST_F(SettingsFiles, EveryControlRoundTripsThroughAFile) {
@@ -222,12 +213,10 @@ TEST_F(SettingsFiles, EveryControlRoundTripsThroughAFile) {
 
     const fs::path file = Path("Prüfstand Δ 試験.CFG");
     Save(file);
-    EXPECT_EQ(objectName_, QStringLiteral("SaveSettings"));
-    EXPECT_EQ(title_, QStringLiteral("Save Test settings to"));
-    EXPECT_EQ(filters_, QStringList{QStringLiteral("Configuration files (*.cfg)")});
-    EXPECT_EQ(suffix_, QStringLiteral("CFG"));
-    EXPECT_TRUE(save_);
-    EXPECT_TRUE(confirmsOverwrite_);
+    const test_support::FileDialogShowing* saveDialog = SettingsDialog("SaveSettings", "Save Test settings to");
+    ASSERT_TRUE(saveDialog);
+    EXPECT_TRUE(saveDialog->save);
+    EXPECT_TRUE(saveDialog->confirmsOverwrite);
     ASSERT_TRUE(fs::exists(file));
 
     // Every control changes...
@@ -239,12 +228,10 @@ TEST_F(SettingsFiles, EveryControlRoundTripsThroughAFile) {
     }
     // ... and the file brings every one back.
     Load(file);
-    EXPECT_EQ(objectName_, QStringLiteral("OpenSettings"));
-    EXPECT_EQ(title_, QStringLiteral("Load Test settings from"));
-    EXPECT_EQ(filters_, QStringList{QStringLiteral("Configuration files (*.cfg)")});
-    EXPECT_EQ(suffix_, QStringLiteral("CFG"));
-    EXPECT_FALSE(save_);
-    EXPECT_TRUE(existingOnly_);
+    const test_support::FileDialogShowing* openDialog = SettingsDialog("OpenSettings", "Load Test settings from");
+    ASSERT_TRUE(openDialog);
+    EXPECT_FALSE(openDialog->save);
+    EXPECT_TRUE(openDialog->existingOnly);
     EXPECT_EQ(Take(), a);
     EXPECT_THAT(boxes.Texts(), ::testing::IsEmpty());
 
@@ -429,7 +416,7 @@ TEST_F(SettingsFiles, FilesThatAreNoSettingsFilesChangeNothing) {
     // A cancelled dialog does nothing at all.
     Drive(kA);
     boxes.Clear();
-    answer_.clear();
+    AnswerFileDialogs(QString());
     form_->MENU_LoadSettings->trigger();
     form_->MENU_SaveSettings->trigger();
     EXPECT_EQ(Take(), a);
@@ -509,7 +496,7 @@ TEST_F(SettingsFiles, TheOpenDialogListsSettingsFilesInAnyLetterCase) {
             std::sort(names.begin(), names.end());
             return names;
         };
-        (void)QTest::qWaitFor([&] { return names().size() >= 3; }, 10000);  // the check below tells
+        (void)test_support::WaitFor([&] { return names().size() >= 3; }, 10000);  // the check below tells
         listed = names();
         dialog->resize(640, 400);
         dialog->grab().save(QStringLiteral(CTS_SCREENSHOT_DIR "/vardeko-load-settings.png"));

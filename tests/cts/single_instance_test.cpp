@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -66,7 +65,8 @@ protected:
 
 TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     Start(first_);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Endpoints().size() == 1; }, 10000)) << Endpoints().join(",").toStdString();
+    ASSERT_TRUE(test_support::WaitFor([&] { return Endpoints().size() == 1; }, 10000))
+        << Endpoints().join(",").toStdString();
     const QStringList endpoint = Endpoints();
 
     Start(second_);
@@ -83,7 +83,7 @@ TEST_F(SingleInstance, SecondStartHandsOverAndExitsZero) {
     EXPECT_EQ(first_.exitStatus(), QProcess::CrashExit) << "ended by the signal";
     EXPECT_FALSE(QDir(NameFolder()).exists()) << "endpoint, lock file and folder are gone";
     Start(second_);
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(test_support::WaitFor(
         [&] {
             for (const QString& e : Endpoints())
                 if (!endpoint.contains(e)) return true;

@@ -5,6 +5,7 @@
 #include "edid/ECFiles.h"
 #include "edid/ECPrimary.h"
 #include "edid/EdidTestSupport.h"
+#include "support/TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -49,14 +50,13 @@ struct Instance {
     }
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
     void Write(const char* name, const QByteArray& content) const {
-        QFile f(Path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(content), content.size());
+        ASSERT_TRUE(test_support::WriteFile(Path(name).toStdString(), content.toStdString()));
     }
     QByteArray ReadFile(const char* name) const {
-        QFile f(Path(name));
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
+        bool readable = false;
+        const std::string bytes = test_support::ReadFile(Path(name).toStdString(), &readable);
+        EXPECT_TRUE(readable) << name;
+        return QByteArray::fromStdString(bytes);
     }
     void Load(const char* name) { p.LoadFile(Path(name)); }
     void Save(const char* name) { p.SaveFile(Path(name)); }

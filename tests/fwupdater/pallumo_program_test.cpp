@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "fwupdater/UpdaterNotice.h"
@@ -84,8 +82,7 @@ Outcome RunPallumo(const std::vector<std::string>& args, const std::vector<std::
     }
     if (WIFEXITED(status)) o.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) o.signal = WTERMSIG(status);
-    std::ifstream in(outPath, std::ios::binary);
-    o.out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    o.out = test_support::ReadFile(outPath);
     std::remove(outPath.c_str());
     return o;
 }

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "link/Crc16.h"
 #include "link/IntelHexDecoder.h"
 #include "support/HexRecord.h"
+#include "support/TextFile.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -204,10 +204,7 @@ TEST(IntelHexDecoder, LineOperations) {
 
 TEST(IntelHexDecoder, ReadsFilesAndReportsOpenFailures) {
     const std::string path = testing::TempDir() + std::to_string(::getpid()) + "_hex_decoder_test.hex";
-    {
-        std::ofstream f(path, std::ios::binary);
-        f << ":020000020050AC\r\n:0400000001020304F2\r\n:00000001FF\r\n";
-    }
+    ASSERT_TRUE(test_support::WriteFile(path, ":020000020050AC\r\n:0400000001020304F2\r\n:00000001FF\r\n"));
     const IntelHexDecoder d{HexFile{path}};
     ASSERT_EQ(d.SegmentCount(), 1u);
     EXPECT_EQ(d.Segments()[0].data, (Bytes{1, 2, 3, 4}));

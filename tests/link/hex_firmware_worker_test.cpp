@@ -23,6 +23,7 @@
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"
 #include "support/HexRecord.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -163,12 +164,7 @@ protected:
 };
 
 TEST_F(UpdateFromFile, WritesTheFileIntoTheFlash) {
-    {
-        std::FILE* f = std::fopen(file().c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fputs(Firmware().c_str(), f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(test_support::WriteFile(file(), Firmware()));
     EXPECT_EQ(UpdateFile(file()), LINK_OK);
     ASSERT_GE(texts.size(), 3u);
     EXPECT_EQ(texts[0], "> RamWrite [internal], 5 Segments, 4296 Bytes");
@@ -187,12 +183,7 @@ TEST_F(UpdateFromFile, WritesTheFileIntoTheFlash) {
 // character the code page has no byte for reads as "?".
 TEST_F(UpdateFromFile, TheLoadedLineNamesANonAsciiFileInWindows1252) {
     const std::string name = dir + "/Pr\u00fcfung \u2013 \u20ac \u0394.hex";
-    {
-        std::FILE* f = std::fopen(name.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fputs(Firmware().c_str(), f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(test_support::WriteFile(name, Firmware()));
     const LinkResult result = UpdateFile(name);
     std::remove(name.c_str());
     EXPECT_EQ(result, LINK_OK);
@@ -213,12 +204,7 @@ TEST_F(UpdateFromFile, AFileThatDoesNotDecodeEndsAtOnceWithABox) {
     EXPECT_EQ(loaderSim.Count(sim::LoaderSim::Step::DebugOn), 0);
 
     // A bad record: the box names the decoder's own text.
-    {
-        std::FILE* f = std::fopen(file().c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fputs(":020000021000EC\n:0400000001020304F3\n:00000001FF\n", f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(test_support::WriteFile(file(), ":020000021000EC\n:0400000001020304F3\n:00000001FF\n"));
     texts.clear();
     EXPECT_EQ(UpdateFile(file()), LINK_RETRIES_EXCEEDED);
     ASSERT_EQ(boxes.Texts().size(), 2u);
@@ -231,12 +217,7 @@ TEST_F(UpdateFromFile, AFileThatDoesNotDecodeEndsAtOnceWithABox) {
 
     // Records without a data byte: refused like a text without records,
     // before the flash would be erased.
-    {
-        std::FILE* f = std::fopen(file().c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fputs(":020000021000EC\n:00000001FF\n", f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(test_support::WriteFile(file(), ":020000021000EC\n:00000001FF\n"));
     texts.clear();
     EXPECT_EQ(UpdateFile(file()), LINK_RETRIES_EXCEEDED);
     ASSERT_EQ(boxes.Texts().size(), 3u);

@@ -5,8 +5,6 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,25 +76,23 @@ TEST(RamLoader, DecodesToItsFiveSegments) {
 }
 
 namespace {
-std::string ReadAll(const std::string& path) { return test_support::ReadFile(path); }
-
 // Runs the build's loader check on `text`; its exit status and messages.
 int CheckLoader(const std::string& text, std::string* source = nullptr, std::string* errors = nullptr) {
     const std::string in = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.hex";
     const std::string out = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.cpp";
     const std::string err = testing::TempDir() + std::to_string(::getpid()) + "_ram_loader_check.err";
-    std::ofstream(in, std::ios::binary) << text;
+    EXPECT_TRUE(test_support::WriteFile(in, text));
     std::remove(out.c_str());
     const std::string command = std::string(RAM_LOADER_EMBED) + " " + in + " " + out + " 2>" + err;
     const int status = std::system(command.c_str());
-    if (source) *source = ReadAll(out);
-    if (errors) *errors = ReadAll(err);
+    if (source) *source = test_support::ReadFile(out);
+    if (errors) *errors = test_support::ReadFile(err);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 }  // namespace
 
 TEST(RamLoader, EmbedsTheConfiguredFileByteForByte) {
-    const std::string file = ReadAll(RAM_LOADER_FILE);
+    const std::string file = test_support::ReadFile(RAM_LOADER_FILE);
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(std::string(RamLoaderText(), RamLoaderTextLength()), file);
 }

@@ -8,15 +8,14 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "link/MV_Comm.h"
 #include "link/USerIO.h"
 #include "platform/GuiCall.h"
+#include "support/TextFile.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -136,8 +135,8 @@ TEST(InstrumentSimProgram, TheDemoScriptsPlayAPromptAndItsOutcomeWithALog) {
 
 TEST(InstrumentSimProgram, PresentsTheEdidFileItIsGiven) {
     const std::string file = std::string(SUITE_EDID_DIR) + "/009.bin";  // two blocks
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string bytes = test_support::ReadFile(file);
+    const std::vector<uint8_t> image(bytes.begin(), bytes.end());
     ASSERT_EQ(image.size(), 256u);
     Program p;
     ASSERT_TRUE(StartSim(p, {"--edid", file}));
@@ -157,7 +156,7 @@ TEST(InstrumentSimProgram, PresentsTheEdidFileItIsGiven) {
 
 TEST(InstrumentSimProgram, AnEdidFileThatIsNotWholeBlocksShowsTheUsage) {
     const std::string odd = testing::TempDir() + "odd_edid.bin";
-    std::ofstream(odd, std::ios::binary) << std::string(130, '\x01');
+    ASSERT_TRUE(test_support::WriteFile(odd, std::string(130, '\x01')));
     for (const std::string& file : {odd, std::string("/nonexistent/edid.bin")}) {
         SCOPED_TRACE(file);
         Program p;

@@ -8,12 +8,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/MessageEndpoint.h"
 #include "support/RuntimeFolder.h"
+#include "support/TextFile.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -145,7 +145,7 @@ TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
     auto locked = platform::MessageEndpoint::Create("LOCKED", 1);
     ASSERT_TRUE(locked);
     const std::string lockFile = platform::MessageNameFolder("LOCKED") + "/LOCKED";
-    ASSERT_TRUE(std::ofstream(lockFile).good());
+    ASSERT_TRUE(test_support::WriteFile(lockFile, ""));
     locked.reset();
     EXPECT_TRUE(std::filesystem::exists(lockFile));
 }
@@ -219,8 +219,8 @@ TEST_F(RuntimeDir, StartUpCleanUpRemovesOnlyEndpointsWhoseOwnerIsGone) {
     ServeAndKill("OTHER", {"00000004"});
     ServeAndKill("EMPTIED", {"00000005"});
     const std::string n = runtime.Messages() + "/N/";
-    ASSERT_TRUE(std::ofstream(n + "N").good());         // a lock file
-    ASSERT_TRUE(std::ofstream(n + "0000000F").good());  // a file named like an endpoint
+    ASSERT_TRUE(test_support::WriteFile(n + "N", ""));         // a lock file
+    ASSERT_TRUE(test_support::WriteFile(n + "0000000F", ""));  // a file named like an endpoint
     ASSERT_EQ(::symlink((runtime.Messages() + "/OTHER/00000004").c_str(), (n + "0000000E").c_str()), 0);
     const std::vector<std::string> before = {
         "EMPTIED",    "EMPTIED/00000005", "N",   "N/00000001", "N/00000002",    "N/00000003",

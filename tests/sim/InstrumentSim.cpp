@@ -70,6 +70,7 @@ bool InstrumentSim::Start() {
     {
         std::lock_guard lk(mu_);
         dueReplies_.clear();
+        dueWriting_ = 0;
         held_.clear();
     }
     thread_ = std::thread([this] { Serve(); });
@@ -444,9 +445,19 @@ void InstrumentSim::SendDueReplies() {
         for (const auto& d : dueReplies_)
             if (isDue(d)) due.push_back(d.frame);
         std::erase_if(dueReplies_, isDue);
+        dueWriting_ += due.size();
     }
-    for (const auto& frame : due) WriteBytes(frame, false);
+    for (const auto& frame : due) {
+        WriteBytes(frame, false);
+        std::lock_guard lk(mu_);
+        --dueWriting_;
+    }
     SendHeldPastLimit();
+}
+
+size_t InstrumentSim::HeldResultCount() const {
+    std::lock_guard lk(mu_);
+    return dueReplies_.size() + dueWriting_;
 }
 
 std::vector<InstrumentSim::HeldSpan> InstrumentSim::HeldSpans() const {

@@ -115,7 +115,9 @@ public:
     void ClearTestScripts();               // every script and start count; ends a scripted run
     int TestStarts(uint8_t testId) const;  // starts of a scripted test ID so far
     // A result held back by a step (TestStep::holdMs) is sent as it is, without
-    // the result query's fault, when its time has come.
+    // the result query's fault, when its time has come. The count is of those
+    // not yet written to the line in full (0: every held result has gone out).
+    size_t HeldResultCount() const;
 
     // ---- faults
     void SetFault(uint8_t code, FaultSpec spec);
@@ -207,6 +209,7 @@ private:
         Bytes frame;
     };
     std::vector<DueReply> dueReplies_;  // results held back until their tick
+    size_t dueWriting_ = 0;             // taken from dueReplies_, not yet written in full
     struct HeldReply {
         Bytes frame;
         std::chrono::steady_clock::time_point since;

@@ -4,9 +4,9 @@
 
 #include <unistd.h>
 #include <filesystem>
-#include <fstream>
 
 #include "sinkmonitor/appresource.h"
+#include "support/TextFile.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
     std::string Make(const std::string& name) {
-        std::ofstream(dir_ / name) << "#!/bin/sh\n";
+        EXPECT_TRUE(test_support::WriteFile(dir_ / name, "#!/bin/sh\n"));
         return (dir_ / name).string();
     }
     fs::path dir_;

@@ -19,9 +19,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +30,8 @@
 #include "sinkmonitor/UpdaterLaunch.h"
 #include "support/Probe.h"
 #include "support/RuntimeFolder.h"
+#include "support/TextFile.h"
+#include "support/WaitFor.h"
 #include "tests/fwupdater/UpdaterTestSupport.h"
 
 using test_support::Probe;
@@ -70,9 +72,7 @@ std::vector<pid_t> Children() {
         bool number = false;
         const pid_t pid = entry.toInt(&number);
         if (!number) continue;
-        std::ifstream in("/proc/" + entry.toStdString() + "/stat");
-        std::string stat;
-        std::getline(in, stat);
+        const std::string stat = test_support::ReadFile("/proc/" + entry.toStdString() + "/stat");
         const size_t close = stat.rfind(')');
         if (close == std::string::npos) continue;
         char state = 0;
@@ -107,7 +107,7 @@ protected:
         d.show();
         ASSERT_TRUE(d.btnUpdateFirmware->isEnabled());
         QTest::mouseClick(d.btnUpdateFirmware, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !d.UpdaterRunning(); }, kUpdateDeadlineMs));
+        ASSERT_TRUE(test_support::WaitFor([&] { return !d.UpdaterRunning(); }, kUpdateDeadlineMs));
         // After the run, the update button waits for a new file or port.
         EXPECT_FALSE(d.btnUpdateFirmware->isEnabled());
         EXPECT_TRUE(d.btnExplore->isEnabled());
@@ -118,8 +118,7 @@ protected:
     std::string PortFile() {
         // A file that exists (so the port list takes it) but is no serial port.
         const QString path = folder.filePath("not-a-port");
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(test_support::WriteFile(path.toStdString(), ""));
         return path.toStdString();
     }
 
@@ -231,7 +230,7 @@ TEST_F(FirmwareUpdateDialog, EachFailureTheUpdaterReportsIsShownAsItsText) {
         }
         d->show();
         QTest::mouseClick(d->btnUpdateFirmware, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !d->UpdaterRunning(); }, kUpdateDeadlineMs));
+        ASSERT_TRUE(test_support::WaitFor([&] { return !d->UpdaterRunning(); }, kUpdateDeadlineMs));
         EXPECT_EQ(Lines(*d), c.lines);
         // The updater's exit code -1 adds nothing of its own, and no box.
         EXPECT_TRUE(boxes.Boxes().empty());
@@ -273,7 +272,7 @@ TEST_F(FirmwareUpdateDialog, AnUpdaterKilledDuringTheUpdateEndedAbnormally) {
 TEST_F(FirmwareUpdateDialog, ExitCodesShowTheirTextsAfterTheNotices) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("fw.hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
     ScopedEnv notices("FAKE_UPDATER_NOTICES", "0,0;0,2;0,1;3,30;1,0;2,1;3,77");
     const QStringList noticeLines = {
@@ -315,7 +314,7 @@ TEST_F(FirmwareUpdateDialog, ExitCodesShowTheirTextsAfterTheNotices) {
 TEST_F(FirmwareUpdateDialog, TheUpdaterGetsTheEndpointPortAndFileAndNothingElse) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("new fw \"v2\".hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     const std::string record = folder.filePath("record.txt").toStdString();
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
     ScopedEnv recordEnv("FAKE_UPDATER_RECORD", record);
@@ -325,7 +324,7 @@ TEST_F(FirmwareUpdateDialog, TheUpdaterGetsTheEndpointPortAndFileAndNothingElse)
 
     const QString id = QStringLiteral("%1").arg(d->EndpointId(), 8, 16, QChar(u'0')).toUpper();
     ASSERT_EQ(id.size(), 8);
-    std::ifstream in(record);
+    std::istringstream in(test_support::ReadFile(record));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     const std::vector<std::string> want = {"-m",
@@ -344,7 +343,7 @@ TEST_F(FirmwareUpdateDialog, TheUpdaterGetsTheEndpointPortAndFileAndNothingElse)
 TEST_F(FirmwareUpdateDialog, WhileTheUpdaterRunsTheDialogCannotBeClosed) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("fw.hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     const std::string gate = folder.filePath("gate").toStdString();
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
     ScopedEnv gateEnv("FAKE_UPDATER_GATE", gate);
@@ -361,7 +360,7 @@ TEST_F(FirmwareUpdateDialog, WhileTheUpdaterRunsTheDialogCannotBeClosed) {
     // The window is served while the updater runs: a timer of its own fires.
     bool served = false;
     QTimer::singleShot(20, d.get(), [&] { served = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return served; }, 10000));
+    ASSERT_TRUE(test_support::WaitFor([&] { return served; }, 10000));
     d->close();
     QTest::keyClick(d.get(), Qt::Key_Escape);
     QTest::mouseClick(d->btnClose, Qt::LeftButton);
@@ -371,8 +370,8 @@ TEST_F(FirmwareUpdateDialog, WhileTheUpdaterRunsTheDialogCannotBeClosed) {
          std::initializer_list<QWidget*>{d->btnUpdateFirmware, d->btnExplore, d->btnClose, d->cbComPort})
         EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
 
-    std::ofstream(gate) << "";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !d->UpdaterRunning(); }, kUpdateDeadlineMs));
+    ASSERT_TRUE(test_support::WriteFile(gate, ""));
+    ASSERT_TRUE(test_support::WaitFor([&] { return !d->UpdaterRunning(); }, kUpdateDeadlineMs));
     EXPECT_EQ(Lines(*d), QStringList({"Update started.", "Update was successful. Please reset the device."}));
     EXPECT_EQ(boxes.Boxes().size(), 1u);
     // Choosing the port again clears the view and allows another update.
@@ -387,7 +386,7 @@ TEST_F(FirmwareUpdateDialog, WhileTheUpdaterRunsTheDialogCannotBeClosed) {
 TEST_F(FirmwareUpdateDialog, AMissingUpdaterIsReportedAtCreationAndAtItsStart) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("fw.hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
 
     const QString updater = folder.filePath("pallumo");
@@ -404,7 +403,7 @@ TEST_F(FirmwareUpdateDialog, AMissingUpdaterIsReportedAtCreationAndAtItsStart) {
         SCOPED_TRACE(c.text);
         boxes.Clear();
         if (c.present) {
-            std::ofstream(updater.toStdString()) << "#!/bin/sh\nexit 0\n";
+            ASSERT_TRUE(test_support::WriteFile(updater.toStdString(), "#!/bin/sh\nexit 0\n"));
             ASSERT_EQ(::chmod(updater.toStdString().c_str(), 0644), 0);
         }
         d->Prepare(QString::fromStdString(port));
@@ -425,7 +424,7 @@ TEST_F(FirmwareUpdateDialog, AMissingUpdaterIsReportedAtCreationAndAtItsStart) {
 TEST_F(FirmwareUpdateDialog, PortAndFileChoiceDecideWhetherTheUpdateCanStart) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("fw.hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
     auto d = MakeDialog(FAKE_UPDATER_BINARY);
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -468,10 +467,7 @@ TEST_F(FirmwareUpdateDialog, PortAndFileChoiceDecideWhetherTheUpdateCanStart) {
     // Opening the drop-down lists the ports present now; the chosen one
     // stays chosen.
     const QString added = folder.filePath("another-port");
-    {
-        QFile f(added);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(test_support::WriteFile(added.toStdString(), ""));
     {
         ScopedEnv more("EXTRA_SERIAL_PORTS", port + ":" + added.toStdString());
         EXPECT_EQ(d->cbComPort->findText(added), -1);
@@ -494,7 +490,7 @@ TEST_F(FirmwareUpdateDialog, PortAndFileChoiceDecideWhetherTheUpdateCanStart) {
 TEST_F(FirmwareUpdateDialog, ExecuteShowsTheDialogOnlyWhenAFileWasChosen) {
     const std::string port = PortFile();
     const std::string file = folder.filePath("fw.hex").toStdString();
-    std::ofstream(file) << ":00000001FF\n";
+    ASSERT_TRUE(test_support::WriteFile(file, ":00000001FF\n"));
     ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
     auto d = MakeDialog(FAKE_UPDATER_BINARY);
 

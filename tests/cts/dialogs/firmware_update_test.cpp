@@ -17,6 +17,9 @@
 #include "cts/dialogs/TFirmwareUpdate.h"
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
+#include "support/DesktopHooks.h"
+#include "support/TextFile.h"
+#include "support/WaitFor.h"
 
 using namespace dialog_test;
 using test_support::FindControl;
@@ -25,20 +28,18 @@ namespace {
 
 QString MakeFile(const QTemporaryDir& dir, const QString& name) {
     const QString path = dir.filePath(name);
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(":00000001FF\n");
+    EXPECT_TRUE(test_support::WriteFile(path.toStdString(), ":00000001FF\n")) << path.toStdString();
     return path;
 }
 
-class FirmwareDialog : public testing::Test {
+class FirmwareDialog : public test_support::DesktopHookFixture<testing::Test> {
 protected:
     void TearDown() override {
-        platform::SetFileDialogHook({});
         if (dialog.isVisible()) {
             dialog.SetBusy(false);
             dialog.done(QDialog::Rejected);
         }
+        DesktopHookFixture::TearDown();
     }
     bool Shown(QWidget* w) const { return w->isVisibleTo(&dialog); }
 
@@ -149,7 +150,7 @@ TEST_F(FirmwareDialog, TheRealFileDialogMatchesTheFilterInAnyLetterCase) {
                 if (view->model()->index(r, 0, root).data().toString() == name) return true;
             return false;
         };
-        lowerListed = QTest::qWaitFor([&] { return listed(QStringLiteral("lower.hex")); }, 10000);
+        lowerListed = test_support::WaitFor([&] { return listed(QStringLiteral("lower.hex")); }, 10000);
         upperListed = listed(QStringLiteral("UPPER.HEX"));
         textListed = listed(QStringLiteral("notes.txt"));
         if (auto* edit = FindControl<QLineEdit>(files, "fileNameEdit")) {

@@ -19,13 +19,12 @@
 
 #include "DialogTestSupport.h"
 #include "cts/dialogs/TOperatorInput.h"
+#include "support/WaitFor.h"
 
 using namespace dialog_test;
 using Result = TOperatorInput::ModalResult;
 
 namespace {
-
-constexpr int kWaitMs = 5000;  // deadline of a wait for something the dialog does by itself
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
@@ -52,7 +51,7 @@ protected:
         QTimer::singleShot(0, &dialog, [&] {
             ran = true;
             EXPECT_TRUE(dialog.IsShowing());
-            if (!QTest::qWaitFor([&] { return QApplication::activeModalWidget() == &dialog; }, kWaitMs))
+            if (!test_support::WaitFor([&] { return QApplication::activeModalWidget() == &dialog; }))
                 ADD_FAILURE() << "the dialog is not the active modal window";
             script();
             if (dialog.isVisible()) {
@@ -70,7 +69,7 @@ protected:
 
     // Waits inside the modal loop until the dialog has asked for the status `count` times.
     bool WaitForPolls(int count) {
-        return QTest::qWaitFor([&] { return pollRequests >= count; }, kWaitMs);
+        return test_support::WaitFor([&] { return pollRequests >= count; });
     }
 
     std::vector<QColor> Lamps() const {
@@ -415,9 +414,10 @@ TEST_F(OperatorInputTest, ThePollTimerStopsItselfAsksForTheStatusAndTheReplyRest
         EXPECT_TRUE(dialog.StatPollTimer->isActive());
         EXPECT_TRUE(dialog.isVisible());
 
-        // No request while the previous one is out, however long it takes.
+        // No request while the previous one is out, however long it takes (a
+        // fixed time, as it shows an absence).
         ASSERT_TRUE(WaitForPolls(2));
-        EXPECT_FALSE(QTest::qWaitFor([&] { return pollRequests > 2; }, 1200));
+        EXPECT_FALSE(test_support::WaitFor([&] { return pollRequests > 2; }, 1200));
         dialog.SetStatus(0x07);
         ASSERT_TRUE(WaitForPolls(3));
         dialog.SetStatus(0x02);
@@ -435,8 +435,9 @@ TEST_F(OperatorInputTest, ProceedWhileAPollIsOutTakesEffectWhenTheReplyArrives) 
         QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton);
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_FALSE(dialog.StatPollTimer->isActive());
-        // The dialog waits for the reply; no further poll meanwhile.
-        EXPECT_FALSE(QTest::qWaitFor([&] { return !dialog.isVisible() || pollRequests > 1; }, 700));
+        // The dialog waits for the reply; no further poll meanwhile (a fixed
+        // time, as it shows an absence).
+        EXPECT_FALSE(test_support::WaitFor([&] { return !dialog.isVisible() || pollRequests > 1; }, 700));
         dialog.SetStatus(0x05);
         EXPECT_FALSE(dialog.isVisible());
     });
@@ -458,7 +459,7 @@ TEST_F(OperatorInputTest, WithoutAPollRequestTheTimerStopsAndProceedClosesAtOnce
     dialog.StatusPollRequest = nullptr;
     dialog.Setup(8, "5 - Video", "a");
     const Result result = RunModal([&] {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.StatPollTimer->isActive(); }, kWaitMs));
+        ASSERT_TRUE(test_support::WaitFor([&] { return !dialog.StatPollTimer->isActive(); }));
         EXPECT_FALSE(dialog.PollPending());
         QTest::mouseClick(dialog.BTN_FailButton, Qt::LeftButton);
         EXPECT_FALSE(dialog.isVisible());

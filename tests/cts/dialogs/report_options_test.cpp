@@ -9,37 +9,16 @@
 
 #include "DialogTestSupport.h"
 #include "cts/dialogs/TReportOptions.h"
-#include "platform/gui/FileDialog.h"
+#include "support/DesktopHooks.h"
 
 namespace {
 
 using dialog_test::Probe;
 
-// Answers the save-file dialog with `answer` and keeps what it was shown as.
-class FileDialogAnswer {
-public:
-    explicit FileDialogAnswer(QString answer) {
-        platform::SetFileDialogHook([this, answer](QFileDialog& dialog) {
-            ++shown;
-            title = dialog.windowTitle();
-            filters = dialog.nameFilters();
-            selectedFilter = dialog.selectedNameFilter();
-            suffix = dialog.defaultSuffix();
-            acceptSave = dialog.acceptMode() == QFileDialog::AcceptSave;
-            confirmsOverwrite = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
-            caseInsensitive = !(dialog.filter() & QDir::CaseSensitive);
-            return answer;
-        });
-    }
-    ~FileDialogAnswer() { platform::SetFileDialogHook({}); }
+// The save-file dialog is answered through the fixture's hook.
+class ReportOptions : public test_support::DesktopHookFixture<testing::Test> {};
 
-    int shown = 0;
-    QString title, selectedFilter, suffix;
-    QStringList filters;
-    bool acceptSave = false, confirmsOverwrite = false, caseInsensitive = false;
-};
-
-TEST(ReportOptions, SaveIsEnabledOnlyWithAFileName) {
+TEST_F(ReportOptions, SaveIsEnabledOnlyWithAFileName) {
     TReportOptions dialog;
     auto* save = Probe<QPushButton>(&dialog, "BTN_Save");
     auto* file = Probe<QLineEdit>(&dialog, "ED_SaveFile");
@@ -66,22 +45,23 @@ TEST(ReportOptions, SaveIsEnabledOnlyWithAFileName) {
     EXPECT_EQ(dialog.GetSaveFileName(), "run1");
 }
 
-TEST(ReportOptions, TheSaveFileDialogFillsTheNameAndHasAskedAboutIt) {
+TEST_F(ReportOptions, TheSaveFileDialogFillsTheNameAndHasAskedAboutIt) {
     TReportOptions dialog;
     dialog_test::Open(dialog);
     const QString chosen = QStringLiteral("/tmp/r\u00E9sultats/\u8A66\u9A13.htm");
     {
-        FileDialogAnswer answer(chosen);
+        AnswerFileDialogs(chosen);
         QTest::mouseClick(Probe<QPushButton>(&dialog, "Button1"), Qt::LeftButton);
-        ASSERT_EQ(answer.shown, 1);
-        EXPECT_EQ(answer.title, QStringLiteral("Choose save file ..."));
-        EXPECT_EQ(answer.filters,
+        ASSERT_EQ(fileDialogs_.size(), 1u);
+        const test_support::FileDialogShowing& shown = fileDialogs_[0];
+        EXPECT_EQ(shown.title, QStringLiteral("Choose save file ..."));
+        EXPECT_EQ(shown.filters,
                   QStringList({QStringLiteral("HTML File (*.HTM *.html)"), QStringLiteral("Plain Text File (*.TXT)")}));
-        EXPECT_EQ(answer.selectedFilter, QStringLiteral("HTML File (*.HTM *.html)"));
-        EXPECT_EQ(answer.suffix, QStringLiteral("HTM"));
-        EXPECT_TRUE(answer.acceptSave);
-        EXPECT_TRUE(answer.confirmsOverwrite);
-        EXPECT_TRUE(answer.caseInsensitive);
+        EXPECT_EQ(shown.selectedFilter, QStringLiteral("HTML File (*.HTM *.html)"));
+        EXPECT_EQ(shown.suffix, QStringLiteral("HTM"));
+        EXPECT_TRUE(shown.save);
+        EXPECT_TRUE(shown.confirmsOverwrite);
+        EXPECT_TRUE(shown.caseInsensitive);
     }
     EXPECT_EQ(Probe<QLineEdit>(&dialog, "ED_SaveFile")->text(), chosen);
     EXPECT_EQ(dialog.GetSaveFileName(), chosen.toUtf8().toStdString());
@@ -91,9 +71,9 @@ TEST(ReportOptions, TheSaveFileDialogFillsTheNameAndHasAskedAboutIt) {
     // Cancelling the file dialog keeps the name; editing it, or a new
     // showing, makes it a name the file dialog has not asked about.
     {
-        FileDialogAnswer cancel{QString()};
+        AnswerFileDialogs(QString());
         QTest::mouseClick(Probe<QPushButton>(&dialog, "Button1"), Qt::LeftButton);
-        EXPECT_EQ(cancel.shown, 1);
+        EXPECT_EQ(fileDialogs_.size(), 1u);
     }
     EXPECT_EQ(Probe<QLineEdit>(&dialog, "ED_SaveFile")->text(), chosen);
     EXPECT_TRUE(dialog.SaveFileChosenInDialog());
@@ -107,7 +87,7 @@ TEST(ReportOptions, TheSaveFileDialogFillsTheNameAndHasAskedAboutIt) {
     dialog.reject();
 }
 
-TEST(ReportOptions, ShowsEveryControl) {
+TEST_F(ReportOptions, ShowsEveryControl) {
     TReportOptions dialog;
     dialog.GroupBox2->setTitle(QStringLiteral("  DP Reference Sink TE "));
     dialog.Comments = QStringLiteral("Report created using the Merovan Vardeko Software 1.0.0");

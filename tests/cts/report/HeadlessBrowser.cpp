@@ -1,7 +1,6 @@
 #include "HeadlessBrowser.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QJsonDocument>
 
 #include <fcntl.h>
@@ -15,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "support/TextFile.h"
 
 namespace {
 
@@ -163,9 +164,8 @@ bool HeadlessBrowser::Screenshot(const QString& path, int width, int height, std
         return false;
     const auto shot = Call("Page.captureScreenshot", {{"format", "png"}}, true, error);
     if (!shot) return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QByteArray::fromBase64(shot->value("data").toString().toLatin1())) <= 0) {
+    const QByteArray png = QByteArray::fromBase64(shot->value("data").toString().toLatin1());
+    if (png.isEmpty() || !test_support::WriteFile(path.toStdString(), png.toStdString())) {
         error = "cannot write " + path.toStdString();
         return false;
     }

@@ -11,10 +11,12 @@
 
 #include "platform/MessageBox.h"
 #include "platform/gui/FileDialog.h"
+#include "support/DesktopHooks.h"
 #include "support/Probe.h"
+#include "support/TextFile.h"
+#include "support/WaitFor.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -30,39 +32,19 @@ using test_support::FindControl;
 
 namespace {
 
-class EditorWindow : public ::testing::Test {
+class EditorWindow : public test_support::DesktopHookFixture<::testing::Test> {
 protected:
     void SetUp() override {
+        DesktopHookFixture::SetUp();
         ASSERT_NE(ed.Form(), nullptr);
         form = ed.Form();
         ECSetHostCallback(ed.Handle(), &host, &RecordingHost::Callback);
         ASSERT_TRUE(ECSetOptions(ed.Handle(), 0x20000003u));
     }
-    void TearDown() override { platform::SetFileDialogHook({}); }
 
     RecordingHost host;
     EditorInstance ed;
     TECForm* form = nullptr;
-};
-
-// Answers every file dialog with a name and records what it was shown.
-struct DialogAnswer {
-    QString name;
-    QStringList filters;
-    QString folder;
-    QString suffix;
-    QString objectName;
-    int shown = 0;
-    void Install() {
-        platform::SetFileDialogHook([this](QFileDialog& d) {
-            ++shown;
-            filters = d.nameFilters();
-            folder = d.directory().absolutePath();
-            suffix = d.defaultSuffix();
-            objectName = d.objectName();
-            return name;
-        });
-    }
 };
 
 }  // namespace
@@ -139,32 +121,28 @@ TEST_F(EditorWindow, SaveAndLoadThroughTheFileDialogs) {
     uint8_t before[128];
     ASSERT_EQ(ECGetBlock(ed.Handle(), 0, before, 128), 128);
 
-    DialogAnswer save;
-    save.name = dir.filePath(QStringLiteral("monitor"));
-    save.Install();
+    AnswerFileDialogs(dir.filePath(QStringLiteral("monitor")));
     QTest::mouseClick(form->BTN_SaveBlocks, Qt::LeftButton);
-    EXPECT_EQ(save.objectName, QStringLiteral("SaveEDID"));
-    EXPECT_EQ(save.filters, (QStringList{"Merovan EDID Editor files (*.ECD)", "Binary files (*.BIN)"}));
-    EXPECT_EQ(save.suffix, QStringLiteral("ECD"));
+    ASSERT_EQ(fileDialogs_.size(), 1u);
+    EXPECT_EQ(fileDialogs_[0].objectName, QStringLiteral("SaveEDID"));
+    EXPECT_EQ(fileDialogs_[0].filters, (QStringList{"Merovan EDID Editor files (*.ECD)", "Binary files (*.BIN)"}));
+    EXPECT_EQ(fileDialogs_[0].suffix, QStringLiteral("ECD"));
     // The default extension is added to a name without one.
     const QString saved = dir.filePath(QStringLiteral("monitor.ECD"));
     ASSERT_TRUE(QFileInfo::exists(saved));
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith(";Created with Merovan EDID Editor library\r\n"));
-    file.close();
+    EXPECT_TRUE(
+        test_support::ReadFile(saved.toStdString()).starts_with(";Created with Merovan EDID Editor library\r\n"));
 
     // Loading the file back replaces the collection with the same bytes.
     ECClearBlocks(ed.Handle());
     ASSERT_EQ(ed.Collection()->Count(), 0);
-    DialogAnswer open;
-    open.name = saved;
-    open.Install();
+    AnswerFileDialogs(saved);
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
-    EXPECT_EQ(open.objectName, QStringLiteral("OpenEDID"));
-    EXPECT_EQ(open.filters,
+    ASSERT_EQ(fileDialogs_.size(), 1u);
+    EXPECT_EQ(fileDialogs_[0].objectName, QStringLiteral("OpenEDID"));
+    EXPECT_EQ(fileDialogs_[0].filters,
               (QStringList{"Merovan EDID Editor files (*.ECD)", "Binary EDID files (*.BIN)", "Any file (*)"}));
-    EXPECT_TRUE(open.suffix.isEmpty());
+    EXPECT_TRUE(fileDialogs_[0].suffix.isEmpty());
     ASSERT_EQ(ed.Collection()->Count(), 1);
     uint8_t bytes[128];
     ASSERT_EQ(ECGetBlock(ed.Handle(), 0, bytes, 128), 128);
@@ -173,17 +151,18 @@ TEST_F(EditorWindow, SaveAndLoadThroughTheFileDialogs) {
     // Each dialog starts in the folder of its own last file.
     QTemporaryDir other;
     ASSERT_TRUE(other.isValid());
-    save.name = other.filePath(QStringLiteral("second.BIN"));
-    save.Install();
+    const auto folderShown = [this] { return fileDialogs_.size() == 1 ? fileDialogs_[0].folder : QString(); };
+    const QString second = other.filePath(QStringLiteral("second.BIN"));
+    AnswerFileDialogs(second);
     QTest::mouseClick(form->BTN_SaveBlocks, Qt::LeftButton);
-    EXPECT_EQ(save.folder, QDir(dir.path()).absolutePath());
-    EXPECT_EQ(QFileInfo(save.name).size(), 128);
-    open.Install();
+    EXPECT_EQ(folderShown(), QDir(dir.path()).absolutePath());
+    EXPECT_EQ(QFileInfo(second).size(), 128);
+    AnswerFileDialogs(saved);
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
-    EXPECT_EQ(open.folder, QDir(dir.path()).absolutePath());
-    save.Install();
+    EXPECT_EQ(folderShown(), QDir(dir.path()).absolutePath());
+    AnswerFileDialogs(second);
     QTest::mouseClick(form->BTN_SaveBlocks, Qt::LeftButton);
-    EXPECT_EQ(save.folder, QDir(other.path()).absolutePath());
+    EXPECT_EQ(folderShown(), QDir(other.path()).absolutePath());
 }
 
 TEST_F(EditorWindow, SaveTypeChangeSetsTheDefaultExtension) {
@@ -206,11 +185,10 @@ TEST_F(EditorWindow, SaveTypeChangeSetsTheDefaultExtension) {
 
 TEST_F(EditorWindow, CancelledDialogsDoNothing) {
     ASSERT_EQ(ed.Add(BaseBlock()), 0);
-    DialogAnswer cancel;
-    cancel.Install();
+    AnswerFileDialogs(QString());
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
     QTest::mouseClick(form->BTN_SaveBlocks, Qt::LeftButton);
-    EXPECT_EQ(cancel.shown, 2);
+    EXPECT_EQ(fileDialogs_.size(), 2u);
     EXPECT_EQ(ed.Collection()->Count(), 1);
 }
 
@@ -218,15 +196,9 @@ TEST_F(EditorWindow, TheRealOpenDialogAnswersWithItsFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString name = dir.filePath(QStringLiteral("base.bin"));
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(reinterpret_cast<const char*>(BaseBlock().data()), 128);
-    }
-    {
-        QFile f(dir.filePath(QStringLiteral("notes.txt")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    const auto base = BaseBlock();
+    ASSERT_TRUE(test_support::WriteFile(name.toStdString(), std::string(base.begin(), base.begin() + 128)));
+    ASSERT_TRUE(test_support::WriteFile(dir.filePath(QStringLiteral("notes.txt")).toStdString(), ""));
     // No hook: the Qt dialog runs modally and is answered from a timer. A
     // lower-case name matches the "*.BIN" filter.
     bool answered = false;
@@ -247,7 +219,7 @@ TEST_F(EditorWindow, TheRealOpenDialogAnswersWithItsFile) {
             }
             return false;
         };
-        binListed = QTest::qWaitFor([&] { return listed(QStringLiteral("base.bin")); }, 10000);
+        binListed = test_support::WaitFor([&] { return listed(QStringLiteral("base.bin")); }, 10000);
         txtListed = listed(QStringLiteral("notes.txt"));
         // Typed into the file name field, as the operator does.
         auto* edit = FindControl<QLineEdit>(dialog, "fileNameEdit");
@@ -273,24 +245,19 @@ TEST_F(EditorWindow, FileErrorsAreMessageBoxes) {
     platform::MessageBoxInterceptor boxes;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    DialogAnswer open;
-    open.name = dir.filePath(QStringLiteral("missing.ECD"));
-    open.Install();
+    const QString missing = dir.filePath(QStringLiteral("missing.ECD"));
+    AnswerFileDialogs(missing);
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
     ASSERT_EQ(boxes.Texts().size(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], "Failed to open file '" + open.name.toStdString() + "'.");
+    EXPECT_EQ(boxes.Texts()[0], "Failed to open file '" + missing.toStdString() + "'.");
     EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
     EXPECT_EQ(boxes.Boxes()[0].owner, form);
     EXPECT_TRUE(host.WithCode(EC_HOST_MESSAGE).empty());  // the host gets no copy
 
     const QString other = dir.filePath(QStringLiteral("dump.txt"));
-    {
-        QFile f(other);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("00 01 02\r\n");
-    }
+    ASSERT_TRUE(test_support::WriteFile(other.toStdString(), "00 01 02\r\n"));
     boxes.Clear();
-    open.name = other;
+    AnswerFileDialogs(other);
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
     ASSERT_GE(boxes.Texts().size(), 1u);
     EXPECT_EQ(boxes.Texts()[0], "Unknown file extension - Trying as hex-dump");
@@ -471,7 +438,7 @@ TEST_F(EditorWindow, ShowingAnEntryServesNoPendingEvents) {
     form->QuickConfigPick(ed.Find(QStringLiteral(":/0/Version/18-Byte data blocks/Descriptor 2")));
     EXPECT_EQ(served, 0);
     EXPECT_TRUE(boxes.Texts().empty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return served > 0; }, 5000));
+    EXPECT_TRUE(test_support::WaitFor([&] { return served > 0; }, 5000));
     EXPECT_EQ(served, 1);
 }
 
@@ -503,16 +470,12 @@ TEST_F(EditorWindow, SelectionSurvivesTheDeletionOfItsEntry) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString name = dir.filePath(QStringLiteral("two.BIN"));
-    {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(reinterpret_cast<const char*>(BaseBlock().data()), 128);
-        f.write(reinterpret_cast<const char*>(block_templates::BlockMap().data()), 128);
-    }
+    const auto base = BaseBlock();
+    const auto map = block_templates::BlockMap();
+    ASSERT_TRUE(test_support::WriteFile(name.toStdString(), std::string(base.begin(), base.begin() + 128) +
+                                                                std::string(map.begin(), map.begin() + 128)));
     Select(form, ed.Find(QStringLiteral(":/0/Version/Standard Timings/Timing 0/X-Resolution")));
-    DialogAnswer open;
-    open.name = name;
-    open.Install();
+    AnswerFileDialogs(name);
     QTest::mouseClick(form->BTN_LoadBlocks, Qt::LeftButton);
     EXPECT_EQ(ed.Collection()->Count(), 2);
     EXPECT_EQ(form->ShownEntry(), form->SelectedEntry());

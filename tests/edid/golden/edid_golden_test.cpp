@@ -8,11 +8,11 @@
 
 #include "edid/BuildOptions.h"
 #include "edid/core/ECCollection.h"
+#include "support/TextFile.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -59,26 +59,15 @@ std::vector<std::string> BaseNames(const QString& dir, const QString& suffix) {
 
 std::vector<std::string> ImageNames() { return BaseNames(DataDir(), QStringLiteral(".bin")); }
 
-bool ReadFile(const QString& path, std::string* content) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    *content = f.readAll().toStdString();
-    return true;
-}
-
-bool WriteFile(const QString& path, const std::string& content) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) &&
-           f.write(content.data(), static_cast<qint64>(content.size())) == static_cast<qint64>(content.size());
-}
-
 // "diff -u" of two texts (at most a few hundred lines of it), for a failure message.
 std::string UnifiedDiff(const std::string& expected, const std::string& actual, const char* expectedLabel,
                         const char* actualLabel) {
     QTemporaryDir dir;
     const QString a = dir.filePath(QStringLiteral("expected")), b = dir.filePath(QStringLiteral("actual")),
                   out = dir.filePath(QStringLiteral("diff"));
-    if (!dir.isValid() || !WriteFile(a, expected) || !WriteFile(b, actual)) return "(no diff: temporary files failed)";
+    if (!dir.isValid() || !test_support::WriteFile(a.toStdString(), expected) ||
+        !test_support::WriteFile(b.toStdString(), actual))
+        return "(no diff: temporary files failed)";
     const std::string aPath = a.toStdString(), bPath = b.toStdString(), outPath = out.toStdString();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -90,8 +79,7 @@ std::string UnifiedDiff(const std::string& expected, const std::string& actual, 
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     if (spawned != 0 || waitpid(pid, &status, 0) != pid) return "(no diff: diff could not be run)";
-    std::string text;
-    ReadFile(out, &text);
+    std::string text = test_support::ReadFile(outPath);
     constexpr int kMaxLines = 300;
     size_t end = 0;  // just after the last line kept
     for (int line = 0; line < kMaxLines && end < text.size(); ++line) {
@@ -162,15 +150,15 @@ TEST(EdidGoldenData, EveryImageHasItsExpectedText) {
 // number of blocks in the collection less one.
 TEST_P(EdidGolden, Load) {
     const std::string& name = GetParam().name;
-    std::string file;
-    ASSERT_TRUE(ReadFile(ImagePath(name), &file));
+    bool readable = false;
+    const std::string file = test_support::ReadFile(ImagePath(name).toStdString(), &readable);
+    ASSERT_TRUE(readable);
     ASSERT_EQ(file.size() % kBlockBytes, 0u);
 
     Instance in;
     in.Load(ImagePath(name));
-    std::string expected;
-    ASSERT_TRUE(ReadFile(ExpectedPath(name), &expected))
-        << ExpectedPath(name).toStdString() << " is missing: run tools/gen_edid_golden";
+    const std::string expected = test_support::ReadFile(ExpectedPath(name).toStdString(), &readable);
+    ASSERT_TRUE(readable) << ExpectedPath(name).toStdString() << " is missing: run tools/gen_edid_golden";
     EXPECT_TRUE(SameText(expected, GoldenText(in), "expected", "loaded"));
 
     const std::vector<std::pair<int, int>> leftOut = LeftOut(in.Messages());
@@ -221,8 +209,9 @@ TEST_P(EdidGolden, FileRoundTrip) {
         const QString path = dir.filePath(QString::fromStdString(name) + QLatin1String(extension));
         first.Save(path);
         EXPECT_EQ(first.Messages(), messages) << "saving sent messages";
-        std::string saved;
-        ASSERT_TRUE(ReadFile(path, &saved));
+        bool readable = false;
+        const std::string saved = test_support::ReadFile(path.toStdString(), &readable);
+        ASSERT_TRUE(readable);
         if (std::string(extension) == ".BIN") {
             EXPECT_EQ(Bytes(saved), image);
         }

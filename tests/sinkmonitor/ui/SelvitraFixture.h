@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -22,6 +21,7 @@
 #include "sinkmonitor/TProgressForm.h"
 #include "sinkmonitor/TfrmMain.h"
 #include "support/Probe.h"
+#include "support/TextFile.h"
 #include "support/WaitFor.h"
 
 namespace selvitra_test {
@@ -54,12 +54,9 @@ protected:
     // Writes the settings file of the last session.
     void StoreSettings(const std::string& text) {
         fs::create_directories(SettingsFile().parent_path());
-        std::ofstream(SettingsFile()) << text;
+        ASSERT_TRUE(test_support::WriteFile(SettingsFile(), text));
     }
-    std::string SettingsText() const {
-        std::ifstream in(SettingsFile());
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string SettingsText() const { return test_support::ReadFile(SettingsFile()); }
 
     // Opens the window (with its progress window) as the program does.
     TfrmMain& Open(const QStringList& arguments = {}) {

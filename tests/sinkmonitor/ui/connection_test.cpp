@@ -83,7 +83,7 @@ TEST_F(SelvitraTest, APortThatCannotBeOpenedShowsTheBoxAndLeavesNoPort) {
     // A device path that is no serial device cannot be opened, as a port in
     // use by another program cannot.
     const auto notASerialPort = config / "ttyBusy";
-    std::ofstream(notASerialPort) << "x";
+    ASSERT_TRUE(test_support::WriteFile(notASerialPort, "x"));
     SetPorts(notASerialPort.string());
     StoreSettings("[COM]\nPortName=" + notASerialPort.string() + "\n");
     Open();

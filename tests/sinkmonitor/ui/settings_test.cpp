@@ -67,8 +67,9 @@ TEST_F(SelvitraTest, ColourSchemeIsReadFromTheCommonKey) {
     fs::create_directories(file.parent_path());
     const auto rgb = [](TGUIColorScheme::rgb_t c) { return QColor(c.red, c.green, c.blue); };
     {
-        std::ofstream(file) << "[GUI Colors]\nControlMatchingEnabled=1\nControlUnmatchColor=0x00ff00\n"
-                               "ControlUnmatchTextColor=$ff0000\nControlMatchColor=clBlue\n";
+        ASSERT_TRUE(test_support::WriteFile(file,
+                                            "[GUI Colors]\nControlMatchingEnabled=1\nControlUnmatchColor=0x00ff00\n"
+                                            "ControlUnmatchTextColor=$ff0000\nControlMatchColor=clBlue\n"));
         const TGUIColorScheme scheme = LoadGUIColorScheme();
         EXPECT_EQ(rgb(scheme.ControlUnmatchColor()), QColor(0, 0xFF, 0));
         EXPECT_EQ(rgb(scheme.ControlUnmatchTextColor()), QColor(0, 0, 0xFF));
@@ -76,7 +77,8 @@ TEST_F(SelvitraTest, ColourSchemeIsReadFromTheCommonKey) {
         EXPECT_EQ(rgb(scheme.ControlMatchTextColor()), QApplication::palette().color(QPalette::Text));
     }
     {
-        std::ofstream(file) << "[GUI Colors]\nControlMatchingEnabled=0\nControlUnmatchColor=0x00ff00\n";
+        ASSERT_TRUE(
+            test_support::WriteFile(file, "[GUI Colors]\nControlMatchingEnabled=0\nControlUnmatchColor=0x00ff00\n"));
         const TGUIColorScheme scheme = LoadGUIColorScheme();
         EXPECT_EQ(scheme.ControlUnmatchColor(), scheme.ControlMatchColor());
         EXPECT_EQ(rgb(scheme.ControlUnmatchColor()), QApplication::palette().color(QPalette::Base));
