@@ -88,9 +88,8 @@ TEST_F(NamedMutexTest, AnEndingSignalRemovesTheLockFile) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(sig);
         const pid_t holder = StartHolder();
-        ASSERT_EQ(::kill(holder, sig), 0);
         int status = 0;
-        ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+        ASSERT_TRUE(test_support::EndBySignal(holder, sig, &status));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
         EXPECT_TRUE(runtime.Left().empty());
         Outcome outcome = Outcome::Failed;
