@@ -21,6 +21,7 @@ struct Slot {
     pid_t owner = 0;
     char file[sizeof(sockaddr_un::sun_path)] = {};
     char folder[sizeof(sockaddr_un::sun_path)] = {};
+    char outerFolder[sizeof(sockaddr_un::sun_path)] = {};
 };
 std::array<Slot, 32> g_slots;
 
@@ -28,8 +29,9 @@ std::array<Slot, 32> g_slots;
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 // Async-signal-safe: unlink, rmdir, getpid, signal and raise only. Every
-// file goes before any folder, so a folder that held two entries (an
-// endpoint and a lock file) is empty by the time it is removed.
+// file goes before any folder and every folder before any outer folder, so a
+// folder that held two entries (an endpoint and a lock file), or an outer
+// folder that held two folders, is empty by the time it is removed.
 void RemoveEntries(int sig) {
     const int savedErrno = errno;  // the interrupted code's, should the program go on
     const pid_t self = ::getpid();
@@ -40,6 +42,8 @@ void RemoveEntries(int sig) {
         if (mine(slot)) ::unlink(slot.file);
     for (const Slot& slot : g_slots)
         if (mine(slot) && slot.folder[0] != '\0') ::rmdir(slot.folder);  // fails while anything is left in it
+    for (const Slot& slot : g_slots)
+        if (mine(slot) && slot.outerFolder[0] != '\0') ::rmdir(slot.outerFolder);
     ::signal(sig, SIG_DFL);
     ::raise(sig);  // delivered when the handler returns: the program ends as it would have
     errno = savedErrno;
@@ -63,7 +67,7 @@ void InstallHandlers() {
 
 }  // namespace
 
-int RemoveAtEndingSignal(const std::string& file, const std::string& folder) {
+int RemoveAtEndingSignal(const std::string& file, const std::string& folder, const std::string& outerFolder) {
     InstallHandlers();
     for (size_t i = 0; i < g_slots.size(); ++i) {
         int expected = kFree;
@@ -72,6 +76,7 @@ int RemoveAtEndingSignal(const std::string& file, const std::string& folder) {
         slot.owner = ::getpid();
         std::snprintf(slot.file, sizeof slot.file, "%s", file.c_str());
         std::snprintf(slot.folder, sizeof slot.folder, "%s", folder.c_str());
+        std::snprintf(slot.outerFolder, sizeof slot.outerFolder, "%s", outerFolder.c_str());
         slot.state.store(kLive, std::memory_order_release);
         return static_cast<int>(i);
     }

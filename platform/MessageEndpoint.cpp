@@ -34,7 +34,10 @@ bool EnsurePrivateDir(const std::string& dir) {
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
         struct stat st {};
         if (::lstat(dir.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) return false;
+            if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+                errno = EACCES;
+                return false;
+            }
             if (::access(dir.c_str(), R_OK | W_OK | X_OK) == 0) return true;
         }
         if (errno != ENOENT) return false;
@@ -170,7 +173,14 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 std::string MessageNameFolder(const std::string& name) { return NameDir(name); }
 
 bool RegisterMessageName(const std::string& name) {
-    return IsFolderName(name) && EnsurePrivateDir(RootDir()) && EnsurePrivateDir(NameDir(name));
+    if (!IsFolderName(name)) return false;
+    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        if (!EnsurePrivateDir(RootDir())) return false;
+        if (EnsurePrivateDir(NameDir(name))) return true;
+        // ENOENT: the message folder was removed, left empty, after it was looked at.
+        if (errno != ENOENT) return false;
+    }
+    return false;
 }
 
 void ReleaseMessageName(const std::string& name) {
@@ -243,7 +253,7 @@ std::unique_ptr<MessageEndpoint> MessageEndpoint::Create(const std::string& name
         ::close(fd);
         return nullptr;
     }
-    const int ticket = RemoveAtEndingSignal(path, dir);
+    const int ticket = RemoveAtEndingSignal(path, dir, RootDir());
     return std::unique_ptr<MessageEndpoint>(new MessageEndpoint(name, id, fd, path, ticket));
 }
 
@@ -255,6 +265,7 @@ MessageEndpoint::~MessageEndpoint() {
     ::unlink(path_.c_str());
     ::close(fd_);
     ReleaseMessageName(name_);
+    ::rmdir(RootDir().c_str());  // fails, and keeps the folder, while another name is in it
 }
 
 std::optional<EndpointMessage> MessageEndpoint::Receive(int timeoutMs) {

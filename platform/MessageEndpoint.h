@@ -16,7 +16,8 @@ namespace platform {
 // Each name has a folder of its own there. An empty name folder belongs to
 // nobody: whoever leaves it empty removes it, and whoever uses it (an
 // endpoint's start, a named mutex) registers the name again when the folder
-// went away meanwhile.
+// went away meanwhile. The message folder that holds the names' folders goes
+// likewise with the last endpoint: a registration makes it again.
 constexpr uint32_t kBroadcastId = 0xFFFFFFFFu;
 
 struct EndpointMessage {
@@ -52,8 +53,9 @@ void RemoveStaleEndpoints(const std::string& name);
 // The same for every name in the runtime folder that `isOwnName` accepts.
 void RemoveStaleEndpointsOfNames(const std::function<bool(const std::string&)>& isOwnName);
 
-// An endpoint lives as long as its object. Its end removes its socket, and
-// the name's folder when nothing else is left in it; so does an interrupt,
+// An endpoint lives as long as its object. Its end removes its socket, the
+// name's folder when nothing else is left in it, and then the message folder
+// when no other name is left in that; so does an interrupt,
 // termination, hang-up or quit signal that ends the program while endpoints
 // live (a signal the program ignores or handles itself is left alone).
 class MessageEndpoint {

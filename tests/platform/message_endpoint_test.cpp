@@ -129,18 +129,24 @@ TEST_F(RuntimeDir, FoldersItDidNotCreateKeepTheirMode) {
 }
 
 // The end of an endpoint removes its socket and, with the last endpoint,
-// the name's folder, whoever made it; a folder that still holds something
-// (another endpoint, a lock file) stays.
-TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
+// the name's folder, whoever made it, and with the last name the message
+// folder; a folder that still holds something (another endpoint, a lock
+// file, another name) stays.
+TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolderAndTheMessageFolder) {
     const std::string folder = dir + "/dpsuite-messages/PALLUMO.0000ABCD";
     auto a = platform::MessageEndpoint::Create("PALLUMO.0000ABCD", 0x0000ABCD);
     auto b = platform::MessageEndpoint::Create("PALLUMO.0000ABCD", 2);
-    ASSERT_TRUE(a && b);
+    auto other = platform::MessageEndpoint::Create("OTHER", 3);
+    ASSERT_TRUE(a && b && other);
     a.reset();
     EXPECT_FALSE(std::filesystem::exists(folder + "/0000ABCD"));
     EXPECT_TRUE(std::filesystem::exists(folder + "/00000002"));
     b.reset();
     EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(runtime.Left(), (std::vector<std::string>{"OTHER", "OTHER/00000003"}));
+    other.reset();
+    EXPECT_FALSE(std::filesystem::exists(runtime.Messages()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir)) << "the runtime folder itself stays";
 
     auto locked = platform::MessageEndpoint::Create("LOCKED", 1);
     ASSERT_TRUE(locked);
@@ -148,6 +154,21 @@ TEST_F(RuntimeDir, TheLastEndpointsEndRemovesTheNamesFolder) {
     ASSERT_TRUE(test_support::WriteFile(lockFile, ""));
     locked.reset();
     EXPECT_TRUE(std::filesystem::exists(lockFile));
+}
+
+// Programs that end their endpoints, each the last one in the message
+// folder, while others make theirs: a start that finds the message folder
+// gone as it makes its name's folder makes both again, and every endpoint is
+// made and takes its post.
+TEST_F(RuntimeDir, AMessageFolderRemovedDuringARegistrationIsMadeAgain) {
+    std::vector<pid_t> binders;
+    for (const char* name : {"FIRST", "SECOND", "THIRD"})
+        binders.push_back(test_support::StartRuntimeFolderHelper({"rebind", name, "300"}));
+    for (const pid_t pid : binders) {
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(test_support::WaitForExit(pid, 120000), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(runtime.Messages()));
 }
 
 // A post creates no folder; a release removes the folder only while it is
@@ -168,7 +189,7 @@ TEST_F(RuntimeDir, PostsCreateNothingAndRegistrationsAreReleased) {
     EXPECT_TRUE(platform::PostEndpointMessage("PALLUMO.00000007", 7, 2, 3));
     EXPECT_EQ(receiver->Receive(1000)->lParam, 3u);
     receiver.reset();
-    EXPECT_TRUE(runtime.Left().empty());
+    EXPECT_FALSE(std::filesystem::exists(runtime.Messages()));
 }
 
 // A program that ends by Ctrl+C, termination, hang-up or quit takes its
@@ -191,7 +212,7 @@ TEST_F(RuntimeDir, AProgramEndedByASignalRemovesItsEndpoints) {
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
         EXPECT_EQ(WTERMSIG(status), sig);
-        EXPECT_FALSE(std::filesystem::exists(dir + "/dpsuite-messages/ENDED"));
+        EXPECT_FALSE(std::filesystem::exists(runtime.Messages())) << "nor the message folder";
     }
 
     const pid_t pid = ::fork();
