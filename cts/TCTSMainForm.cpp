@@ -40,6 +40,7 @@
 #include "platform/gui/FormKit.h"
 #include "platform/gui/MessageList.h"
 #include "platform/gui/Modal.h"
+#include "platform/gui/ScreenPlacement.h"
 
 namespace {
 
@@ -393,6 +394,9 @@ void TCTSMainForm::FormCreate(const QStringList& arguments) {
     stored.height = settings_.ReadInteger(kSection, "Vardeko_Height", now.height());
     const WindowGeometry g = ApplyGeometryArguments(arguments, stored);
     setGeometry(g.left, g.top, g.width, g.height);
+    // Settings from a screen that is gone, or switches beyond every screen,
+    // would leave the window where it cannot be seen.
+    platform::KeepOnScreen(*this);
     SetUpperHeight(settings_.ReadInteger(kSection, "Vardeko_WindowDiv", kDefaultWindowDiv));
     rememberedUpperHeight_ = settings_.ReadInteger(kSection, "Vardeko_WindowDiv", kDefaultWindowDiv);
 }

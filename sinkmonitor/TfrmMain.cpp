@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/RegistryIniFile.h"
 #include "platform/gui/FormKit.h"
+#include "platform/gui/ScreenPlacement.h"
 #include "sinkmonitor/GUIColorSchemeSettings.h"
 #include "sinkmonitor/appresource.h"
 
@@ -266,6 +267,8 @@ void TfrmMain::ReadSettings(QString* portName) {
     if (left != 0 || top != 0) move(left, top);
     if (width != -1 || height != -1)
         resize(width != -1 ? width : this->width(), height != -1 ? height : this->height());
+    // Settings from a screen that is gone would leave the window where it cannot be seen.
+    platform::KeepOnScreen(*this);
     if (state == 1) setWindowState(Qt::WindowMinimized);
     if (state == 2) setWindowState(Qt::WindowMaximized);
     if (splitter != 0) {

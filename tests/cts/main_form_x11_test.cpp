@@ -1,7 +1,7 @@
 // Vardeko's windows on the X11 platform (an Xvfb server of the test's own):
 // every dialog and box is transient for the window that owns it, as the
 // server holds it (WM_TRANSIENT_FOR), so a window manager keeps it above
-// that window.
+// that window; a main window restored off the screen opens on it.
 #include <gmock/gmock.h>
 #include <QLabel>
 #include <QPushButton>
@@ -102,6 +102,39 @@ TEST_F(VardekoX11Test, EveryBoxIsTransientForItsOwner) {
     EXPECT_EQ(real.TextsAndOwners(), expected);
     // The question was answered Cancel: the results stay unsaved.
     EXPECT_FALSE(form->ReportSaved());
+}
+
+// Settings written on a screen that is gone, or switches beyond the screen:
+// a window whose title bar does not lie on the screen enough to take hold of
+// it opens moved onto the screen, its size kept where that fits; one whose
+// title bar can be taken hold of opens where it was stored, as the server
+// holds it.
+TEST_F(VardekoX11Test, ARestoredWindowOffTheScreenIsMovedOntoIt) {
+    ASSERT_TRUE(server_.Connected());
+    ASSERT_EQ(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 1024));
+    const struct {
+        const char* what;
+        QRect stored;
+        QStringList arguments;
+        QRect shown;
+    } cases[] = {
+        {"off every screen", QRect(-5000, -5000, 900, 700), {}, QRect(0, 0, 900, 700)},
+        {"larger than the screen, off it", QRect(-5000, -5000, 1600, 1300), {}, QRect(0, 0, 1280, 1024)},
+        {"80 columns of the title bar on it", QRect(1200, 100, 900, 700), {}, QRect(380, 100, 900, 700)},
+        {"120 columns of the title bar on it", QRect(1160, 100, 900, 700), {}, QRect(1160, 100, 900, 700)},
+        {"switches beyond the screen", QRect(100, 100, 900, 700), {"-x5000", "-y3000"}, QRect(380, 324, 900, 700)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::RegistryIniFile ini = Settings();
+        ini.WriteInteger(TCTSMainForm::kSection, "Vardeko_Left", c.stored.left());
+        ini.WriteInteger(TCTSMainForm::kSection, "Vardeko_Top", c.stored.top());
+        ini.WriteInteger(TCTSMainForm::kSection, "Vardeko_Width", c.stored.width());
+        ini.WriteInteger(TCTSMainForm::kSection, "Vardeko_Height", c.stored.height());
+        TCTSMainForm* form = Open(QStringList{QStringLiteral("vardeko")} + c.arguments);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        EXPECT_EQ(server_.Geometry(XWindowOf(form)), c.shown);
+    }
 }
 
 }  // namespace

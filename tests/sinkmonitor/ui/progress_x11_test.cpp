@@ -4,7 +4,8 @@
 // thread, and after the first level; and what the server holds of it then
 // (owned by the main window, borderless, centred on it, no task-bar entry,
 // no grab). The firmware-update dialog and the boxes: each is transient for
-// the window that owns it, as the server holds it.
+// the window that owns it, as the server holds it. A main window restored
+// off the screen opens on it.
 #include <gmock/gmock.h>
 #include <QCheckBox>
 #include <QMessageBox>
@@ -184,6 +185,37 @@ TEST_F(SelvitraX11Test, TheFirmwareDialogAndTheBoxesAreOwnedOnTheServer) {
     EXPECT_EQ(real.TextsAndOwners(), expected);
     // The question was answered Cancel: the message stays.
     EXPECT_EQ(window->lbTextOut->AllLines(), "A message to clear\n");
+}
+
+// Settings written on a screen that is gone: a window whose title bar does
+// not lie on the screen enough to take hold of it opens moved onto the
+// screen, its size kept where that fits; one whose title bar can be taken
+// hold of opens where it was stored, as the server holds it.
+TEST_F(SelvitraX11Test, ARestoredWindowOffTheScreenIsMovedOntoIt) {
+    X11Server server;
+    ASSERT_TRUE(server.Connected());
+    ASSERT_EQ(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 1024));
+    const struct {
+        const char* what;
+        QRect stored, shown;
+    } cases[] = {
+        {"off every screen", QRect(-5000, -5000, 900, 640), QRect(0, 0, 900, 640)},
+        {"larger than the screen, off it", QRect(-5000, -5000, 1600, 1300), QRect(0, 0, 1280, 1024)},
+        {"80 columns of the title bar on it", QRect(1200, 100, 900, 640), QRect(380, 100, 900, 640)},
+        {"120 columns of the title bar on it", QRect(1160, 100, 900, 640), QRect(1160, 100, 900, 640)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        progress.reset();
+        window.reset();
+        StoreSettings("[Window]\nLeft=" + std::to_string(c.stored.left()) + "\nTop=" + std::to_string(c.stored.top()) +
+                      "\nWidth=" + std::to_string(c.stored.width()) + "\nHeight=" + std::to_string(c.stored.height()) +
+                      "\n");
+        Open();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_EQ(server.Geometry(XWindowOf(window.get())), c.shown);
+    }
 }
 
 }  // namespace
