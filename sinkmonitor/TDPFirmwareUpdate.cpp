@@ -208,6 +208,14 @@ bool TDPFirmwareUpdate::SelectFirmwareFile() {
         initialFolderSet_ = true;
     }
     ResetView();
+    // The file dialog opens centred on this dialog. Asked for before this
+    // dialog shows, it would centre on where this one was last (or on the
+    // screen's corner): this dialog takes the place it shows at, centred on
+    // its owner, first.
+    if (!isVisible()) {
+        adjustPosition(parentWidget());
+        setAttribute(Qt::WA_Moved, false);  // no position of its own: centred again when shown
+    }
     QString name;
     if (FileDialogHook) {
         name = FileDialogHook(*odSelectFirmwareFile);

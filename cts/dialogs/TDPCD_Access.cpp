@@ -152,11 +152,17 @@ bool TDPCD_Access::EditKeyPress(QKeyEvent* event, QPushButton* enterTarget) {
         if (enterTarget->isEnabled()) enterTarget->setFocus();
         return true;
     }
+    // The Esc key closes the dialog from the edits too, as it does from the
+    // buttons (and as it closes every other dialog).
+    if (event->matches(QKeySequence::Cancel)) {
+        reject();
+        return true;
+    }
     // Keys that type no character (arrows, Home, Delete, whose text Qt gives
     // as DEL) are the edit's own. Of the characters, the control characters
     // 1 to 26 (Backspace, Tab, the clipboard shortcuts) and the hexadecimal
-    // digits pass; every other one is dropped, Esc (27) too, so it never
-    // reaches the dialog and hides it.
+    // digits pass; every other one is dropped (Ctrl+[, which types the
+    // Esc character, too: it is not the Esc key).
     if (event->key() == Qt::Key_Delete) return false;
     for (QChar c : text) {
         const char16_t u = c.unicode();

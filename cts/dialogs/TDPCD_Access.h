@@ -6,7 +6,7 @@
 // ShowReadResult or ShowWriteResult, which add the outcome to the status
 // line of the operation.
 //
-// Created once, shown modelessly above the other windows; "Close" only hides
+// Created once, shown modelessly above the other windows; "Close" (or Esc) only hides
 // it, and the edits and the status line stay for the next showing.
 //
 // Every operation has a ticket (Operation()), current until the next

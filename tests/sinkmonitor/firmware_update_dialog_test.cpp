@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,7 +20,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -529,6 +533,63 @@ TEST_F(FirmwareUpdateDialog, ExecuteShowsTheDialogOnlyWhenAFileWasChosen) {
 }
 
 }  // namespace
+
+// "Update Firmware" asks for the file before the dialog shows: the file
+// dialog opens centred on the main window (moved into the screen as far as
+// needed), wherever the main window is, not at the screen's corner.
+TEST_F(FirmwareUpdateDialog, TheFileDialogOpensCentredOnTheMainWindow) {
+    QWidget mainWindow;
+    mainWindow.resize(500, 380);
+    ASSERT_TRUE(QFile::link(FAKE_UPDATER_BINARY, folder.filePath("pallumo")));
+    // As the program makes it; no hook: the real file dialog, answered from a timer.
+    auto d = std::make_unique<TDPFirmwareUpdate>(&mainWindow, folder.filePath("selvitra"));
+    // Off the screen's centre (the offscreen screen is 800 x 600) and away
+    // from the corner.
+    for (const QPoint at : {QPoint(250, 200), QPoint(20, 30)}) {
+        SCOPED_TRACE(at.x());
+        mainWindow.move(at);
+        mainWindow.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&mainWindow));
+        std::optional<QRect> shown;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            shown = dialog->frameGeometry();
+            dialog->reject();
+        });
+        answer.start(10);
+        d->Execute(QString());
+        answer.stop();
+        ASSERT_TRUE(shown.has_value());
+        const QRect screen = mainWindow.screen()->availableGeometry();
+        QPoint expected = mainWindow.frameGeometry().center() - QPoint(shown->width() / 2, shown->height() / 2);
+        expected.setX(std::max(screen.left(), std::min(expected.x(), screen.right() + 1 - shown->width())));
+        expected.setY(std::max(screen.top(), std::min(expected.y(), screen.bottom() + 1 - shown->height())));
+        const QPoint offset = shown->topLeft() - expected;
+        EXPECT_LE(std::abs(offset.x()), 3) << offset.x();
+        EXPECT_LE(std::abs(offset.y()), 3) << offset.y();
+        EXPECT_FALSE(d->isVisible()) << "no file chosen: the dialog does not show";
+    }
+}
+
+// A session that used the dialog, its updater run included, leaves nothing
+// in the runtime folder once the dialog has gone, the message folder included.
+TEST_F(FirmwareUpdateDialog, ItsEndLeavesNothingInTheRuntimeFolder) {
+    test_support::ScopedRuntimeFolder runtime;
+    ASSERT_TRUE(runtime.Valid());
+    const std::string port = PortFile();
+    const std::string file = WriteFile("launcher_session.hex", FirmwareText({{0x10000, 64}}));
+    ScopedEnv ports("EXTRA_SERIAL_PORTS", port);
+    auto d = MakeDialog(PALLUMO_BINARY);
+    RunUpdate(*d, port, file);
+    // The updater's notice came through the dialog's endpoint.
+    EXPECT_EQ(Lines(*d), QStringList{"Error: Invalid serial port."});
+    EXPECT_TRUE(std::filesystem::is_directory(runtime.Messages()));
+    d->close();
+    d.reset();
+    EXPECT_FALSE(std::filesystem::exists(runtime.Messages())) << ::testing::PrintToString(runtime.Left());
+}
 
 // The dialog is made when the program starts, and takes away what dialogs of
 // programs killed outright left: their "PALLUMO." folders with sockets nobody

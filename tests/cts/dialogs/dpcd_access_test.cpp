@@ -152,8 +152,7 @@ TEST(DPCDAccessDialog, KeyFilterDropsEveryOtherCharacterBeforeTheDialogSeesIt) {
         Qt::KeyboardModifiers modifiers;
         const char* text;  // UTF-8
     } dropped[] = {
-        {"Esc", Qt::Key_Escape, Qt::NoModifier, "\x1b"},
-        {"Ctrl+[", Qt::Key_BracketLeft, Qt::ControlModifier, "\x1b"},
+        {"Ctrl+[ (the Esc character, not the Esc key)", Qt::Key_BracketLeft, Qt::ControlModifier, "\x1b"},
         {"Ctrl+\\", Qt::Key_Backslash, Qt::ControlModifier, "\x1c"},
         {"Ctrl+]", Qt::Key_BracketRight, Qt::ControlModifier, "\x1d"},
         {"30", Qt::Key_AsciiCircum, Qt::ControlModifier, "\x1e"},
@@ -179,6 +178,34 @@ TEST(DPCDAccessDialog, KeyFilterDropsEveryOtherCharacterBeforeTheDialogSeesIt) {
     Press(dialog.ED_Address, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
     EXPECT_EQ(dialog.ED_Address->text(), QString());
     dialog.close();
+}
+
+// Esc closes the dialog as "Close" does, whichever control has the focus;
+// the edits and the status line stay for the next showing, and nothing is
+// requested.
+TEST(DPCDAccessDialog, EscClosesItFromEveryControl) {
+    TDPCD_Access dialog;
+    int requests = 0;
+    dialog.ReadRequest = [&](uint32_t) { ++requests; };
+    dialog.WriteRequest = [&](uint32_t, uint8_t) { ++requests; };
+    const std::pair<QWidget*, const char*> targets[] = {
+        {dialog.ED_Address, "address"}, {dialog.ED_Data, "data"},    {dialog.BTN_Read, "Read"},
+        {dialog.BTN_Write, "Write"},    {dialog.BTN_Close, "Close"},
+    };
+    for (const auto& [target, name] : targets) {
+        SCOPED_TRACE(name);
+        ShowModeless(dialog);
+        dialog.activateWindow();
+        dialog.ED_Address->setText(QStringLiteral("12"));
+        dialog.ED_Data->setText(QStringLiteral("3f"));
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.ED_Address->text(), QStringLiteral("12"));
+        EXPECT_EQ(dialog.ED_Data->text(), QStringLiteral("3f"));
+        EXPECT_EQ(dialog.LBL_Status->text(), QStringLiteral("Previous Op: None"));
+    }
+    EXPECT_EQ(requests, 0);
 }
 
 TEST(DPCDAccessDialog, EnterAsCarriageReturnOrLineFeedMovesOn) {
