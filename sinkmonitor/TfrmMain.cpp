@@ -264,11 +264,13 @@ void TfrmMain::ReadSettings(QString* portName) {
     const int splitter = settings.ReadInteger("Window", "Spltpos", 0);
     *portName = QString::fromStdString(settings.ReadString("COM", "PortName", ""));
 
-    if (left != 0 || top != 0) move(left, top);
+    const bool positionStored = left != 0 || top != 0;
+    if (positionStored) move(left, top);
     if (width != -1 || height != -1)
         resize(width != -1 ? width : this->width(), height != -1 ? height : this->height());
-    // Settings from a screen that is gone would leave the window where it cannot be seen.
-    platform::KeepOnScreen(*this);
+    // Settings from a screen that is gone would leave the window where it
+    // cannot be seen. (Without a stored position the window manager places it.)
+    if (positionStored) platform::KeepOnScreen(*this);
     if (state == 1) setWindowState(Qt::WindowMinimized);
     if (state == 2) setWindowState(Qt::WindowMaximized);
     if (splitter != 0) {
