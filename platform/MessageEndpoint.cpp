@@ -172,6 +172,8 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 
 std::string MessageNameFolder(const std::string& name) { return NameDir(name); }
 
+std::string MessageFolder() { return RootDir(); }
+
 bool RegisterMessageName(const std::string& name) {
     if (!IsFolderName(name)) return false;
     for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
@@ -184,7 +186,11 @@ bool RegisterMessageName(const std::string& name) {
 }
 
 void ReleaseMessageName(const std::string& name) {
-    if (IsFolderName(name)) ::rmdir(NameDir(name).c_str());  // fails, and keeps the folder, while it holds anything
+    if (!IsFolderName(name)) return;
+    // Each fails, and keeps its folder, while it holds anything: another
+    // endpoint or lock file of the name, another name's folder.
+    ::rmdir(NameDir(name).c_str());
+    ::rmdir(RootDir().c_str());
 }
 
 bool PostEndpointMessage(const std::string& name, uint32_t id, uint32_t wParam, uint32_t lParam) {
@@ -265,7 +271,6 @@ MessageEndpoint::~MessageEndpoint() {
     ::unlink(path_.c_str());
     ::close(fd_);
     ReleaseMessageName(name_);
-    ::rmdir(RootDir().c_str());  // fails, and keeps the folder, while another name is in it
 }
 
 std::optional<EndpointMessage> MessageEndpoint::Receive(int timeoutMs) {

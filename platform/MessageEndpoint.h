@@ -32,12 +32,15 @@ struct EndpointMessage {
 bool RegisterMessageName(const std::string& name);
 
 // Removes the name's folder when nothing is left in it (no endpoint, no lock
-// file); a folder still in use stays.
+// file), and then the message folder when no other name's folder is left in
+// it; a folder still in use stays.
 void ReleaseMessageName(const std::string& name);
 
 // The folder of `name`'s endpoints (a program may keep a lock file of its
 // own there, named like no endpoint: endpoints are 8 hexadecimal digits).
 std::string MessageNameFolder(const std::string& name);
+// The message folder that holds the names' folders.
+std::string MessageFolder();
 
 // Posts to (name, id); to all endpoints of the name for kBroadcastId.
 // Returns false when no endpoint took the message. A post creates nothing:

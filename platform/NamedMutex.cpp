@@ -47,7 +47,7 @@ std::unique_ptr<NamedMutex> NamedMutex::TryAcquire(const std::string& name, Outc
             // is then on a file nobody else will find, and the name is free.
             if (PathNames(path, fd)) {
                 outcome = Outcome::Held;
-                const int ticket = RemoveAtEndingSignal(path, MessageNameFolder(name));
+                const int ticket = RemoveAtEndingSignal(path, MessageNameFolder(name), MessageFolder());
                 return std::unique_ptr<NamedMutex>(new NamedMutex(name, path, fd, ticket));
             }
             ::close(fd);

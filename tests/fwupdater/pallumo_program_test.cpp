@@ -193,7 +193,8 @@ TEST(PallumoProgram, MessageNamesMustBeAFolderName) {
         EXPECT_EQ(RunPallumo({"-m", name, "00000001", "-?"}, {"XDG_RUNTIME_DIR=" + runtime}).status, status);
         EXPECT_EQ(mode(runtime), 0755u);
     }
-    EXPECT_EQ(mode(runtime + "/dpsuite-messages"), 0700u);
+    // The message folder it made went with the name's folder at its end.
+    EXPECT_FALSE(std::filesystem::exists(runtime + "/dpsuite-messages"));
     std::error_code ec;
     std::filesystem::remove_all(runtime, ec);
 }
@@ -213,8 +214,7 @@ TEST(PallumoProgram, AMessageFolderItMadeIsRemovedAtItsEnd) {
     EXPECT_EQ(RunPallumo(failed, env).status, 255);
     EXPECT_FALSE(std::filesystem::exists(folder));
     EXPECT_EQ(RunPallumo({"-m", "PALLUMO.00000001", "00000001", "-?"}, env).status, 0);
-    EXPECT_FALSE(std::filesystem::exists(folder));
-    EXPECT_TRUE(std::filesystem::exists(runtime + "/dpsuite-messages"));
+    EXPECT_FALSE(std::filesystem::exists(runtime + "/dpsuite-messages"));
 
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     {

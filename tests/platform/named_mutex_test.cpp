@@ -58,6 +58,7 @@ TEST_F(NamedMutexTest, ANormalEndLeavesNothing) {
         mutex.reset();
         endpoint.reset();
         EXPECT_TRUE(runtime.Left().empty());
+        EXPECT_FALSE(std::filesystem::exists(runtime.Messages()));  // whichever ends last takes the message folder
     }
 }
 
