@@ -187,9 +187,12 @@ void TCTSMainForm::MENU_SaveSettingsClick() {
     ConfigureDialog(dialog, true);
     const QString name = RunDialog(dialog);
     if (name.isEmpty()) return;
-    if (!File::Save(PathOf(name), CurrentTestSettings())) {
-        platform::ShowMessageBox(File::kWriteFailedMessage, windowTitle().toStdString(), platform::MsgIcon::Error,
-                                 platform::MsgButtons::Ok, this);
+    // The box names what failed: the file that could not be read, created,
+    // written or replaced, and why.
+    std::string error;
+    if (!File::Save(PathOf(name), CurrentTestSettings(), &error)) {
+        platform::ShowMessageBox(std::string(File::kWriteFailedMessage) + "\r\n\r\n" + error,
+                                 windowTitle().toStdString(), platform::MsgIcon::Error, platform::MsgButtons::Ok, this);
     }
 }
 
@@ -199,7 +202,7 @@ void TCTSMainForm::MENU_LoadSettingsClick() {
     const QString name = RunDialog(dialog);
     if (name.isEmpty()) return;
     platform::IniFile ini;
-    ini.Load(PathOf(name));  // a file that cannot be read holds no settings
+    ini.Load(PathOf(name));  // a file that cannot be read, or is no regular file, holds no settings
     const LoadedTestSettings loaded = File::Read(ini);
     const std::string title = windowTitle().toStdString();
     if (loaded.version == LoadedTestSettings::Version::kNone) {

@@ -5,11 +5,14 @@
 #include "edid/core/ECFormat.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
+#include <string>
+
+#include "platform/RegularFile.h"
 
 namespace {
 const char* const kTooManyBlocksBin = "Too many blocks - E-EDID Can contain a maximum of 255 blocks!";
@@ -18,6 +21,9 @@ const char* const kUnknownExtension = "Unknown file extension - Trying as hex-du
 const char* const kNoResources = "Unable to allocate loader resources";
 const char* const kCannotSave = "Unable to create save file";
 constexpr int kBlockBytes = 128;
+
+// The file name as the system takes it.
+std::filesystem::path LocalPath(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
 }  // namespace
 
 void ECPrimary::LoadFile(const QString& fileName) {
@@ -28,9 +34,10 @@ void ECPrimary::LoadFile(const QString& fileName) {
         FileMessage(EC_MSG_FILE_ERROR, QStringLiteral("Failed to open file '") + fileName + QStringLiteral("'."),
                     QStringLiteral("Failed to open file"));
     };
-    // Only regular files: a device or a pipe could block the open or never end.
-    QFile file(fileName);
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
+    // Only regular files: a FIFO or a device is refused without being opened
+    // (it could block the open or never end).
+    platform::RegularFile file(LocalPath(fileName));
+    if (!file.IsOpen()) {
         openFailed();
         return;
     }
@@ -40,32 +47,25 @@ void ECPrimary::LoadFile(const QString& fileName) {
     auto tooLarge = [&] { error(ECWiden(binary ? kTooManyBlocksBin : kNoResources)); };
     // Sizes are checked before anything is read into memory, and the reading
     // stops past the limit whatever the size said.
-    if (file.size() > limit) {
+    if (file.Size() > static_cast<uint64_t>(limit)) {
         tooLarge();
         return;
     }
-    QByteArray content;
+    std::string content;
     try {
-        while (content.size() <= limit) {
-            const QByteArray piece = file.read(std::min<int64_t>(limit + 1 - content.size(), 1 << 20));
-            if (piece.isEmpty()) break;
-            content += piece;
+        if (!file.ReadAll(content, static_cast<size_t>(limit))) {
+            openFailed();
+            return;
         }
     } catch (const std::bad_alloc&) {
         error(ECWiden(kNoResources));
         return;
     }
-    const bool readError = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readError) {
-        openFailed();
-        return;
-    }
-    if (content.size() > limit) {
+    if (static_cast<int64_t>(content.size()) > limit) {
         tooLarge();
         return;
     }
-    const int64_t size = content.size();
+    const int64_t size = static_cast<int64_t>(content.size());
 
     HexDump image;
     if (binary) {
@@ -75,7 +75,7 @@ void ECPrimary::LoadFile(const QString& fileName) {
     } else {
         if (!extension.isEmpty() && extension != QLatin1String(".ecd"))
             FileMessage(EC_MSG_WARNING, ECWiden(kUnknownExtension), ECWiden(kUnknownExtension));
-        image = ReadHexDump(content.constData(), content.size());
+        image = ReadHexDump(content.data(), size);
         if (image.tooLong) error(ECWiden(kTooManyBlocksText));
     }
     const int64_t byteCount = image.nibbles / 2;
@@ -113,8 +113,14 @@ void ECPrimary::SaveFile(const QString& fileName) {
     } else {
         content = ec_files::WriteEcdText(*collection_);
     }
-    // The old file stays until the new one is complete: QSaveFile writes a
-    // temporary file beside it and renames it over the old one on commit.
+    // Only a regular file is replaced: a FIFO or a device of the name is
+    // refused, never opened. The old file stays until the new one is
+    // complete: QSaveFile writes a temporary file beside it and renames it
+    // over the old one on commit.
+    if (!platform::RegularFile::WhyNotRegular(LocalPath(fileName)).empty()) {
+        FileMessage(EC_MSG_FILE_ERROR, ECWiden(kCannotSave), ECWiden(kCannotSave));
+        return;
+    }
     QSaveFile file(fileName);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) ok = file.write(content) == content.size();

@@ -1,11 +1,10 @@
 #include "link/IntelHexDecoder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -70,56 +69,26 @@ uint32_t UpperAddress(std::string_view line) {
     return (uint32_t{b[0]} << 8) | b[1];
 }
 
-[[noreturn]] void CannotOpen(const std::string& path, const char* reason) {
+[[noreturn]] void CannotOpen(const std::string& path, const std::string& reason) {
     Fail(IntelHexError::Kind::FileOpen, "Cannot open file \"" + path + "\". " + reason);
 }
 
-[[noreturn]] void CannotRead(const std::string& path, int err) {
-    Fail(IntelHexError::Kind::FileOpen,
-         "Cannot read file \"" + path + "\". " + (err ? std::strerror(err) : "Unknown error"));
+[[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
+    Fail(IntelHexError::Kind::FileOpen, "Cannot read file \"" + path + "\". " + reason);
 }
 
 // Only a regular file is read: a device could deliver bytes without end, a
-// FIFO would block the open or the read. The type is looked at before the
-// open (a device is never opened) and again on the opened descriptor, which
-// is opened without blocking, so a file swapped in between cannot block
-// either. A file larger than kMaxFileBytes is refused before it is read.
+// FIFO would block the open or the read; neither is opened
+// (platform/RegularFile.h). A file larger than kMaxFileBytes is refused
+// before it is read, and one that grew beyond it after its size was taken
+// when the reading passes it.
 std::string ReadHexFile(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) CannotOpen(path, std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) CannotOpen(path, std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
-
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) CannotOpen(path, std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &st) != 0) CannotOpen(path, std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) CannotOpen(path, std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) CannotOpen(path, "Not a regular file");
-    if (st.st_size > static_cast<off_t>(IntelHexDecoder::kMaxFileBytes)) CannotOpen(path, std::strerror(EFBIG));
-
-    // Read at most one byte more than the limit: a file that grew after the
-    // size was looked at is refused all the same.
+    platform::RegularFile file(path);
+    if (!file.IsOpen()) CannotOpen(path, file.Error());
+    if (file.Size() > IntelHexDecoder::kMaxFileBytes) CannotOpen(path, std::strerror(EFBIG));
     std::string text;
-    text.resize(static_cast<size_t>(st.st_size) + 1);
-    size_t got = 0;
-    for (;;) {
-        if (got == text.size()) {
-            if (text.size() > IntelHexDecoder::kMaxFileBytes) CannotOpen(path, std::strerror(EFBIG));
-            text.resize(std::min(text.size() * 2, IntelHexDecoder::kMaxFileBytes + 1));
-        }
-        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            CannotRead(path, errno);
-        }
-        got += static_cast<size_t>(n);
-    }
-    text.resize(got);
+    if (!file.ReadAll(text, IntelHexDecoder::kMaxFileBytes)) CannotRead(path, file.Error());
+    if (text.size() > IntelHexDecoder::kMaxFileBytes) CannotOpen(path, std::strerror(EFBIG));
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/RegularFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +59,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view tex
         if (error) *error = std::string(what) + ' ' + file.string() + ": " + std::generic_category().message(err);
         return false;
     };
+    // Only a regular file is replaced: a FIFO or a device of the name is
+    // refused (the rename would put a file in its place), and so is a folder.
+    // The target is looked at, never opened.
+    if (const std::string why = RegularFile::WhyNotRegular(path); !why.empty()) {
+        if (error) *error = "Cannot replace " + path.string() + ": " + why;
+        return false;
+    }
     std::filesystem::path tempPath;
     const int fd = CreateTemporaryBeside(path, tempPath);
     if (fd < 0) return fail("Cannot create", tempPath, errno);

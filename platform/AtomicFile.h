@@ -2,8 +2,10 @@
 // Replacing a file's whole content so that no failure loses the old one: the
 // text goes to a new file beside the target, every write, the flush to disk
 // and the close are checked, and only then does a rename replace the target
-// (keeping its permissions). A failed write (no room, no permission, a crash
-// half-way) leaves the old file as it was and no temporary file behind.
+// (keeping its permissions). Only a regular file is replaced: a FIFO, device,
+// socket or folder of the name is refused and left as it is. A failed write
+// (no room, no permission, a crash half-way) leaves the old file as it was
+// and no temporary file behind.
 #include <filesystem>
 #include <string>
 #include <string_view>

@@ -1,15 +1,9 @@
 #include "platform/IniFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <system_error>
 
 namespace platform {
 namespace {
@@ -77,22 +71,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IniFile::Load(const std::filesystem::path& path) {
+bool IniFile::Load(const std::filesystem::path& path, std::string* error) {
     sections_.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (error) error->clear();
+    RegularFile file(path);
     std::string text;
-    char buffer[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;  // also a folder given as the file
-        if (n <= 0) break;
-        text.append(buffer, static_cast<size_t>(n));
+    if (!file.ReadAll(text)) {
+        if (error && !file.Missing()) *error = file.Error();
+        return false;
     }
-    ::close(fd);
-    if (!ok) return false;
     Parse(text);
     return true;
 }

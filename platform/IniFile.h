@@ -7,14 +7,14 @@
 // case, as the registry and the system's own ini functions match them; the
 // spelling first written or read is kept.
 //
-// Reading is lenient: a file that cannot be read is empty, and a line that is
-// not "[section]", "key=value", blank or a comment (";" or "#" first) is
-// ignored, as are key lines before the first section and under a broken
-// section line. Blanks around lines, names and values are not part of them;
-// a carriage return counts as a blank there, so a line ending in CR CR LF (a
-// file passed through two line-end conversions) reads as one ending in LF. Of
-// a key given twice in a section the first counts. Everything missing reads
-// as the caller's default.
+// Reading is lenient: a file that cannot be read (or is no regular file) is
+// empty, and a line that is not "[section]", "key=value", blank or a comment
+// (";" or "#" first) is ignored, as are key lines before the first section
+// and under a broken section line. Blanks around lines, names and values are
+// not part of them; a carriage return counts as a blank there, so a line
+// ending in CR CR LF (a file passed through two line-end conversions) reads
+// as one ending in LF. Of a key given twice in a section the first counts.
+// Everything missing reads as the caller's default.
 //
 // Saving is atomic (platform/AtomicFile.h): the text goes to a new file beside the target, every
 // write, the flush to disk and the close are checked, and only then does a
@@ -37,8 +37,12 @@ public:
     IniFile() = default;
 
     // Replaces the content with that of the file; false (and empty content)
-    // when the file cannot be read. A missing file is not readable.
-    bool Load(const std::filesystem::path& path);
+    // when the file cannot be read. A missing file is not readable; nor is
+    // anything but a regular file, which is not even opened (a FIFO would
+    // block, platform/RegularFile.h). `error`, when given, says why ("Not a
+    // regular file", "Permission denied"), and is empty when no file of that
+    // name is there.
+    bool Load(const std::filesystem::path& path, std::string* error = nullptr);
     // Replaces the content with the parsed text.
     void Parse(std::string_view text);
     // The content as file text ("\n" after every line, a blank line between

@@ -70,13 +70,14 @@ bool RegistryIniFile::Store(Change change) {
     const std::filesystem::path path = FilePath();
     if (path.empty()) return false;
     IniFile ini;
-    std::error_code ec;
-    // A file that is there but cannot be read is not replaced by one that
-    // holds only the new value.
-    if (!ini.Load(path) && std::filesystem::exists(path, ec)) return false;
+    // A file that is there but cannot be read (or is no regular file) is not
+    // replaced by one that holds only the new value.
+    std::string unreadable;
+    if (!ini.Load(path, &unreadable) && !unreadable.empty()) return false;
     const std::string before = ini.Text();
     if (!change(ini)) return false;
     if (ini.Text() == before) return true;  // nothing to store (a missing key deleted, a value written again)
+    std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     return ini.Save(path);
 }

@@ -11,7 +11,9 @@
 // the one used. Like the registry, every read sees the file as it is now and
 // every write lands at once: the file is read again, changed and saved
 // atomically (IniFile), the folders created when missing. A file that cannot
-// be read, and any line of it that is not ini, give the defaults.
+// be read, and any line of it that is not ini, give the defaults; so does
+// anything of the file's name that is no regular file (a FIFO, a device, a
+// folder), which is neither opened nor replaced.
 #include <cstdint>
 #include <filesystem>
 #include <string>

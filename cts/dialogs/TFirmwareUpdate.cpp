@@ -1,6 +1,7 @@
 #include "cts/dialogs/TFirmwareUpdate.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QShowEvent>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/MessageBox.h"
+#include "platform/RegularFile.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/FormKit.h"
 
@@ -49,6 +51,11 @@ TFirmwareUpdate::TFirmwareUpdate(QWidget* parent) : QDialog(parent) {
     Label3->setBuddy(ED_HexFile);
     BTN_BrowseHex = Button(this, "BTN_BrowseHex", QStringLiteral("..."));
     BTN_BrowseHex->setToolTip(QStringLiteral("Browse for a HEX file"));
+    // The message line: a name is as long as it is, so the line never
+    // widens the dialog; its tip shows the whole text.
+    LBL_Message = PlainLabel(this, "LBL_Message");
+    LBL_Message->setWordWrap(true);
+    LBL_Message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     PB_UpdateProcess = platform::ProgressBar(this, "PB_UpdateProcess");
     PB_UpdateProcess->setTextVisible(false);
     PB_UpdateProcess->setRange(0, 0);
@@ -77,6 +84,7 @@ TFirmwareUpdate::TFirmwareUpdate(QWidget* parent) : QDialog(parent) {
     grid->addWidget(Label3, 1, 0, 1, 3);
     grid->addWidget(ED_HexFile, 2, 0, 1, 2);
     grid->addWidget(BTN_BrowseHex, 2, 2, Qt::AlignLeft);
+    grid->addWidget(LBL_Message, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
@@ -122,7 +130,20 @@ void TFirmwareUpdate::BTN_BrowseHexClick() {
 
 void TFirmwareUpdate::ED_HexFileChange() {
     const QString name = ED_HexFile->text();
-    BTN_Upgrade->setEnabled(!busy_ && requestsAllowed_ && !name.isEmpty() && QFileInfo(name).isFile());
+    const QFileInfo info(name);
+    // A FIFO or a device (such as /dev/zero) is no firmware file: it is
+    // refused aloud, in the words the updater uses for it, and never opened.
+    // A folder says nothing: typing a name passes through its folders.
+    QString refusal;
+    if (!name.isEmpty() && !info.isDir()) {
+        const std::string why = platform::RegularFile::WhyNotRegular(QFile::encodeName(name).toStdString());
+        if (!why.empty())
+            refusal =
+                QStringLiteral("Cannot open file \"") + name + QStringLiteral("\". ") + QString::fromStdString(why);
+    }
+    LBL_Message->setText(refusal);
+    LBL_Message->setToolTip(refusal);
+    BTN_Upgrade->setEnabled(!busy_ && requestsAllowed_ && !name.isEmpty() && info.isFile());
 }
 
 void TFirmwareUpdate::BTN_UpgradeClick() {

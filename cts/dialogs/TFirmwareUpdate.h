@@ -45,6 +45,8 @@ public:
     void FormShow();
     void BTN_CheckVerClick();
     void BTN_BrowseHexClick();
+    // "Upgrade" enabled exactly when ED_HexFile names a regular file; a name
+    // of a FIFO or a device puts its refusal into LBL_Message.
     void ED_HexFileChange();
     void BTN_UpgradeClick();
     void BTN_CancelClick();
@@ -82,6 +84,7 @@ public:
     QLabel* Label3;
     QLineEdit* ED_HexFile;
     QPushButton* BTN_BrowseHex;
+    QLabel* LBL_Message;  // the message line below the file name
     QProgressBar* PB_UpdateProcess;
     QPushButton* BTN_Upgrade;
     QPushButton* BTN_Cancel;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <system_error>
 
 #include "platform/IniFile.h"
 
@@ -175,10 +174,11 @@ void TestSettingsFile::Write(platform::IniFile& ini, const TestSettings& s) {
 
 bool TestSettingsFile::Save(const std::filesystem::path& path, const TestSettings& settings, std::string* error) {
     platform::IniFile ini;
-    std::error_code ec;
-    // A file that is there but cannot be read would lose its other keys.
-    if (std::filesystem::exists(path, ec) && !ini.Load(path)) {
-        if (error) *error = "Cannot read " + path.string();
+    // A file that is there but cannot be read would lose its other keys; one
+    // that is no regular file (a FIFO) is refused without being opened.
+    std::string unreadable;
+    if (!ini.Load(path, &unreadable) && !unreadable.empty()) {
+        if (error) *error = "Cannot read " + path.string() + ": " + unreadable;
         return false;
     }
     Write(ini, settings);

@@ -141,7 +141,8 @@ public:
     // Writes the settings into the file at `path` (UTF-8), keeping the keys
     // of an existing file that are not written again. False, and the file
     // untouched, when it cannot be written completely, or when a file is
-    // there that cannot be read.
+    // there that cannot be read or is no regular file; `error` then says
+    // what failed ("Cannot read <file>: Not a regular file").
     static bool Save(const std::filesystem::path& path, const TestSettings& settings, std::string* error = nullptr);
 
     // Reads what the file holds (see LoadedTestSettings).

@@ -4,6 +4,7 @@
 // an unreadable update, and the window's state afterwards.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -27,6 +28,7 @@
 #include "support/DesktopHooks.h"
 #include "support/HexRecord.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 namespace {
 
@@ -358,6 +360,48 @@ TEST_F(FirmwareUpdate, UnreadableFileFailsWithoutTheDialogTurningBusy) {
     EXPECT_EQ(texts[0].rfind("Flash HEX File read failed with error message: '", 0), 0u) << texts[0];
     EXPECT_EQ(texts[1], "Upgrade Failed...");
     EXPECT_EQ(changes.count, 0);
+    EXPECT_TRUE(loader_.Log().empty());
+}
+
+// A FIFO or an endless device chosen as the firmware file is refused in the
+// dialog's message line, naming it, and "Upgrade" stays disabled; a file
+// that turns into a FIFO after it was chosen is refused by the link without
+// opening it (its box, then "Upgrade Failed..."). Nothing is sent.
+TEST_F(FirmwareUpdate, AFileThatIsNoRegularFileIsRefusedAloud) {
+    OpenConnected();
+    test_support::TrapFifo fifo(dir_.filePath(QStringLiteral("fifo.hex")).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const QString fifoName = QString::fromStdString(fifo.Path().string());
+    const auto refusal = [](const QString& name) {
+        return QStringLiteral("Cannot open file \"") + name + QStringLiteral("\". Not a regular file");
+    };
+    ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
+        for (const QString& name : {fifoName, QStringLiteral("/dev/zero")}) {
+            SCOPED_TRACE(name.toStdString());
+            AnswerFileDialogs(name);
+            QTest::mouseClick(d->BTN_BrowseHex, Qt::LeftButton);
+            EXPECT_EQ(d->ED_HexFile->text(), name);
+            EXPECT_EQ(d->LBL_Message->text(), refusal(name));
+            EXPECT_TRUE(Shown(d->LBL_Message));
+            EXPECT_FALSE(d->BTN_Upgrade->isEnabled());
+        }
+        // A regular file clears the line.
+        const QString file = WriteFile(FirmwareText(), QStringLiteral("later.hex"));
+        d->ED_HexFile->setText(file);
+        EXPECT_EQ(d->LBL_Message->text(), QString());
+        ASSERT_TRUE(d->BTN_Upgrade->isEnabled());
+        // ... and one replaced by a FIFO after it was chosen.
+        ASSERT_TRUE(QFile::remove(file));
+        test_support::TrapFifo late(file.toStdString());
+        ASSERT_TRUE(late.Made());
+        QTest::mouseClick(d->BTN_Upgrade, Qt::LeftButton);
+        EXPECT_FALSE(d->Busy());
+        EXPECT_FALSE(late.Released()) << "the link opened the FIFO";
+        EXPECT_EQ(boxes_.Texts(), (std::vector<std::string>{"Flash HEX File read failed with error message: '" +
+                                                                refusal(file).toStdString() + "'.",
+                                                            "Upgrade Failed..."}));
+    }));
+    EXPECT_FALSE(fifo.Released()) << "the dialog opened the FIFO";
     EXPECT_TRUE(loader_.Log().empty());
 }
 

@@ -29,6 +29,7 @@
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 namespace {
 
@@ -308,6 +309,24 @@ TEST_F(MainFormReport, FailedWriteKeepsTheOldFile) {
             EXPECT_EQ(QFileInfo(target).dir().entryList(QDir::Files | QDir::Hidden).size(), filesBefore);
         }
     }
+}
+
+// A FIFO of the report's name is not replaced (nor opened): after the
+// overwrite question, the save fails as a file that cannot be created, and
+// the FIFO stays.
+TEST_F(MainFormReport, AFifoIsNotReplacedByTheReport) {
+    TCTSMainForm* form = OpenOffline();
+    test_support::TrapFifo fifo(Path(QStringLiteral("fifo.htm")).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    form->SetReportSaved(false);
+    platform::MessageBoxInterceptor boxes(MsgResult::Yes);
+    EXPECT_FALSE(SaveTyped(form, QString::fromStdString(fifo.Path().string())));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"The file 'fifo.htm" + kOverwriteEnd, kCannotCreate}));
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_FALSE(form->ReportSaved());
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened";
+    EXPECT_EQ(QDir(work_.path()).entryList(QDir::Files | QDir::Hidden), QStringList()) << "no temporary file left";
 }
 
 // The close question: No closes, Cancel stays; Yes closes only when the

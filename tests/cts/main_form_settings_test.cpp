@@ -29,6 +29,7 @@
 #include "cts/dialogs/TColorimetryEdit.h"
 #include "cts/dialogs/TDUTCfg.h"
 #include "cts/dialogs/TDutCapsForm.h"
+#include "cts/dialogs/TOptionsForm.h"
 #include "cts/dialogs/TTestAutomation.h"
 #include "cts/dialogs/TTimingSelection.h"
 #include "platform/IniFile.h"
@@ -37,6 +38,7 @@
 #include "support/DesktopHooks.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 namespace {
 
@@ -44,6 +46,7 @@ namespace fs = std::filesystem;
 using cts_test::MainFormFixture;
 using test_support::FindControl;
 
+constexpr const char* kWriteFailed = "Unable to write settings file. Settings not saved.\r\n\r\n";
 constexpr const char* kWarningStart = "Some settings were not loaded because their values are out of range: ";
 
 // One full set of choices for every control and dialog the file covers.
@@ -435,11 +438,64 @@ TEST_F(SettingsFiles, ASaveThatCannotBeWrittenKeepsTheOldFile) {
         ASSERT_FALSE(readOnly.Writes());
         Save(file);
     }
+    // The box names what failed and why.
     ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], "Unable to write settings file. Settings not saved.");
+    EXPECT_THAT(boxes.Texts()[0],
+                ::testing::StartsWith(std::string(kWriteFailed) + "Cannot create " + Path("").string()));
+    EXPECT_THAT(boxes.Texts()[0], ::testing::EndsWith(": Permission denied"));
     EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
     EXPECT_EQ(ReadFile(file), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(Path("")), fs::directory_iterator()), 1) << "no temporary left";
+}
+
+// A FIFO of the chosen name is never opened (its open would wait for a
+// writer and freeze the window): loading it finds no settings file, saving
+// over it is refused with the reason, and it stays a FIFO.
+TEST_F(SettingsFiles, AFifoIsNeitherLoadedNorSavedOver) {
+    OpenConnected();
+    Drive(kA);
+    const Snapshot a = Take();
+    test_support::TrapFifo fifo(Path("x.CFG"));
+    ASSERT_TRUE(fifo.Made());
+    platform::MessageBoxInterceptor boxes;
+
+    Load(fifo.Path());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Invalid configuration file"});
+    EXPECT_EQ(Take(), a);
+
+    boxes.Clear();
+    Drive(kB);
+    Save(fifo.Path());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0],
+              std::string(kWriteFailed) + "Cannot read " + fifo.Path().string() + ": Not a regular file");
+    EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
+    EXPECT_EQ(boxes.Boxes()[0].owner, form_.get());
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened";
+}
+
+// A FIFO as the program's own settings file is never opened (its open would
+// wait for a writer, and the window would never come up): the window comes
+// up with the settings absent, so it asks for the port, without a box; the
+// FIFO stays as it is when the window closes.
+TEST_F(SettingsFiles, AFifoAsTheProgramsSettingsFileCountsAsNoSettings) {
+    const fs::path ini = Settings().FilePath();
+    ASSERT_TRUE(fs::remove(ini));
+    test_support::TrapFifo fifo(ini);
+    ASSERT_TRUE(fifo.Made());
+    platform::MessageBoxInterceptor boxes;
+    std::string headline;
+    AnswerNextDialog(QDialog::Rejected,
+                     [&](QDialog*) { headline = form_->LBL_NotConnectedHeadline->text().toStdString(); });
+    TCTSMainForm* form = Open();
+    ASSERT_TRUE(WaitFor([&] { return answered_ != nullptr; }));
+    EXPECT_EQ(answered_, dialogs_.options);
+    EXPECT_EQ(headline, "No COM communications port selected.");
+    EXPECT_TRUE(WaitFor([&] { return !form->isVisible(); }));  // no port chosen: the program ends
+    EXPECT_THAT(boxes.Texts(), ::testing::IsEmpty());
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened";
 }
 
 TEST_F(SettingsFiles, FlagsBit8SetsShowPrintPacketsOfTheLinkAndTheMenuItem) {

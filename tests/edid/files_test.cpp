@@ -6,6 +6,7 @@
 #include "edid/ECPrimary.h"
 #include "edid/EdidTestSupport.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 #include <gtest/gtest.h>
 
@@ -202,10 +203,14 @@ TEST(Files, LoadErrorsLeaveTheCollectionUnchanged) {
     }
     Instance in;
     in.Load("does-not-exist.ecd");
-    in.p.LoadFile(in.dir.path());                // a folder is no file
-    in.p.LoadFile(QStringLiteral("/dev/zero"));  // a device that never ends is refused, not read
+    in.p.LoadFile(in.dir.path());                                    // a folder is no file
+    in.p.LoadFile(QStringLiteral("/dev/zero"));                      // a device that never ends is refused, not read
+    test_support::TrapFifo fifo(in.Path("fifo.ecd").toStdString());  // an open would wait for a writer
+    ASSERT_TRUE(fifo.Made());
+    in.Load("fifo.ecd");
     const Message failed{EC_MSG_FILE_ERROR, QStringLiteral("Failed to open file")};
-    EXPECT_EQ(in.messages, (std::vector<Message>{failed, failed, failed}));
+    EXPECT_EQ(in.messages, (std::vector<Message>{failed, failed, failed, failed}));
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened";
 }
 
 TEST(Files, SizeLimits) {
@@ -284,7 +289,20 @@ TEST(Files, SaveReplacesAtomicallyAndReportsFailure) {
     EXPECT_EQ(QDir(in.dir.path()).entryList(QDir::Files), QStringList{"old.bin"});  // no temporary file left
 
     in.p.SaveFile(in.dir.filePath(QStringLiteral("no-such-folder/x.ecd")));
-    EXPECT_EQ(in.messages, (std::vector<Message>{{EC_MSG_FILE_ERROR, QStringLiteral("Unable to create save file")}}));
+    const Message failed{EC_MSG_FILE_ERROR, QStringLiteral("Unable to create save file")};
+    EXPECT_EQ(in.messages, (std::vector<Message>{failed}));
+
+    // A FIFO of the name is not replaced by the file, in either format.
+    for (const char* name : {"fifo.ecd", "fifo.bin"}) {
+        SCOPED_TRACE(name);
+        in.messages.clear();
+        test_support::TrapFifo fifo(in.Path(name).toStdString());
+        ASSERT_TRUE(fifo.Made());
+        in.Save(name);
+        EXPECT_EQ(in.messages, (std::vector<Message>{failed}));
+        EXPECT_TRUE(fifo.StillAFifo());
+        EXPECT_FALSE(fifo.Released());
+    }
 }
 
 // A save whose writing fails half-way (here: the process may write no file

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +19,7 @@
 
 #include "platform/IniFile.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 namespace fs = std::filesystem;
 using platform::IniFile;
@@ -238,6 +242,51 @@ TEST(IniFile, UnreadableFileGivesDefaults) {
     WriteFile(dir.Path() / "binary.ini", std::string("\0\1\2[\xff]\0=\0", 10));
     EXPECT_TRUE(ini.Load(dir.Path() / "binary.ini"));
     EXPECT_TRUE(ini.Sections().empty());
+}
+
+// Only a regular file is read or replaced. A FIFO (whose open would wait
+// for a writer), a socket, a device or a folder is refused with the reason,
+// without being opened, and a save leaves it as it is.
+TEST(IniFile, OnlyARegularFileIsReadOrReplaced) {
+    TempFolder dir;
+    test_support::TrapFifo fifo(dir.Path() / "fifo.ini");
+    ASSERT_TRUE(fifo.Made());
+    const fs::path socketPath = dir.Path() / "socket.ini";
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const struct {
+        const char* what;
+        fs::path path;
+        std::string reason;  // of the refused load; empty: there is no file
+        bool save;           // also saved over (never a device: the test may run as root)
+    } cases[] = {
+        {"FIFO", fifo.Path(), "Not a regular file", true},    {"socket", socketPath, "Not a regular file", true},
+        {"device", "/dev/null", "Not a regular file", false}, {"folder", dir.Path(), "Is a directory", false},
+        {"missing", dir.Path() / "missing.ini", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        IniFile ini;
+        ini.Parse("[S]\nk=1\n");
+        std::string error = "not set";
+        EXPECT_FALSE(ini.Load(c.path, &error));
+        EXPECT_EQ(error, c.reason);
+        EXPECT_EQ(ini.ReadInteger("S", "k", 5), 5);
+        if (!c.save) continue;
+        ini.WriteString("S", "k", "2");
+        EXPECT_FALSE(ini.Save(c.path, &error));
+        EXPECT_EQ(error, "Cannot replace " + c.path.string() + ": Not a regular file");
+    }
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_THAT(FolderEntries(dir.Path()), ElementsAre("fifo.ini", "socket.ini")) << "nothing replaced or left";
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened for reading";
+    ::close(sock);
 }
 
 TEST(IniFile, SaveReplacesTheFileAndLeavesNothingElse) {

@@ -10,6 +10,7 @@
 
 #include "platform/RegistryIniFile.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 
 namespace fs = std::filesystem;
 using platform::RegistryIniFile;
@@ -114,6 +115,16 @@ TEST_F(ConfigHomeFixture, BadFilesGiveDefaults) {
     fs::create_directory(home_ / "Merovan/Vardeko.ini");
     EXPECT_EQ(reg.ReadString("CTS", "Vardeko_COM_Device", "none"), "none");
     EXPECT_FALSE(reg.WriteString("CTS", "Vardeko_COM_Device", "/dev/ttyS0"));
+    // A FIFO there: never opened (the open would wait for a writer), read as
+    // no file, and not replaced.
+    fs::remove(home_ / "Merovan/Vardeko.ini");
+    test_support::TrapFifo fifo(home_ / "Merovan/Vardeko.ini");
+    ASSERT_TRUE(fifo.Made());
+    EXPECT_EQ(reg.ReadInteger("CTS", "Vardeko_Width", 780), 780);
+    EXPECT_FALSE(reg.ValueExists("CTS", "Vardeko_Width"));
+    EXPECT_FALSE(reg.WriteInteger("CTS", "Vardeko_Width", 900));
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened for reading";
 }
 
 // A settings file whose lines end in CR CR LF reads as one with LF, and a

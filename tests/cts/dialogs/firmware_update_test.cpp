@@ -19,6 +19,7 @@
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/TextFile.h"
+#include "support/TrapFifo.h"
 #include "support/WaitFor.h"
 
 using namespace dialog_test;
@@ -80,20 +81,32 @@ TEST_F(FirmwareDialog, ShowingOffersUpgradeAndCancelWithUpgradeOnlyForAnExisting
 
     ASSERT_TRUE(dir.isValid());
     const QString file = MakeFile(dir, QStringLiteral("fw.hex"));
+    test_support::TrapFifo fifo(dir.filePath(QStringLiteral("fifo.hex")).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const QString fifoName = QString::fromStdString(fifo.Path().string());
+    // A FIFO or a device is refused in the message line; a folder, passed
+    // through while a name is typed, and a missing file say nothing.
     const struct {
         QString name;
         bool enabled;
+        QString message;
     } cases[] = {
-        {file, true},
-        {dir.filePath(QStringLiteral("missing.hex")), false},
-        {dir.path(), false},  // a folder is no file
-        {QString(), false},
+        {file, true, QString()},
+        {dir.filePath(QStringLiteral("missing.hex")), false, QString()},
+        {fifoName, false, QStringLiteral("Cannot open file \"") + fifoName + QStringLiteral("\". Not a regular file")},
+        {dir.path(), false, QString()},
+        {QStringLiteral("/dev/zero"), false, QStringLiteral("Cannot open file \"/dev/zero\". Not a regular file")},
+        {file, true, QString()},
+        {QString(), false, QString()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
         dialog.ED_HexFile->setText(c.name);
         EXPECT_EQ(dialog.BTN_Upgrade->isEnabled(), c.enabled);
+        EXPECT_EQ(dialog.LBL_Message->text(), c.message);
     }
+    EXPECT_FALSE(fifo.Released()) << "the dialog opened the FIFO";
+    EXPECT_TRUE(boxes.Texts().empty());
     QTest::mouseClick(dialog.BTN_Cancel, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);

@@ -6,6 +6,7 @@
 #include "SelvitraFixture.h"
 #include "platform/IniFile.h"
 #include "sinkmonitor/GUIColorSchemeSettings.h"
+#include "support/TrapFifo.h"
 
 namespace selvitra_test {
 namespace {
@@ -38,6 +39,24 @@ TEST_F(SelvitraTest, SettingsAreReadAtStartAndWrittenAtExit) {
     EXPECT_EQ(ini.ReadInteger("MSAClmns", "Clmn17", 0), 33);
     EXPECT_EQ(ini.ReadInteger("MSAClmns", "Clmn2", 0), 77);
     EXPECT_EQ(ini.ReadInteger("SDPClmns", "Clmn1", 0), 70);
+}
+
+// A FIFO as the settings file is never opened (its open would wait for a
+// writer, and the window would never come up): the window comes up with the
+// settings absent, without a box, and the FIFO stays as it is at exit.
+TEST_F(SelvitraTest, AFifoAsTheSettingsFileCountsAsNoSettings) {
+    fs::create_directories(SettingsFile().parent_path());
+    test_support::TrapFifo fifo(SettingsFile());
+    ASSERT_TRUE(fifo.Made());
+    Open();
+    EXPECT_FALSE(window->Connected());
+    EXPECT_EQ(Control<PortComboBox>("cbComPort")->currentIndex(), -1);
+    EXPECT_EQ(Control<QTreeWidget>("lvMSA")->columnWidth(0), 70);
+    EXPECT_EQ(Control<QTreeWidget>("lvSDP")->columnWidth(5), 50);
+    EXPECT_EQ(Boxes(), "");
+    window.reset();
+    EXPECT_TRUE(fifo.StillAFifo());
+    EXPECT_FALSE(fifo.Released()) << "the FIFO was opened";
 }
 
 TEST_F(SelvitraTest, AnEmptyDropDownKeepsTheStoredPortName) {
