@@ -5,7 +5,8 @@
 // --late-reply CODE:MS answers every command of that code (hexadecimal)
 // MS milliseconds late, e.g. --late-reply 1A:2300 answers DPCD reads after
 // their 2 s time-out; the sink answers the commands that come meanwhile
-// after it, in order.
+// after it, in order. --ack-0c acknowledges the commands without response
+// data with 71 0C instead of their own code.
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -34,16 +35,19 @@ bool ParseLateReply(const char* text, sim::SinkFaultPlan& out) {
 
 int main(int argc, char** argv) {
     bool debugTexts = false;
+    bool ack0C = false;
     std::vector<sim::SinkFaultPlan> faults;
     for (int i = 1; i < argc; ++i) {
         sim::SinkFaultPlan late;
         if (std::strcmp(argv[i], "--debug-texts") == 0) {
             debugTexts = true;
+        } else if (std::strcmp(argv[i], "--ack-0c") == 0) {
+            ack0C = true;
         } else if (std::strcmp(argv[i], "--late-reply") == 0 && i + 1 < argc && ParseLateReply(argv[i + 1], late)) {
             faults.push_back(late);
             ++i;
         } else {
-            std::fprintf(stderr, "usage: %s [--debug-texts] [--late-reply CODE:MS]...\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--debug-texts] [--ack-0c] [--late-reply CODE:MS]...\n", argv[0]);
             return 2;
         }
     }
@@ -59,6 +63,7 @@ int main(int argc, char** argv) {
     sink.QueueSdp(0x82, 0x00, 0x02, {0x00, 0x10, 0xA8, 0x00, 0x10});
     sink.QueueSdp(0x84, 0x00, 0x01, {0x01, 0x00, 0x00, 0x00, 0x00});
     for (const auto& f : faults) sink.InjectFault(f);
+    if (ack0C) sink.SetAck(sim::SinkSim::Ack::Ack0C);
     if (!sink.Start()) {
         std::fprintf(stderr, "sink-sim: cannot open a pseudo-terminal\n");
         return 1;
