@@ -36,6 +36,7 @@ struct SinkFaultPlan {
     SinkFault kind = SinkFault::Nack;
     int code = -1;  // the command it applies to; -1: any command
     int times = 1;  // how many matching commands it applies to
+    int skip = 0;   // how many matching commands it lets pass first
     unsigned delayMs = 0;
     size_t keepDataBytes = 0;
     std::vector<uint8_t> noise;
