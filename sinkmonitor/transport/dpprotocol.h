@@ -30,7 +30,7 @@
 // A resynchronisation not answered in time, or answered with a NACK, fails
 // the command with that text, unsent, and its query is owed in turn; when
 // every such query is owed, the command fails with the time-out text at
-// once. Every other command goes out at once: no quiet wait.
+// once. Every other command goes out at once.
 //
 // What still cannot be told apart: a sink that does not repeat the command
 // code in its replies. A late reply of such a sink is taken by the command
