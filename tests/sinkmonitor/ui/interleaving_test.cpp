@@ -284,7 +284,7 @@ TEST_P(SinkInterleaving, TheWindowStaysWholeAndServing) {
             sim.InjectFault(sim::SinkFaultPlan::Held(r.code));
             Request(r);
             ASSERT_TRUE(Sent(r, before));
-            ASSERT_TRUE(sim.ReplyHeld());
+            ASSERT_TRUE(WaitFor([&] { return sim.ReplyHeld(); }));
             ReleaseOnNextCommand release(sim);
             monitor_->Own([&] {
                 Control<QLineEdit>("edDPCDAddress")->setText(QStringLiteral("0002"));

@@ -93,7 +93,7 @@ protected:
                 // is out, so that the poller asks nothing more.
                 const size_t before = sim.CommandCount(0x27);
                 Control<QCheckBox>("cbMSAEnable")->setChecked(true);
-                EXPECT_TRUE(WaitFor([&] { return sim.CommandCount(0x27) > before; }));
+                EXPECT_TRUE(WaitFor([&] { return sim.CommandCount(0x27) > before && sim.ReplyHeld(); }));
                 Control<QCheckBox>("cbMSAEnable")->setChecked(false);
                 window->lbTextOut->clear();  // the capture's own lines
                 return {};
