@@ -9,7 +9,17 @@
 //     loops beside it, one spinning thread each;
 //  2. an E-EDID read of 4 blocks on the quiet line (poller stopped, no
 //     debug texts), beside the time its bytes need on the wire (target:
-//     within 1.2 x).
+//     within 1.2 x);
+//  3. after a DPCD read that got no reply (its 2 s time-out), how long the
+//     next command holds the calling thread: the link status (another code,
+//     target: within 50 ms of its plain round trip) and a DPCD read (the
+//     same code, sent after one resynchronising query: within 50 ms of two
+//     round trips);
+//  4. the poller with the sink silent on the HDCP query: the time between
+//     two HDCP hand-overs (target: 500 ms sleep plus the 2000 ms time-out
+//     plus one resynchronising round trip, within 2.5 to 2.7 s) and the
+//     longest a DPCD read of the GUI thread takes meanwhile (target: at
+//     most one poller transaction and its own round trip, 2.6 s).
 //   sink_poll [--busy N] [seconds of polling] [ms between debug texts]
 //   (default 12 busy loops, 10 s and 4 ms; --busy 0 runs the quiet machine only)
 #include <sys/resource.h>
@@ -24,6 +34,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -54,6 +65,11 @@ constexpr int kEdidRepetitions = 7;
 constexpr size_t kFrameOverhead = 3;
 constexpr size_t kEdidCommandPayload = 4;  // code, segment, offset, count
 constexpr size_t kEdidResponsePayload = 1 + kEdidBlockBytes;
+constexpr int kAfterTimeOutRepetitions = 5;
+constexpr double kAfterTimeOutSlackMs = 50;
+constexpr int kGuiCommandEveryMs = 700;
+constexpr double kSilentHdcpPeriodMs = 2500;  // 500 ms sleep and the 2000 ms time-out
+constexpr double kSilentHdcpReadBoundMs = 2600;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -189,6 +205,99 @@ PollingFigures Poll(sim::SinkSim& sink, dpprotocol_t& proto, const size_t& lines
     return {longestStall, met};
 }
 
+// Phase 3: the command after a time-out, against its plain round trip.
+struct AfterTimeOut {
+    const char* name;
+    std::function<bool()> command;
+    int roundTrips;  // of a plain command, that it may take
+};
+
+bool AfterTimeOuts(sim::SinkSim& sink, dpprotocol_t& proto) {
+    linkstatus_t status;
+    uint8_t value = 0;
+    const AfterTimeOut cases[] = {
+        {"link status (another code)", [&] { return proto.get_link_status(status); }, 1},
+        {"DPCD read (the same code)", [&] { return proto.dpcd_read(0x0002, value); }, 2},
+    };
+    std::vector<double> plain;
+    for (int r = 0; r < kAfterTimeOutRepetitions; ++r) {
+        const auto t0 = Clock::now();
+        if (proto.get_link_status(status)) plain.push_back(Ms(Clock::now() - t0));
+    }
+    const double roundTrip = Percentile(plain, 0.5);
+    std::printf("after a DPCD read that got no reply (2000 ms time-out), the next command (%d runs each)\n",
+                kAfterTimeOutRepetitions);
+    std::printf("plain round trip, link status  %8.1f ms\n", roundTrip);
+    bool met = !plain.empty();
+    for (const auto& c : cases) {
+        std::vector<double> after;
+        int failures = 0;
+        for (int r = 0; r < kAfterTimeOutRepetitions; ++r) {
+            sink.InjectFault(sim::SinkFaultPlan::Of(sim::SinkFault::Silence, 0x1A));
+            uint8_t lost = 0;
+            proto.dpcd_read(0x0001, lost);
+            const auto t0 = Clock::now();
+            const bool ok = c.command();
+            const double took = Ms(Clock::now() - t0);
+            if (ok) after.push_back(took);
+            else ++failures;
+        }
+        const double longest = after.empty() ? 0.0 : *std::max_element(after.begin(), after.end());
+        const double bound = c.roundTrips * roundTrip + kAfterTimeOutSlackMs;
+        const bool caseMet = failures == 0 && !after.empty() && longest <= bound;
+        std::printf("%-30s %8.1f ms median, %.1f ms longest, %d failed; target: within %.0f ms: %s\n", c.name,
+                    Percentile(after, 0.5), longest, failures, bound, caseMet ? "met" : "NOT met");
+        met = met && caseMet;
+    }
+    std::printf("\n");
+    return met;
+}
+
+// Phase 4: the poller's pace with the sink silent on the HDCP query, and a
+// GUI command meanwhile.
+bool SilentHdcp(sim::SinkSim& sink, dpprotocol_t& proto, int seconds) {
+    sim::SinkFaultPlan silent = sim::SinkFaultPlan::Of(sim::SinkFault::Silence, 0x22);
+    silent.times = 1 << 20;
+    sink.InjectFault(silent);
+    std::vector<Clock::time_point> handOvers;
+    auto poller = std::make_unique<dpscheduler_t>(&proto);
+    poller->set_on_hdcp([&](dpscheduler_t&) { handOvers.push_back(Clock::now()); });
+    poller->set_hdcp_polling(true);
+    std::vector<double> reads;
+    int failures = 0;
+    QTimer gui;
+    QObject::connect(&gui, &QTimer::timeout, [&] {
+        uint8_t v = 0;
+        const auto t0 = Clock::now();
+        const bool ok = proto.dpcd_read(0x0002, v) && v == 0x84;
+        if (ok) reads.push_back(Ms(Clock::now() - t0));
+        else ++failures;
+    });
+    gui.start(kGuiCommandEveryMs);
+    RunEventLoop(seconds * 1000);
+    gui.stop();
+    poller.reset();
+    sink.ClearFaults();
+    std::vector<double> periods;
+    for (size_t i = 1; i < handOvers.size(); ++i) periods.push_back(Ms(handOvers[i] - handOvers[i - 1]));
+    const double median = Percentile(periods, 0.5);
+    const double longest = reads.empty() ? 0.0 : *std::max_element(reads.begin(), reads.end());
+    std::printf("the sink silent on the HDCP query for %d s, a DPCD read of the GUI thread every %d ms\n", seconds,
+                kGuiCommandEveryMs);
+    std::printf("HDCP hand-over period median   %8.1f ms  (%zu hand-overs)\n", median, handOvers.size());
+    std::printf("HDCP hand-over period longest  %8.1f ms\n",
+                periods.empty() ? 0.0 : *std::max_element(periods.begin(), periods.end()));
+    std::printf("GUI DPCD read median           %8.1f ms  (%zu reads, %d failed)\n", Percentile(reads, 0.5),
+                reads.size(), failures);
+    std::printf("GUI DPCD read longest          %8.1f ms\n", longest);
+    const bool paceMet = !periods.empty() && median >= kSilentHdcpPeriodMs && median <= kSilentHdcpPeriodMs + 200;
+    const bool readMet = failures == 0 && !reads.empty() && longest <= kSilentHdcpReadBoundMs;
+    std::printf("target: period within %.0f to %.0f ms: %s; reads within %.0f ms: %s\n\n", kSilentHdcpPeriodMs,
+                kSilentHdcpPeriodMs + 200, paceMet ? "met" : "NOT met", kSilentHdcpReadBoundMs,
+                readMet ? "met" : "NOT met");
+    return paceMet && readMet;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -276,7 +385,13 @@ int main(int argc, char** argv) {
     std::printf("wire time                      %8.1f ms  (%zu bytes both ways)\n", wire, edidBytes);
     std::printf("ratio read / wire              %8.3f\n", wire > 0 ? median / wire : 0.0);
     const bool edidMet = failures == 0 && !reads.empty() && median <= kEdidTargetRatio * wire;
-    std::printf("target: within %.1f x the wire time: %s\n", kEdidTargetRatio, edidMet ? "met" : "NOT met");
+    std::printf("target: within %.1f x the wire time: %s\n\n", kEdidTargetRatio, edidMet ? "met" : "NOT met");
+
+    // ---- 3. the command after a time-out
+    AfterTimeOuts(sink, proto);
+
+    // ---- 4. the poller's pace with the sink silent on the HDCP query
+    SilentHdcp(sink, proto, seconds);
 
     proto.close();
     port.close();

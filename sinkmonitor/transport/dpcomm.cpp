@@ -72,10 +72,6 @@ bool dpcomm_t::wait_response(uint8_t* destination, unsigned ms) {
     return true;
 }
 
-void dpcomm_t::flush_responses() {
-    if (responses_) responses_->flush();
-}
-
 size_t dpcomm_t::debug_texts_waiting() { return debugTexts_ ? debugTexts_->count() : 0; }
 
 bool dpcomm_t::format_debug_text(char* destination) {

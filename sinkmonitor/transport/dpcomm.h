@@ -39,8 +39,6 @@ public:
     bool send_frame(const uint8_t* payload, size_t n);
     // The whole next response frame (its L bytes) into destination (256 bytes).
     bool wait_response(uint8_t* destination, unsigned ms);
-    // Drops every response that waits (a late reply to an earlier command).
-    void flush_responses();
     // Formats the oldest debug text into destination (kDebugTextBytes).
     bool format_debug_text(char* destination);
     size_t debug_texts_waiting();

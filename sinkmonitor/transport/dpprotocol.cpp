@@ -1,7 +1,9 @@
 #include "sinkmonitor/transport/dpprotocol.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 #include "platform/GuiCall.h"
@@ -14,36 +16,48 @@ constexpr unsigned kEdidWriteTimeoutMs = 20000;
 constexpr unsigned kAuxStepTimeoutMs = 7500;
 constexpr size_t kMaxRequest = 1 + 3 + kEdidBlockBytes;
 constexpr size_t kResponseDataAt = 3;  // [L][0x71][code][data...][checksum]
-constexpr unsigned kSettleSliceMs = 100;
 
 uint8_t Lo(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
 uint8_t Hi(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
 
-// The command table: code, time-out, quiet.
+// The command table: code, time-out, quiet, response data.
 const dpprotocol_t::command_t kCommands[] = {
-    {sinkcmd::kGetLinkStatus, kDefaultTimeoutMs, false},
-    {sinkcmd::kEdidReadBlock, kDefaultTimeoutMs, false},
-    {sinkcmd::kEdidWriteBlock, kEdidWriteTimeoutMs, false},
-    {sinkcmd::kDpcdRead, kDefaultTimeoutMs, false},
-    {sinkcmd::kDpcdWrite, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetFirmwareVersion, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetHdcpStatus, kDefaultTimeoutMs, true},
-    {sinkcmd::kSetSinkCapabilities, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetMsa, kDefaultTimeoutMs, true},
-    {sinkcmd::kGetDeviceRole, kDefaultTimeoutMs, true},
-    {sinkcmd::kHpdPulse, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetVideoCrc, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetErrorCounts, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetAudioStatus, kDefaultTimeoutMs, false},
-    {sinkcmd::kGetSdp, kDefaultTimeoutMs, true},
-    {sinkcmd::kSetAuxOutputLevel, kDefaultTimeoutMs, false},
-    {sinkcmd::kAuxSensitivityStep, kAuxStepTimeoutMs, false},
+    {sinkcmd::kGetLinkStatus, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kEdidReadBlock, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kEdidWriteBlock, kEdidWriteTimeoutMs, false, false},
+    {sinkcmd::kDpcdRead, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kDpcdWrite, kDefaultTimeoutMs, false, false},
+    {sinkcmd::kGetFirmwareVersion, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kGetHdcpStatus, kDefaultTimeoutMs, true, true},
+    {sinkcmd::kSetSinkCapabilities, kDefaultTimeoutMs, false, false},
+    {sinkcmd::kGetMsa, kDefaultTimeoutMs, true, true},
+    {sinkcmd::kGetDeviceRole, kDefaultTimeoutMs, true, true},
+    {sinkcmd::kHpdPulse, kDefaultTimeoutMs, false, false},
+    {sinkcmd::kGetVideoCrc, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kGetErrorCounts, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kGetAudioStatus, kDefaultTimeoutMs, false, true},
+    {sinkcmd::kGetSdp, kDefaultTimeoutMs, true, true},
+    {sinkcmd::kSetAuxOutputLevel, kDefaultTimeoutMs, false, false},
+    {sinkcmd::kAuxSensitivityStep, kAuxStepTimeoutMs, false, true},
 };
+
+// The queries that resynchronise the line, in the order they are chosen:
+// plain reads without request bytes that change nothing in the sink.
+const uint8_t kResyncQueries[] = {sinkcmd::kGetDeviceRole, sinkcmd::kGetFirmwareVersion, sinkcmd::kGetVideoCrc,
+                                  sinkcmd::kGetLinkStatus, sinkcmd::kGetAudioStatus};
 
 const dpprotocol_t::command_t* Row(uint8_t code) {
     for (const auto& c : kCommands)
         if (c.code == code) return &c;
     return nullptr;
+}
+
+// An owed code the reply `code` answers: the same code, or an
+// acknowledgement of a command without data.
+bool SameCode(uint8_t owedCode, uint8_t code) { return owedCode == code; }
+bool AckOf(uint8_t owedCode, uint8_t) {
+    const dpprotocol_t::command_t* row = Row(owedCode);
+    return row && !row->data;
 }
 }  // namespace
 
@@ -63,7 +77,7 @@ bool dpprotocol_t::open(serialport_t* port) {
     mutexrequest_t held(lock_);
     port_ = port;
     // A new line owes no reply of the last one.
-    lateReplyOwed_ = false;
+    owed_.clear();
     comm_.store(comm);
     return true;
 }
@@ -116,48 +130,91 @@ void dpprotocol_t::report_port_not_set() {
     });
 }
 
-// Waits for the reply of a command that timed out, and drops it; see the
-// header. False when `cancel` was set meanwhile: nothing may be sent then.
-bool dpprotocol_t::settle_late_reply(dpcomm_t* comm, const std::atomic<bool>* cancel) {
-    using namespace std::chrono;
-    uint8_t late[packet_t::kDataBytes];
-    while (lateReplyOwed_) {
-        const auto quiet = duration_cast<milliseconds>(steady_clock::now() - timedOutAt_).count();
-        const auto bound = static_cast<long long>(std::max(lateReplyWaitMs_, leastLateWaitMs_.load()));
-        const unsigned left = quiet >= bound ? 0 : static_cast<unsigned>(bound - quiet);
-        // In slices, so that a worker being stopped does not wait it out.
-        if (comm->wait_response(late, std::min(left, kSettleSliceMs))) {
-            lateReplyOwed_ = false;  // the late reply: dropped
-        } else if (left == 0 || (comm->port() && comm->port()->is_broken())) {
-            lateReplyOwed_ = false;  // quiet for the bound, or no line: lost
-        } else if (cancel && cancel->load()) {
-            return false;
-        }
+bool dpprotocol_t::owes(bool (*match)(uint8_t owedCode, uint8_t code), uint8_t code) const {
+    return std::any_of(owed_.begin(), owed_.end(), [&](uint8_t owedCode) { return match(owedCode, code); });
+}
+
+bool dpprotocol_t::take_late_reply(uint8_t code, const command_t& waiting) {
+    bool (*match)(uint8_t, uint8_t) = nullptr;
+    if (code != waiting.code && owes(SameCode, code)) {
+        match = SameCode;
+    } else if (waiting.data && code == sinkcmd::kAck && owes(AckOf, code)) {
+        match = AckOf;
+    } else {
+        return false;
     }
+    // The oldest owed reply of that kind: the sink answers in order.
+    owed_.erase(std::find_if(owed_.begin(), owed_.end(), [&](uint8_t owedCode) { return match(owedCode, code); }));
     return true;
 }
 
-bool dpprotocol_t::transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet,
-                            const std::atomic<bool>* cancel) {
-    dpcomm_t* comm = comm_.load();
-    if (!settle_late_reply(comm, cancel)) return false;
-    const char* failure = nullptr;
-    // Whatever else came unasked is no reply to this command either.
-    comm->flush_responses();
-    if (!comm->send_frame(bytes, length)) {
-        failure = kTextSendFailed;
-    } else if (!comm->wait_response(lastResponse_, timeoutMs)) {
-        failure = kTextTimedOut;
-        // Its reply may still come; the next command waits for it as long
-        // as this one did.
-        lateReplyOwed_ = true;
-        timedOutAt_ = std::chrono::steady_clock::now();
-        lateReplyWaitMs_ = timeoutMs;
-    } else if (lastResponse_[0] >= 4 && lastResponse_[2] == sinkcmd::kNack) {
-        failure = kTextNack;
+bool dpprotocol_t::needs_resync(const command_t& cmd) const {
+    return owes(SameCode, cmd.code) || (!cmd.data && owes(AckOf, sinkcmd::kAck));
+}
+
+void dpprotocol_t::settle_waiting_replies(dpcomm_t* comm) {
+    // Nothing waits for these: a command of no code of the set.
+    static const command_t kNone = {0, 0, true, true};
+    uint8_t reply[packet_t::kDataBytes];
+    while (comm->wait_response(reply, 0))
+        if (reply[0] >= 4) take_late_reply(reply[2], kNone);
+}
+
+dpprotocol_t::outcome_t dpprotocol_t::exchange(dpcomm_t* comm, const command_t& cmd, const uint8_t* bytes,
+                                               size_t length) {
+    using namespace std::chrono;
+    if (!comm->send_frame(bytes, length)) return outcome_t::send_failed;
+    const auto deadline = steady_clock::now() + milliseconds(cmd.timeoutMs);
+    for (;;) {
+        // Rounded up: a time-out never ends early.
+        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0 || !comm->wait_response(lastResponse_, static_cast<unsigned>(left))) {
+            owed_.push_back(cmd.code);  // its reply may still come
+            return outcome_t::timed_out;
+        }
+        if (lastResponse_[0] < 4) return outcome_t::reply;  // no response code: the reply of a sink of its own kind
+        const uint8_t code = lastResponse_[2];
+        if (code == sinkcmd::kNack) {
+            // While a reply is owed, the NACK may be that one's: this
+            // command's own reply may then still come.
+            if (!owed_.empty()) owed_.push_back(cmd.code);
+            return outcome_t::nack;
+        }
+        if (!take_late_reply(code, cmd)) return outcome_t::reply;
     }
-    if (!failure) return true;
-    if (!quiet) log(failure);
+}
+
+bool dpprotocol_t::transact(const command_t& cmd, const uint8_t* bytes, size_t length) {
+    dpcomm_t* comm = comm_.load();
+    settle_waiting_replies(comm);
+    outcome_t outcome = outcome_t::reply;
+    if (needs_resync(cmd)) {
+        const uint8_t* query = std::find_if(std::begin(kResyncQueries), std::end(kResyncQueries),
+                                            [&](uint8_t code) { return !owes(SameCode, code); });
+        if (query == std::end(kResyncQueries)) {
+            outcome = outcome_t::timed_out;  // every query that could tell is owed itself
+        } else {
+            outcome = exchange(comm, *Row(*query), query, 1);
+            // Answered in time: every reply before it has come or never will.
+            if (outcome == outcome_t::reply) owed_.clear();
+        }
+    }
+    if (outcome == outcome_t::reply) outcome = exchange(comm, cmd, bytes, length);
+    const char* failure = nullptr;
+    switch (outcome) {
+        case outcome_t::reply:
+            return true;
+        case outcome_t::send_failed:
+            failure = kTextSendFailed;
+            break;
+        case outcome_t::timed_out:
+            failure = kTextTimedOut;
+            break;
+        case outcome_t::nack:
+            failure = kTextNack;
+            break;
+    }
+    if (!cmd.quiet) log(failure);
     return false;
 }
 
@@ -181,7 +238,7 @@ bool dpprotocol_t::run(const command_t& cmd, const uint8_t* request, size_t requ
     uint8_t bytes[kMaxRequest];
     bytes[0] = cmd.code;
     if (requestBytes) std::memcpy(bytes + 1, request, requestBytes);
-    if (!transact(bytes, requestBytes + 1, cmd.timeoutMs, cmd.quiet, cancel)) return false;
+    if (!transact(cmd, bytes, requestBytes + 1)) return false;
 
     const size_t length = lastResponse_[0];
     const size_t dataBytes = length >= kResponseDataAt + 1 ? length - kResponseDataAt - 1 : 0;

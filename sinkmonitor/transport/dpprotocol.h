@@ -1,30 +1,49 @@
 #pragma once
 // The sink monitor's command set. One command at a time runs under the
 // command lock, so the GUI thread and the poller never interleave on the
-// wire: build the command frame, settle a late reply, empty the response
-// queue, send, wait for the response within the command's time-out, check
-// it and copy its data out. Failures are message texts ("Error: ...")
-// through the owner's callback, except for quiet commands. Nothing here
-// throws.
+// wire: build the command frame, send it, wait for its response within the
+// command's time-out, check it and copy its data out. Failures are message
+// texts ("Error: ...") through the owner's callback, except for quiet
+// commands. Nothing here throws.
 //
-// Late replies. Any response code but NACK counts as the answer to the
-// command that waits, and the instrument answers one command at a time, so
-// a reply belongs to its command by its place in the order alone. After a
-// command has timed out, the next reply on the line may still be its own:
-// the next command (of either thread) is sent only once that reply has come
-// and been dropped, or once the line has stayed quiet after the time-out for
-// as long as the timed-out command's own time-out, when the reply is taken
-// as lost; at once when the port is broken. A wait is better than a failed
-// command, and a failed command better than another command's data. A reply
-// later still than that cannot be told from the next command's own.
+// Late replies. The sink answers one command at a time, in order, and
+// repeats the command code in the response code of a reply with data; it
+// acknowledges a command without data with 0x0C or with the command's own
+// code. A command that timed out is owed its reply. While a command waits,
+// a reply whose code is that of an owed command, and not the waiting
+// command's own, is that late reply: it is dropped (no longer owed) and the
+// wait goes on within the command's time-out. A command with response data
+// also drops 0x0C while a command without data is owed. Any other reply is
+// the waiting command's. A NACK while a command is owed may answer either:
+// the waiting command fails with the NACK text and is owed a reply too.
+// Replies that wait in the queue before a command is sent are settled by
+// the same rules and dropped.
+//
+// Resynchronisation. Where codes cannot tell (the command's own code is
+// owed, or it has no response data while a command without data is owed),
+// the command is preceded by one harmless query whose code is not owed: the
+// device role (0x28), else the firmware version (0x1C), else the video CRC
+// (0x2A), else the link status (0x15), else the audio status (0x2D); none
+// changes anything in the sink. Its wait follows the rules above; once it
+// is answered in time every earlier reply has come or never will (the sink
+// answers in order), so nothing is owed any more and the command goes out.
+// A resynchronisation not answered in time, or answered with a NACK, fails
+// the command with that text, unsent, and its query is owed in turn; when
+// every such query is owed, the command fails with the time-out text at
+// once. Every other command goes out at once.
+//
+// What still cannot be told apart: a sink that does not repeat the command
+// code in its replies. A late reply of such a sink is taken by the command
+// that waits when it comes, as its own, and a resynchronisation takes the
+// first reply that carries no owed code.
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "sinkmonitor/transport/dpcomm.h"
 #include "sinkmonitor/transport/mutex.h"
@@ -52,6 +71,7 @@ constexpr uint8_t kGetSdp = 0x2E;
 constexpr uint8_t kSetAuxOutputLevel = 0x31;
 constexpr uint8_t kAuxSensitivityStep = 0x38;
 constexpr uint8_t kNack = 0x0B;  // response code: corrupted or unknown packet
+constexpr uint8_t kAck = 0x0C;   // response code: a command without data was carried out
 }  // namespace sinkcmd
 
 // Records of the responses (little-endian numbers).
@@ -106,11 +126,6 @@ public:
     void set_debug(bool on) { debug_.store(on); }
     bool debug() const { return debug_.load(); }
     mutex_t& command_lock() { return lock_; }
-    // The least time the line must stay quiet after a time-out before the
-    // late reply is taken as lost (0: the timed-out command's time-out
-    // alone); a test that holds a late reply back for as long as it likes
-    // lengthens the wait with it.
-    void set_least_late_reply_wait_ms(unsigned ms) { leastLateWaitMs_.store(ms); }
 
     // One operation per command; true on success. A destination is written
     // only on success. The poller passes `cancel` to its queries, so that it
@@ -138,6 +153,7 @@ public:
         uint8_t code;
         unsigned timeoutMs;
         bool quiet;
+        bool data;  // the reply carries response data (else it is an acknowledgement)
     };
 
 private:
@@ -145,8 +161,19 @@ private:
     // data to dst (replyBytes 0: no data expected).
     bool run(const command_t& cmd, const uint8_t* request, size_t requestBytes, uint8_t* dst, size_t replyBytes,
              const std::atomic<bool>* cancel = nullptr);
-    bool transact(const uint8_t* bytes, size_t length, unsigned timeoutMs, bool quiet, const std::atomic<bool>* cancel);
-    bool settle_late_reply(dpcomm_t* comm, const std::atomic<bool>* cancel);
+    // How one exchange of a command frame ended.
+    enum class outcome_t { reply, send_failed, timed_out, nack };
+    bool transact(const command_t& cmd, const uint8_t* bytes, size_t length);
+    // Sends one frame and waits for its reply (into lastResponse_), dropping
+    // late replies on the way.
+    outcome_t exchange(dpcomm_t* comm, const command_t& cmd, const uint8_t* bytes, size_t length);
+    // Drops the replies that came before a command was sent.
+    void settle_waiting_replies(dpcomm_t* comm);
+    // True when `code` is a late reply to drop while `waiting` waits (and
+    // then no longer owed).
+    bool take_late_reply(uint8_t code, const command_t& waiting);
+    bool owes(bool (*match)(uint8_t owedCode, uint8_t code), uint8_t code) const;
+    bool needs_resync(const command_t& cmd) const;
     void report_port_not_set();
 
     QWidget* const owner_;
@@ -155,12 +182,9 @@ private:
     std::atomic<dpcomm_t*> comm_{nullptr};
     serialport_t* port_ = nullptr;  // the connected port, GUI thread only
     uint8_t lastResponse_[packet_t::kDataBytes] = {};
-    // Under the command lock: a timed-out command whose reply may still come,
-    // when it timed out and its time-out (how long its reply is waited for).
-    bool lateReplyOwed_ = false;
-    std::chrono::steady_clock::time_point timedOutAt_{};
-    unsigned lateReplyWaitMs_ = 0;
-    std::atomic<unsigned> leastLateWaitMs_{0};
+    // Under the command lock: the codes of the commands that timed out and
+    // whose replies may still come, oldest first.
+    std::vector<uint8_t> owed_;
     std::atomic<bool> debug_{false};
     std::mutex callbackLock_;
     message_callback_t callback_;

@@ -37,6 +37,9 @@ long long WireMicros(size_t n) {
     return static_cast<long long>(n) * SinkSim::kBitsPerByte * 1000000LL / SinkSim::kBaud;
 }
 
+// The commands whose reply carries no response data, only an acknowledgement.
+bool WithoutData(uint8_t code) { return code == 0x17 || code == 0x1B || code == 0x26 || code == 0x29 || code == 0x31; }
+
 uint16_t Le16(const std::vector<uint8_t>& c, size_t at) { return static_cast<uint16_t>(c[at] | (c[at + 1] << 8)); }
 
 }  // namespace
@@ -182,6 +185,10 @@ void SinkSim::SetPaced(bool paced) {
     SINKSIM_LOCKED;
     paced_ = paced;
 }
+void SinkSim::SetAck(Ack ack) {
+    SINKSIM_LOCKED;
+    ack_ = ack;
+}
 void SinkSim::SetDebugFlood(unsigned intervalMs) {
     SINKSIM_LOCKED;
     floodMs_ = intervalMs;
@@ -256,6 +263,10 @@ bool SinkSim::TakeFault(uint8_t code, SinkFaultPlan& out) {
     std::lock_guard lk(mu_);
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->code >= 0 && it->code != code) continue;
+        if (it->skip > 0) {
+            --it->skip;
+            return false;
+        }
         out = *it;
         if (--it->times <= 0) faults_.erase(it);
         return true;
@@ -425,6 +436,7 @@ SinkSim::Reply SinkSim::Answer(const std::vector<uint8_t>& c) {
         default:
             return nack();
     }
+    if (ack_ == Ack::Ack0C && WithoutData(c[0])) r.code = kAck;
     return r;
 }
 
@@ -481,6 +493,10 @@ void SinkSim::Process(const std::vector<uint8_t>& cmd) {
                 later->due = clock::now() + std::chrono::milliseconds(fault.delayMs);
                 break;
             case SinkFault::HoldReply:
+                if (fault.nack) {
+                    r.code = kNack;
+                    r.data.clear();
+                }
                 later.emplace();
                 later->untilReleased = true;
                 break;

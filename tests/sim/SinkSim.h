@@ -26,7 +26,7 @@ enum class SinkFault {
     Nack,        // answer with response code 0x0B
     Silence,     // no answer at all
     LateReply,   // answer after delayMs
-    HoldReply,   // answer once the test calls ReleaseHeld()
+    HoldReply,   // answer once the test calls ReleaseHeld() (with a NACK when `nack`)
     ShortReply,  // answer with only keepDataBytes of the response data
     Noise,       // send `noise` on the line before the answer
     CloseLine,   // hang the line up instead of answering
@@ -36,9 +36,11 @@ struct SinkFaultPlan {
     SinkFault kind = SinkFault::Nack;
     int code = -1;  // the command it applies to; -1: any command
     int times = 1;  // how many matching commands it applies to
+    int skip = 0;   // how many matching commands it lets pass first
     unsigned delayMs = 0;
     size_t keepDataBytes = 0;
     std::vector<uint8_t> noise;
+    bool nack = false;
 
     static SinkFaultPlan Of(SinkFault kind, int code) {
         SinkFaultPlan f;
@@ -52,6 +54,11 @@ struct SinkFaultPlan {
         return f;
     }
     static SinkFaultPlan Held(int code) { return Of(SinkFault::HoldReply, code); }
+    static SinkFaultPlan HeldNack(int code) {
+        SinkFaultPlan f = Held(code);
+        f.nack = true;
+        return f;
+    }
     static SinkFaultPlan Short(int code, size_t keepDataBytes) {
         SinkFaultPlan f = Of(SinkFault::ShortReply, code);
         f.keepDataBytes = keepDataBytes;
@@ -127,6 +134,12 @@ public:
     // Sends a debug text ("Debug text %u", a running number) every
     // intervalMs ms from the sim's thread; 0 stops it.
     void SetDebugFlood(unsigned intervalMs);
+
+    // How a command without response data (0x17, 0x1B, 0x26, 0x29, 0x31) is
+    // acknowledged: with its own code (the default) or with 71 0C.
+    enum class Ack { OwnCode, Ack0C };
+    void SetAck(Ack ack);
+    static constexpr uint8_t kAck = 0x0C;
 
     void InjectFault(const SinkFaultPlan& fault);
     void ClearFaults();
@@ -208,6 +221,7 @@ private:
     bool release_ = false;
     std::deque<std::vector<uint8_t>> outbound_;
     bool paced_ = false;
+    Ack ack_ = Ack::OwnCode;
     unsigned floodMs_ = 0;
 
     // Sim thread only.

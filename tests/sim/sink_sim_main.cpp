@@ -5,7 +5,9 @@
 // --late-reply CODE:MS answers every command of that code (hexadecimal)
 // MS milliseconds late, e.g. --late-reply 1A:2300 answers DPCD reads after
 // their 2 s time-out; the sink answers the commands that come meanwhile
-// after it, in order.
+// after it, in order. --silent CODE never answers the commands of that code
+// (the sink goes on answering the others). --ack-0c acknowledges the commands without response
+// data with 71 0C instead of their own code.
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -17,11 +19,27 @@
 
 namespace {
 
+// A command code in hexadecimal (0x optional), at most 0xFF, up to `end`.
+bool ParseCode(const char* text, char** end, unsigned long& code) {
+    code = std::strtoul(text, end, 16);
+    return *end != text && code <= 0xFF;
+}
+
+// "CODE", the code in hexadecimal.
+bool ParseSilent(const char* text, sim::SinkFaultPlan& out) {
+    char* end = nullptr;
+    unsigned long code = 0;
+    if (!ParseCode(text, &end, code) || *end != '\0') return false;
+    out = sim::SinkFaultPlan::Of(sim::SinkFault::Silence, static_cast<int>(code));
+    out.times = INT_MAX;
+    return true;
+}
+
 // "CODE:MS", the code in hexadecimal (0x optional), at most 0xFF.
 bool ParseLateReply(const char* text, sim::SinkFaultPlan& out) {
     char* end = nullptr;
-    const unsigned long code = std::strtoul(text, &end, 16);
-    if (end == text || *end != ':' || code > 0xFF) return false;
+    unsigned long code = 0;
+    if (!ParseCode(text, &end, code) || *end != ':') return false;
     const char* msText = end + 1;
     const unsigned long ms = std::strtoul(msText, &end, 10);
     if (end == msText || *end != '\0' || ms > 600000) return false;
@@ -34,16 +52,23 @@ bool ParseLateReply(const char* text, sim::SinkFaultPlan& out) {
 
 int main(int argc, char** argv) {
     bool debugTexts = false;
+    bool ack0C = false;
     std::vector<sim::SinkFaultPlan> faults;
     for (int i = 1; i < argc; ++i) {
-        sim::SinkFaultPlan late;
+        sim::SinkFaultPlan fault;
         if (std::strcmp(argv[i], "--debug-texts") == 0) {
             debugTexts = true;
-        } else if (std::strcmp(argv[i], "--late-reply") == 0 && i + 1 < argc && ParseLateReply(argv[i + 1], late)) {
-            faults.push_back(late);
+        } else if (std::strcmp(argv[i], "--ack-0c") == 0) {
+            ack0C = true;
+        } else if (std::strcmp(argv[i], "--late-reply") == 0 && i + 1 < argc && ParseLateReply(argv[i + 1], fault)) {
+            faults.push_back(fault);
+            ++i;
+        } else if (std::strcmp(argv[i], "--silent") == 0 && i + 1 < argc && ParseSilent(argv[i + 1], fault)) {
+            faults.push_back(fault);
             ++i;
         } else {
-            std::fprintf(stderr, "usage: %s [--debug-texts] [--late-reply CODE:MS]...\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--debug-texts] [--ack-0c] [--late-reply CODE:MS]... [--silent CODE]...\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -59,6 +84,7 @@ int main(int argc, char** argv) {
     sink.QueueSdp(0x82, 0x00, 0x02, {0x00, 0x10, 0xA8, 0x00, 0x10});
     sink.QueueSdp(0x84, 0x00, 0x01, {0x01, 0x00, 0x00, 0x00, 0x00});
     for (const auto& f : faults) sink.InjectFault(f);
+    if (ack0C) sink.SetAck(sim::SinkSim::Ack::Ack0C);
     if (!sink.Start()) {
         std::fprintf(stderr, "sink-sim: cannot open a pseudo-terminal\n");
         return 1;

@@ -64,10 +64,6 @@ public:
         lock.unlock();
         return false;
     }
-    // A quiet bound after a time-out that no reply the test holds back
-    // outlasts, so that the test decides when the late reply comes.
-    void WaitPatientlyForLateReplies() { protocol.set_least_late_reply_wait_ms(kPatientMs); }
-    static constexpr unsigned kPatientMs = 60000;
 
     sim::SinkSim sim;
     std::unique_ptr<serialport_t> port;

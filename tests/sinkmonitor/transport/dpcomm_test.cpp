@@ -154,21 +154,6 @@ TEST_F(SinkFrameLayer, SendFrameWritesLengthTypePayloadAndChecksum) {
     EXPECT_FALSE(comm->send_frame(payload, 253));  // would not fit the length byte
 }
 
-TEST_F(SinkFrameLayer, FlushDropsWaitingResponses) {
-    Send(kVersionReply);
-    Send(kOther);
-    // Frames are sorted in the order they came: once the debug text after
-    // them waits, both responses wait too. Then drop them.
-    Send(DebugFrame("after both", {}));
-    ASSERT_TRUE(WaitDebugTexts(1));
-    comm->flush_responses();
-    uint8_t buf[256];
-    EXPECT_FALSE(comm->wait_response(buf, 300));
-    Send(kOther);
-    ASSERT_TRUE(comm->wait_response(buf, 3000));
-    EXPECT_EQ(Bytes(buf, buf + buf[0]), kOther);
-}
-
 struct TextCase {
     const char* name;
     Bytes frame;

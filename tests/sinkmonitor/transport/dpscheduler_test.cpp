@@ -177,8 +177,7 @@ TEST_F(SinkPoller, AGuiCommandStartsOnlyAfterThePollersQueryHasEnded) {
     EXPECT_EQ(link.WireOrder(0, 4), (std::vector<std::string>{"> 2E", "< 2E", "> 1A", "< 1A"}));
 }
 
-TEST_F(SinkPoller, ALateReplyToAQueryIsDroppedBeforeTheNextQuery) {
-    link.WaitPatientlyForLateReplies();
+TEST_F(SinkPoller, TheNextQueryGoesOutWhileALateReplyToAQueryIsHeldAndDropsIt) {
     link.sim.InjectFault(SinkFaultPlan::Held(0x22));
     Create();
     std::vector<hdcpstatus_t> hdcp;
@@ -187,18 +186,37 @@ TEST_F(SinkPoller, ALateReplyToAQueryIsDroppedBeforeTheNextQuery) {
     poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
     poller->set_hdcp_polling(true);
     poller->set_msa_polling(true);
-    // The HDCP query times out; then the MSA query holds the lock.
-    ASSERT_TRUE(ServeUntil([&] { return !hdcp.empty() && link.Busy(); }));
+    // The HDCP query times out; the MSA query reaches the sink while the
+    // HDCP reply is still held.
+    ASSERT_TRUE(ServeUntil([&] { return !hdcp.empty() && link.sim.CommandCount(0x27) == 1; }));
+    EXPECT_TRUE(link.sim.ReplyHeld());
     EXPECT_EQ(hdcp[0], hdcpstatus_t{});
     link.sim.ReleaseHeld();
     ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
     EXPECT_EQ(msa[0][0], 0x01);  // the sink's own record: video valid
     EXPECT_EQ(msa[0][8], 0x07);  // 1920 active pixels, high byte
-    EXPECT_EQ(link.WireOrder(0, 4), (std::vector<std::string>{"> 22", "< 22", "> 27", "< 27"}));
+    EXPECT_EQ(link.WireOrder(0, 4), (std::vector<std::string>{"> 22", "> 27", "< 22", "< 27"}));
 }
 
-TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
-    link.WaitPatientlyForLateReplies();
+// The sink never answers the HDCP query: the poller asks again each cycle,
+// each time after the one query that resynchronises the line, and hands
+// over an all-zero status.
+TEST_F(SinkPoller, AnUnansweredHdcpQueryIsSentAgainAfterAResync) {
+    SinkFaultPlan silent = SinkFaultPlan::Of(SinkFault::Silence, 0x22);
+    silent.times = 1000;
+    link.sim.InjectFault(silent);
+    Create();
+    std::vector<hdcpstatus_t> hdcp;
+    poller->set_on_hdcp([&](dpscheduler_t& p) { hdcp.push_back(p.get_hdcp()); });
+    poller->set_hdcp_polling(true);
+    ASSERT_TRUE(ServeUntil([&] { return link.sim.CommandCount(0x22) >= 3; }, 60000));
+    poller.reset();
+    EXPECT_GE(hdcp.size(), 2u);
+    for (const auto& h : hdcp) EXPECT_EQ(h, hdcpstatus_t{});
+    EXPECT_EQ(link.WireOrder(0, 7), (std::vector<std::string>{"> 22", "> 28", "< 28", "> 22", "> 28", "< 28", "> 22"}));
+}
+
+TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedByTheNextQuery) {
     Create();
     std::vector<msarecord_t> msa;
     poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
@@ -208,78 +226,22 @@ TEST_F(SinkPoller, ALateReplyToAGuiCommandIsDroppedBeforeTheNextQuery) {
     const size_t wireFrom = link.sim.Wire().size();
     uint8_t v = 0xA5;
     EXPECT_FALSE(link.protocol.dpcd_read(0x0001, v));  // times out; the poller waits for the lock meanwhile
-    // The poller's next query holds the lock (a hand-over it had pending is served here).
-    ASSERT_TRUE(ServeUntil([&] { return link.Busy(); }));
+    const size_t queries = link.sim.CommandCount(0x27);
+    // The poller's next query reaches the sink while the late reply is held
+    // (a hand-over it had pending is served here).
+    ASSERT_TRUE(ServeUntil([&] { return link.sim.CommandCount(0x27) > queries; }));
+    EXPECT_TRUE(link.sim.ReplyHeld());
     const size_t before = msa.size();
     link.sim.ReleaseHeld();
     ASSERT_TRUE(ServeUntil([&] { return msa.size() > before; }));
     EXPECT_EQ(msa[before][0], 0x01);
     EXPECT_EQ(msa[before][8], 0x07);
-    EXPECT_EQ(link.WireOrder(wireFrom, 4), (std::vector<std::string>{"> 1A", "< 1A", "> 27", "< 27"}));
-}
-
-// A GUI command's reply later than its time-out by more than a second: the
-// poller's next query waits for it too, drops it, and hands over the sink's
-// own record, never one made of the late reply (too short for an MSA
-// record: all zeros). The E-EDID write's row takes about 25 s.
-struct LateGuiCase {
-    const char* name;
-    uint8_t code;
-    unsigned timeoutMs;
-    unsigned lateByMs;
-    std::function<bool(dpprotocol_t&)> command;
-};
-void PrintTo(const LateGuiCase& c, std::ostream* os) { *os << c.name; }
-
-class SinkPollerLateReply : public SinkPoller, public ::testing::WithParamInterface<LateGuiCase> {};
-
-TEST_P(SinkPollerLateReply, TheNextQueryGetsItsOwnReply) {
-    const LateGuiCase& c = GetParam();
-    Create();
-    std::vector<msarecord_t> msa;
-    poller->set_on_msa([&](dpscheduler_t& p) { msa.push_back(p.get_msa()); });
-    poller->set_msa_polling(true);
-    ASSERT_TRUE(ServeUntil([&] { return !msa.empty(); }));
-    link.sim.InjectFault(SinkFaultPlan::Late(c.code, c.timeoutMs + c.lateByMs));
-    const size_t wireFrom = link.sim.Wire().size();
-    EXPECT_FALSE(c.command(link.protocol));
-    const size_t before = msa.size();
-    // Two queries after the time-out have been handed over.
-    ASSERT_TRUE(ServeUntil([&] { return msa.size() > before + 2; }, 60000));
-    for (size_t i = before; i < msa.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(msa[i][0], 0x01);  // the sink's own record: video valid
-        EXPECT_EQ(msa[i][8], 0x07);  // 1920 active pixels, high byte
-    }
-    // The command went out after a query that was under way, and the next
-    // query only once the late reply had come.
     auto wire = link.WireOrder(wireFrom);
-    char sent[5];
-    std::snprintf(sent, sizeof sent, "> %02X", c.code);
-    const auto at = std::find(wire.begin(), wire.end(), std::string(sent));
+    const auto at = std::find(wire.begin(), wire.end(), std::string("< 1A"));
     ASSERT_NE(at, wire.end());
-    std::string replied = sent;
-    replied[0] = '<';
-    EXPECT_EQ(std::vector<std::string>(at, std::min(at + 4, wire.end())),
-              (std::vector<std::string>{sent, replied, "> 27", "< 27"}));
+    EXPECT_EQ(std::vector<std::string>(at - 1, std::min(at + 2, wire.end())),
+              (std::vector<std::string>{"> 27", "< 1A", "< 27"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(ByGuiCommand, SinkPollerLateReply,
-                         ::testing::Values(LateGuiCase{"DpcdRead_By1500", 0x1A, 2000, 1500,
-                                                       [](dpprotocol_t& p) {
-                                                           uint8_t v;
-                                                           return p.dpcd_read(0x0001, v);
-                                                       }},
-                                           LateGuiCase{"EdidWrite_By3000", 0x17, 20000, 3000,
-                                                       [](dpprotocol_t& p) {
-                                                           return p.edid_write_block(0, 0x00, edidblock_t{});
-                                                       }},
-                                           LateGuiCase{"AuxStep_By3000", 0x38, 7500, 3000,
-                                                       [](dpprotocol_t& p) {
-                                                           uint8_t r;
-                                                           return p.aux_sensitivity_step(400, r);
-                                                       }}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SinkPoller, AFailedSdpQueryOnALostPortIsHandedOverAsTheLoss) {
     Create();
@@ -306,23 +268,25 @@ TEST_F(SinkPoller, AFailedSdpQueryOnALostPortIsHandedOverAsTheLoss) {
     EXPECT_EQ(sdp, sdpBefore);  // no record of a failed query
 }
 
-TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsForALateReply) {
-    link.WaitPatientlyForLateReplies();
+TEST_F(SinkPoller, StopsWhileItsNextQueryWaitsBehindALateReply) {
     link.sim.InjectFault(SinkFaultPlan::Held(0x22));
     Create();
     int hdcp = 0;
     poller->set_on_hdcp([&](dpscheduler_t&) { ++hdcp; });
     poller->set_hdcp_polling(true);
     poller->set_msa_polling(true);
-    ASSERT_TRUE(ServeUntil([&] { return hdcp > 0 && link.Busy(); }));
-    poller.reset();  // gives up the wait: the MSA query is never sent
-    EXPECT_EQ(link.sim.CommandCount(0x27), 0u);
-    // The late reply is still owed: the next command drops it first.
-    link.sim.ReleaseHeld();
+    ASSERT_TRUE(ServeUntil([&] { return hdcp > 0 && link.sim.CommandCount(0x27) == 1; }));
+    poller.reset();  // once the MSA query has timed out
+    // Both replies are owed: the next command drops them when they come.
+    std::thread releaser([&] {
+        SinkLink::WaitFor([&] { return link.sim.CommandCount(0x1A) == 1; });
+        link.sim.ReleaseHeld();
+    });
     uint8_t v = 0;
     EXPECT_TRUE(link.protocol.dpcd_read(0x0001, v));
+    releaser.join();
     EXPECT_EQ(v, 0x14);
-    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 22", "< 22", "> 1A", "< 1A"}));
+    EXPECT_EQ(link.WireOrder(), (std::vector<std::string>{"> 22", "> 27", "> 1A", "< 22", "< 27", "< 1A"}));
 }
 
 TEST(SinkPollerWithoutPort, TheMissingPortBoxIsShownOnTheGuiThread) {

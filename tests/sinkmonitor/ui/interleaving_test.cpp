@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "HeldReply.h"
 #include "SelvitraFixture.h"
 #include "platform/GuiCall.h"
 #include "support/EdidFixtures.h"
@@ -30,9 +31,9 @@ namespace {
 using test_support::GuiTickMonitor;
 
 // The command time-outs of the sink's command set, and how late a late reply
-// comes after them: a figure of this test, well inside the wait after a
-// time-out (as long as the timed-out command's own time-out), so the late
-// reply comes and is dropped rather than taken as lost.
+// comes after them: a figure of this test, well inside the next command's
+// own time-out (the sink answers that command after the late reply), so the
+// late reply comes and is dropped before the next command's own.
 constexpr unsigned kTimeoutMs = 2000, kEdidWriteTimeoutMs = 20000, kAuxStepTimeoutMs = 7500;
 constexpr unsigned kLateByMs = 300;
 // A command that answers in time, but not at once.
@@ -69,7 +70,7 @@ const Requester kRequesters[] = {
     {"SdpPoll", 0x2E, nullptr},
 };
 
-enum class Event { PortLost, PortLostThenUpdateFirmware, CloseWhileOut, LateReply, PaintedEachStep };
+enum class Event { PortLost, PortLostThenUpdateFirmware, CloseWhileOut, LateReply, HeldReply, PaintedEachStep };
 
 const char* NameOf(Event e) {
     switch (e) {
@@ -81,6 +82,8 @@ const char* NameOf(Event e) {
             return "CloseWhileOut";
         case Event::LateReply:
             return "LateReply";
+        case Event::HeldReply:
+            return "HeldReply";
         case Event::PaintedEachStep:
             return "PaintedEachStep";
     }
@@ -102,7 +105,7 @@ bool AwaitsMend(const Requester& r, Event e) { return r.code == 0x38 && e != Eve
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
     for (Event e : {Event::PortLost, Event::PortLostThenUpdateFirmware, Event::CloseWhileOut, Event::LateReply,
-                    Event::PaintedEachStep})
+                    Event::HeldReply, Event::PaintedEachStep})
         for (const Requester& r : kRequesters) {
             // The one command with a progress window.
             if (e == Event::PaintedEachStep && r.code != 0x38) continue;
@@ -271,6 +274,27 @@ TEST_P(SinkInterleaving, TheWindowStaysWholeAndServing) {
             // The line is in order again: the read now shows its own register.
             monitor_->Own([&] { Click("btnDPCDRead"); });
             EXPECT_TRUE(status->text().endsWith(QStringLiteral("$0002, Data: $84"))) << status->text().toStdString();
+            EXPECT_TRUE(window->Connected());
+            break;
+        }
+        case Event::HeldReply: {
+            // The sink holds the reply back until the next command, a read
+            // of another register, has reached it: nothing waits for the
+            // late reply, and the read shows its own register.
+            sim.InjectFault(sim::SinkFaultPlan::Held(r.code));
+            Request(r);
+            ASSERT_TRUE(Sent(r, before));
+            ASSERT_TRUE(WaitFor([&] { return sim.ReplyHeld(); }));
+            ReleaseOnNextCommand release(sim);
+            monitor_->Own([&] {
+                Control<QLineEdit>("edDPCDAddress")->setText(QStringLiteral("0002"));
+                Click("btnDPCDRead");
+            });
+            EXPECT_TRUE(release.Join()) << "the read waited for the late reply";
+            EXPECT_TRUE(Text("lblDPCDStatus").endsWith(QStringLiteral("$0002, Data: $84")))
+                << Text("lblDPCDStatus").toStdString();
+            EXPECT_TRUE(Messages().contains(QStringLiteral("Read of DPCD address $0002, Data: $84")))
+                << Messages().join("|").toStdString();
             EXPECT_TRUE(window->Connected());
             break;
         }
