@@ -40,12 +40,35 @@ void ECCollection::Build() {
     blocksEntry_ = new ECEntry(view_, root_, blocksInfo, nullptr, 0);
 }
 
+namespace {
+// A bulk change of the tree view's nodes while whole blocks are destroyed:
+// the view may then take the nodes out of its display at once instead of
+// hearing of each deleted node (which, on a large expanded tree, costs a
+// walk of the whole display per node).
+class ViewUpdate {
+public:
+    explicit ViewUpdate(ECTreeView* view) : view_(view) {
+        if (view_) view_->BeginUpdate();
+    }
+    ~ViewUpdate() {
+        if (view_) view_->EndUpdate();
+    }
+    ViewUpdate(const ViewUpdate&) = delete;
+    ViewUpdate& operator=(const ViewUpdate&) = delete;
+
+private:
+    ECTreeView* view_;
+};
+}  // namespace
+
 void ECCollection::DestroyBlocks() {
+    ViewUpdate update(view_);
     for (auto& block : blocks_) block.reset();  // first to last
     blocks_.clear();
 }
 
 ECCollection::~ECCollection() {
+    ViewUpdate update(view_);
     DestroyBlocks();
     delete root_;
 }
