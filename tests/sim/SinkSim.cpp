@@ -256,6 +256,10 @@ bool SinkSim::TakeFault(uint8_t code, SinkFaultPlan& out) {
     std::lock_guard lk(mu_);
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->code >= 0 && it->code != code) continue;
+        if (it->skip > 0) {
+            --it->skip;
+            continue;
+        }
         out = *it;
         if (--it->times <= 0) faults_.erase(it);
         return true;

@@ -36,6 +36,7 @@ struct SinkFaultPlan {
     SinkFault kind = SinkFault::Nack;
     int code = -1;  // the command it applies to; -1: any command
     int times = 1;  // how many matching commands it applies to
+    int skip = 0;   // how many matching commands it lets pass before it applies
     unsigned delayMs = 0;
     size_t keepDataBytes = 0;
     std::vector<uint8_t> noise;
@@ -52,6 +53,12 @@ struct SinkFaultPlan {
         return f;
     }
     static SinkFaultPlan Held(int code) { return Of(SinkFault::HoldReply, code); }
+    // Holds back the reply to the nth command of `code` from now (1: the next).
+    static SinkFaultPlan HeldAt(int code, int nth) {
+        SinkFaultPlan f = Held(code);
+        f.skip = nth - 1;
+        return f;
+    }
     static SinkFaultPlan Short(int code, size_t keepDataBytes) {
         SinkFaultPlan f = Of(SinkFault::ShortReply, code);
         f.keepDataBytes = keepDataBytes;
