@@ -455,10 +455,12 @@ TEST_P(SinkAuxTestInterleaving, TheTestEndsCleanAndTheWindowKeepsServing) {
             // The operator presses "Update firmware..." after the line hung
             // up: the press comes after the level's command has returned
             // and before the lost port's teardown it queued has run.
+            bool connectedAtPress = false;
             AtHeldLevel at(sim, before, c.heldLevel, [&] {
                 sim.HangUp();
                 Queue([&] {
                     actionLines();
+                    connectedAtPress = window->Connected();
                     monitor_->Own([&] { Click("btnUpdateFirmware"); });
                 });
             });
@@ -466,6 +468,7 @@ TEST_P(SinkAuxTestInterleaving, TheTestEndsCleanAndTheWindowKeepsServing) {
             ASSERT_TRUE(WaitFor([&] { return !window->Connected() && updates_ > 0; }, kPastAuxTimeOutMs));
             ASSERT_TRUE(at.Join());
             EXPECT_EQ(linesAtAction, LevelLines(c.heldLevel, "FAILED"));
+            EXPECT_TRUE(connectedAtPress) << "the teardown ran before the press";
             EXPECT_EQ(updates_, 1);
             EXPECT_TRUE(TestOver());
             EXPECT_EQ(sim.CommandCount(kAuxStep) - before, static_cast<size_t>(c.heldLevel));
@@ -520,8 +523,9 @@ TEST_P(SinkAuxTestInterleaving, TheTestEndsCleanAndTheWindowKeepsServing) {
             ASSERT_TRUE(at.Join());
             EXPECT_EQ(AuxLines(), LevelLines(c.heldLevel, "FAILED"));
             EXPECT_EQ(Messages().last(), QString::fromLatin1(dpprotocol_t::kTextTimedOut));
-            // It comes now ("passed"), before the next test, whose first
-            // level the sink fails: that level shows its own result.
+            // The held reply (the level passed) goes out now, before the next
+            // test, whose first level the sink fails: that level shows its
+            // own result, not the late one.
             sim.SetAuxThreshold(300);
             sim.ReleaseHeld();
             ASSERT_TRUE(WaitFor([&] { return !sim.ReplyHeld(); }));
