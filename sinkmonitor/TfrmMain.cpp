@@ -1,5 +1,6 @@
 #include "sinkmonitor/TfrmMain.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -195,6 +196,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!hexField && text.size() == 1 && digit) return false;
     return true;  // dropped
+}
+
+// The window system's close comes between two levels of an AUX test at the
+// earliest (each level is a blocking command). The program ends after it:
+// no further level goes out, and the progress window goes too.
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (auxTest_) EndAuxTest(false);
+    QMainWindow::closeEvent(event);
 }
 
 void TfrmMain::FormCreate(const QStringList& arguments) {

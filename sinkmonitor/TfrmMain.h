@@ -123,6 +123,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing the window ends a running AUX test.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildUi();

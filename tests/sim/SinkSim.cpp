@@ -265,7 +265,7 @@ bool SinkSim::TakeFault(uint8_t code, SinkFaultPlan& out) {
         if (it->code >= 0 && it->code != code) continue;
         if (it->skip > 0) {
             --it->skip;
-            return false;
+            continue;
         }
         out = *it;
         if (--it->times <= 0) faults_.erase(it);

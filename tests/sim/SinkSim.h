@@ -59,6 +59,12 @@ struct SinkFaultPlan {
         f.nack = true;
         return f;
     }
+    // Holds back the reply to the nth command of `code` from now (1: the next).
+    static SinkFaultPlan HeldAt(int code, int nth) {
+        SinkFaultPlan f = Held(code);
+        f.skip = nth - 1;
+        return f;
+    }
     static SinkFaultPlan Short(int code, size_t keepDataBytes) {
         SinkFaultPlan f = Of(SinkFault::ShortReply, code);
         f.keepDataBytes = keepDataBytes;

@@ -8,22 +8,29 @@
 // command blocks on purpose up to its time-out; the test's own clicks are
 // left out of the gaps). Run in the asan build, the rows also show any use
 // of freed memory.
+#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QTimer>
 #include <cstdlib>
 
 #include <algorithm>
+#include <functional>
 #include <ostream>
+#include <thread>
 
 #include "HeldReply.h"
 #include "SelvitraFixture.h"
 #include "platform/GuiCall.h"
+#include "sinkmonitor/QtPrint.h"
 #include "support/EdidFixtures.h"
 #include "support/GuiTickMonitor.h"
+#include "support/WaitUntil.h"
 
 namespace selvitra_test {
 namespace {
@@ -96,12 +103,6 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.requester.name << "_" << NameOf(c.event); }
 
-// Rows left out of the table: the AUX test runs one level per turn of the
-// event loop now; its rows for a lost port, a closed window and a late reply
-// still play one synchronous click and must be rewritten for the stepped
-// test.
-bool AwaitsMend(const Requester& r, Event e) { return r.code == 0x38 && e != Event::PaintedEachStep; }
-
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
     for (Event e : {Event::PortLost, Event::PortLostThenUpdateFirmware, Event::CloseWhileOut, Event::LateReply,
@@ -113,7 +114,10 @@ std::vector<Case> AllCases() {
             // meets; the poller's teardown is queued at a time the test
             // does not choose.
             if (e == Event::PortLostThenUpdateFirmware && !r.button) continue;
-            if (!AwaitsMend(r, e)) cases.push_back({r, e});
+            // The AUX test sends its levels from posted steps, not from the
+            // click: its rows but the paint row are SinkAuxTestInterleaving's.
+            if (r.code == 0x38 && e != Event::PaintedEachStep) continue;
+            cases.push_back({r, e});
         }
     return cases;
 }
@@ -323,6 +327,288 @@ TEST_P(SinkInterleaving, TheWindowStaysWholeAndServing) {
 INSTANTIATE_TEST_SUITE_P(RequestsAndEvents, SinkInterleaving, ::testing::ValuesIn(AllCases()), [](const auto& info) {
     return std::string(info.param.requester.name) + "_" + NameOf(info.param.event);
 });
+
+// The AUX sensitivity test sends one level per posted step, each a blocking
+// command, with the main window disabled: what the operator does and what
+// happens on the line while a level's request is out is handled once that
+// step has returned, between the steps. Each row holds the sink's reply to
+// one level back (the first of two, 200 mVpp, or the last, 100 mVpp; the
+// sink passes both) and plays one event there: the line hung up, "Update
+// firmware..." pressed after that, the window closed, the reply kept past
+// the level's time-out, or other commands clicked.
+enum class AuxEvent { PortLost, PortLostThenUpdateFirmware, CloseWhileOut, LateReply, CommandsWhileOut };
+
+struct AuxCase {
+    const char* name;
+    AuxEvent event;
+    int heldLevel;  // 1: the first of the two levels, 2: the last
+};
+void PrintTo(const AuxCase& c, std::ostream* os) { *os << c.name; }
+
+constexpr uint8_t kAuxStep = 0x38;
+// A level whose reply never comes fails after its time-out of 7.5 s.
+constexpr int kPastAuxTimeOutMs = 60000;
+
+// Runs `act` on a thread of its own once the sink holds back the reply to
+// the test's level `level` (counting from `before` levels sent), and notes
+// when. The GUI thread is then blocked in that level's command: what `act`
+// queues for it runs once the command has returned, as the window system's
+// input does.
+class AtHeldLevel {
+public:
+    using Clock = GuiTickMonitor::Clock;
+    AtHeldLevel(sim::SinkSim& sim, size_t before, int level, std::function<void()> act)
+        : thread_([this, &sim, sent = before + static_cast<size_t>(level), act = std::move(act)] {
+              if (!WaitUntil([&] { return sim.CommandCount(kAuxStep) >= sent && sim.ReplyHeld(); },
+                             test_support::kWaitDeadlineMs))
+                  return;
+              heldAt_ = Clock::now();
+              reached_ = true;
+              act();
+          }) {}
+    ~AtHeldLevel() { Join(); }
+    AtHeldLevel(const AtHeldLevel&) = delete;
+    AtHeldLevel& operator=(const AtHeldLevel&) = delete;
+
+    // Whether the level's reply was held, and when it was seen held.
+    bool Join() {
+        if (thread_.joinable()) thread_.join();
+        return reached_;
+    }
+    Clock::time_point HeldAt() const { return heldAt_; }
+
+private:
+    Clock::time_point heldAt_{};
+    bool reached_ = false;
+    std::thread thread_;
+};
+
+class SinkAuxTestInterleaving : public SelvitraTest, public ::testing::WithParamInterface<AuxCase> {
+protected:
+    // Two levels, 200 and 100 mVpp, that both pass; the window on the screen
+    // with its Various page.
+    void PrepareAuxTest() {
+        sim.SetAuxThreshold(100);
+        sim.SetDpcd(kReadRegister, kReadValue);
+        window->pgMain->setCurrentWidget(window->tbsVarious);
+        Control<QLineEdit>("edtASTStart")->setText(QStringLiteral("200"));
+        Control<QLineEdit>("edtASTStop")->setText(QStringLiteral("100"));
+        Control<QRadioButton>("rbDecr100")->setChecked(true);
+        Control<QLineEdit>("edDPCDAddress")->setText(QStringLiteral("0002"));
+        window->SetFirmwareUpdateRunner([this](const QString&) { ++updates_; });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        // When each level's line gets its result: its command has returned.
+        QObject::connect(window->tbsVarious->lbAUXTest->model(), &QAbstractItemModel::dataChanged, window.get(),
+                         [this] { resultsAt_.push_back(GuiTickMonitor::Clock::now()); });
+    }
+    // Queues fn for the GUI thread from another thread.
+    void Queue(std::function<void()> fn) {
+        QMetaObject::invokeMethod(window.get(), std::move(fn), Qt::QueuedConnection);
+    }
+    void StartTest() {
+        monitor_->Own([&] { Click("btnAUXTest"); });
+    }
+    bool TestOver() { return window->isEnabled() && !progress->isVisible(); }
+    QStringList AuxLines() { return window->tbsVarious->lbAUXTest->AllLines().split(u'\n', Qt::SkipEmptyParts); }
+    // The lines of the levels up to the held one, that one ending in `last`.
+    static QStringList LevelLines(int heldLevel, const char* last) {
+        QStringList lines;
+        if (heldLevel == 2) lines << QStringLiteral("Testing 200 mVpp... OK");
+        lines << QStringLiteral("Testing %1 mVpp... %2").arg(heldLevel == 1 ? 200 : 100).arg(QLatin1String(last));
+        return lines;
+    }
+    int LostMessages() { return static_cast<int>(Messages().count(TfrmMain::kTextConnectionLost)); }
+    // The codes of the commands the sink received since `before` commands.
+    std::vector<uint8_t> CodesSince(size_t before) {
+        std::vector<uint8_t> codes;
+        const auto commands = sim.Commands();
+        for (size_t i = before; i < commands.size(); ++i) codes.push_back(commands[i][0]);
+        return codes;
+    }
+    // The GUI thread kept serving its events all through the row, but for
+    // the held level's own wait for its reply (up to its time-out, as long
+    // as a level may hold the window): from its request being held until
+    // its line got a result.
+    void ExpectServed(GuiTickMonitor::Clock::time_point from, GuiTickMonitor::Clock::time_point heldAt) {
+        const auto returned = std::find_if(resultsAt_.begin(), resultsAt_.end(), [&](auto t) { return t > heldAt; });
+        ASSERT_NE(returned, resultsAt_.end()) << "the held level never got its result";
+        const std::vector<GuiTickMonitor::Span> spans{{from, heldAt}, {*returned, GuiTickMonitor::Clock::now()}};
+        const auto gap = monitor_->LongestGap(spans);
+        EXPECT_LE(gap, kGapBound) << "longest gap "
+                                  << std::chrono::duration_cast<std::chrono::milliseconds>(gap).count() << " ms";
+    }
+
+    std::unique_ptr<GuiTickMonitor> monitor_;
+    std::vector<GuiTickMonitor::Clock::time_point> resultsAt_;
+    int updates_ = 0;
+};
+
+TEST_P(SinkAuxTestInterleaving, TheTestEndsCleanAndTheWindowKeepsServing) {
+    const AuxCase& c = GetParam();
+    OpenConnected();
+    ASSERT_TRUE(window->Connected());
+    PrepareAuxTest();
+    monitor_ = std::make_unique<GuiTickMonitor>();
+    const auto from = GuiTickMonitor::Clock::now();
+    const size_t before = sim.CommandCount(kAuxStep), commandsBefore = sim.CommandCount();
+    sim.InjectFault(sim::SinkFaultPlan::HeldAt(kAuxStep, c.heldLevel));
+    // The AUX test's lines when the queued operator action ran.
+    QStringList linesAtAction;
+    const auto actionLines = [&] { linesAtAction = AuxLines(); };
+
+    switch (c.event) {
+        case AuxEvent::PortLost: {
+            AtHeldLevel at(sim, before, c.heldLevel, [&] { sim.HangUp(); });
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return !window->Connected(); }, kPastAuxTimeOutMs));
+            ASSERT_TRUE(WaitFor([&] { return LostMessages() >= 1; }));
+            ASSERT_TRUE(at.Join());
+            // The level that got no reply failed and ended the test, without
+            // its closing lines; no further level went out.
+            EXPECT_EQ(AuxLines(), LevelLines(c.heldLevel, "FAILED"));
+            EXPECT_TRUE(TestOver());
+            EXPECT_EQ(sim.CommandCount(kAuxStep) - before, static_cast<size_t>(c.heldLevel));
+            EXPECT_FALSE(Messages().contains(QStringLiteral("Test finished."))) << Messages().join("|").toStdString();
+            EXPECT_EQ(LostMessages(), 1) << Messages().join("|").toStdString();
+            EXPECT_EQ(Text("lblFWVersion"), TfrmMain::kTextNotConnected);
+            ExpectServed(from, at.HeldAt());
+            break;
+        }
+        case AuxEvent::PortLostThenUpdateFirmware: {
+            // The operator presses "Update firmware..." after the line hung
+            // up: the press comes after the level's command has returned
+            // and before the lost port's teardown it queued has run.
+            bool connectedAtPress = false;
+            AtHeldLevel at(sim, before, c.heldLevel, [&] {
+                sim.HangUp();
+                Queue([&] {
+                    actionLines();
+                    connectedAtPress = window->Connected();
+                    monitor_->Own([&] { Click("btnUpdateFirmware"); });
+                });
+            });
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return !window->Connected() && updates_ > 0; }, kPastAuxTimeOutMs));
+            ASSERT_TRUE(at.Join());
+            EXPECT_EQ(linesAtAction, LevelLines(c.heldLevel, "FAILED"));
+            EXPECT_TRUE(connectedAtPress) << "the teardown ran before the press";
+            EXPECT_EQ(updates_, 1);
+            EXPECT_TRUE(TestOver());
+            EXPECT_EQ(sim.CommandCount(kAuxStep) - before, static_cast<size_t>(c.heldLevel));
+            EXPECT_LE(LostMessages(), 1) << Messages().join("|").toStdString();
+            EXPECT_EQ(Text("lblFWVersion"), TfrmMain::kTextNotConnected);
+            ExpectServed(from, at.HeldAt());
+            // The window still answers the operator.
+            boxes.Clear();
+            Click("btnUpdateLinkStatus");
+            EXPECT_EQ(boxes.Texts(), std::vector<std::string>{
+                                         "COM connection failed.\nTry re-select the COM port or try another one."});
+            break;
+        }
+        case AuxEvent::CloseWhileOut: {
+            // The window system's close arrives while the level waits for
+            // its reply; it is handled once the level's command has returned.
+            AtHeldLevel at(sim, before, c.heldLevel, [&] {
+                Queue([&] {
+                    actionLines();
+                    window->close();
+                });
+                sim.ReleaseHeld();
+            });
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return !window->isVisible(); }));
+            ASSERT_TRUE(at.Join());
+            // It ran once the level's command had returned (and, at the last
+            // level, the test had ended), not inside its wait.
+            QStringList returned = LevelLines(c.heldLevel, "OK");
+            if (c.heldLevel == 2) returned << QStringLiteral("Test finished.");
+            EXPECT_EQ(linesAtAction, returned) << "the close ran inside the level's wait";
+            // The close ended the test.
+            EXPECT_FALSE(progress->isVisible());
+            EXPECT_EQ(AuxLines(), returned);
+            ExpectServed(from, at.HeldAt());
+            // The program ends: the windows go, the next level's step may
+            // still be queued. It finds them gone and sends nothing.
+            const size_t sent = sim.CommandCount(kAuxStep);
+            window.reset();
+            progress.reset();
+            EXPECT_TRUE(WaitFor([] { return platform::GuiCallsAndPostsWaiting() == 0; }));
+            EXPECT_EQ(sim.CommandCount(kAuxStep), sent);
+            // No level went out after the close.
+            EXPECT_EQ(sent - before, static_cast<size_t>(c.heldLevel));
+            break;
+        }
+        case AuxEvent::LateReply: {
+            // The reply stays held past the level's time-out.
+            AtHeldLevel at(sim, before, c.heldLevel, [] {});
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return TestOver(); }, kPastAuxTimeOutMs));
+            ASSERT_TRUE(at.Join());
+            EXPECT_EQ(AuxLines(), LevelLines(c.heldLevel, "FAILED"));
+            EXPECT_EQ(Messages().last(), QString::fromLatin1(dpprotocol_t::kTextTimedOut));
+            // The held reply (the level passed) goes out now, before the next
+            // test, whose first level the sink fails: that level shows its
+            // own result, not the late one.
+            sim.SetAuxThreshold(300);
+            sim.ReleaseHeld();
+            ASSERT_TRUE(WaitFor([&] { return !sim.ReplyHeld(); }));
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return TestOver(); }));
+            EXPECT_EQ(AuxLines(), (QStringList{"Testing 200 mVpp... FAILED", "Test finished."}));
+            EXPECT_EQ(Messages().last(), "Test finished.");
+            EXPECT_TRUE(window->Connected());
+            ExpectServed(from, at.HeldAt());
+            break;
+        }
+        case AuxEvent::CommandsWhileOut: {
+            // Clicks on other commands, on "Test" again and on the Main
+            // page's tab while the level waits: they reach the window once
+            // the level has returned, and the window, disabled while levels
+            // remain, takes none of them.
+            AtHeldLevel at(sim, before, c.heldLevel, [&] {
+                Queue([&] {
+                    actionLines();
+                    monitor_->Own([&] {
+                        for (const char* button : {"btnDPCDRead", "btnSetAUXChannelOutputLevel", "btnAUXTest",
+                                                   "btnUpdateFirmware", "btnUpdateLinkStatus"})
+                            Click(button);
+                        QTabBar* tabs = window->pgMain->tabBar();
+                        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+                    });
+                });
+                sim.ReleaseHeld();
+            });
+            StartTest();
+            ASSERT_TRUE(WaitFor([&] { return TestOver(); }));
+            ASSERT_TRUE(at.Join());
+            EXPECT_EQ(linesAtAction, LevelLines(c.heldLevel, "OK"));
+            EXPECT_EQ(AuxLines(), (QStringList{"Testing 200 mVpp... OK", "Testing 100 mVpp... OK", "Test finished."}));
+            EXPECT_EQ(CodesSince(commandsBefore), (std::vector<uint8_t>{kAuxStep, kAuxStep}));
+            EXPECT_EQ(updates_, 0);
+            EXPECT_EQ(window->pgMain->currentWidget(), window->tbsVarious);
+            EXPECT_TRUE(boxes.Texts().empty()) << Boxes();
+            ExpectServed(from, at.HeldAt());
+            break;
+        }
+    }
+}
+
+// Every event at both levels, but the clicks: at the last level the window
+// is enabled again when they arrive, and they are the operator's next
+// commands, which the table above covers.
+INSTANTIATE_TEST_SUITE_P(
+    AuxTestLevels, SinkAuxTestInterleaving,
+    ::testing::Values(AuxCase{"PortLost_FirstLevel", AuxEvent::PortLost, 1},
+                      AuxCase{"PortLost_LastLevel", AuxEvent::PortLost, 2},
+                      AuxCase{"PortLostThenUpdateFirmware_FirstLevel", AuxEvent::PortLostThenUpdateFirmware, 1},
+                      AuxCase{"PortLostThenUpdateFirmware_LastLevel", AuxEvent::PortLostThenUpdateFirmware, 2},
+                      AuxCase{"CloseWhileOut_FirstLevel", AuxEvent::CloseWhileOut, 1},
+                      AuxCase{"CloseWhileOut_LastLevel", AuxEvent::CloseWhileOut, 2},
+                      AuxCase{"LateReply_FirstLevel", AuxEvent::LateReply, 1},
+                      AuxCase{"LateReply_LastLevel", AuxEvent::LateReply, 2},
+                      AuxCase{"CommandsWhileOut_FirstLevel", AuxEvent::CommandsWhileOut, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace selvitra_test
