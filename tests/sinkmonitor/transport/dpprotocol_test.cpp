@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sinkmonitor/transport/SinkLink.h"
 
 namespace {
