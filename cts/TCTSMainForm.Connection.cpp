@@ -117,7 +117,7 @@ void TCTSMainForm::MENU_OptionsClick() {
 }
 
 void TCTSMainForm::Reconnect() {
-    platform::PostToGuiThread([this] { ReconnectNow(); });
+    platform::PostToGuiThread(windowEpoch_.Guard([this] { ReconnectNow(); }));
 }
 
 void TCTSMainForm::ReconnectNow() {

@@ -540,6 +540,7 @@ private:
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
     std::vector<QPointer<QWidget>> ownedWindows_;  // the dialogs this window is the owner window of
+    platform::Epoch windowEpoch_;  // never advanced: what the window posts for itself is dropped once it is gone
 
     std::unique_ptr<MV_Comm> link_;
     platform::Epoch linkEpoch_;  // advances with every new link or disconnection

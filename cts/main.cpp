@@ -21,6 +21,7 @@
 #include "link/E_GenericError.h"
 #include "platform/MessageEndpoint.h"
 #include "platform/NamedMutex.h"
+#include "platform/gui/GuiApplication.h"
 #include "platform/gui/QtPlatform.h"
 
 namespace {

@@ -101,40 +101,39 @@ public:
     virtual bool Sleep(uint32_t ms) = 0;
 };
 
-// A request's completion: a closure taking the result and, optionally, the
-// ticket of what it belongs to (a run, a transfer, a link of the window).
-// Made from a plain closure it is never dropped. Made with a ticket, it is
-// dropped once the ticket is no longer current when the reply is in: the link
-// then neither copies the reply into the caller's buffer nor calls it.
-// Checked and called on the GUI thread only.
-class LinkCompletion {
-public:
-    LinkCompletion() = default;
-    LinkCompletion(std::nullptr_t) {}
-    template <class Fn,
-              std::enable_if_t<
-                  !std::is_same_v<std::decay_t<Fn>, LinkCompletion> && std::is_invocable_v<Fn&, LinkResult>, int> = 0>
-    LinkCompletion(Fn fn) : fn_(std::move(fn)) {}
-    LinkCompletion(platform::Epoch::Ticket ticket, std::function<void(LinkResult)> fn)
-        : fn_(std::move(fn)), ticket_(std::move(ticket)) {}
-
-    // A closure is set (it is called unless dropped).
-    explicit operator bool() const { return static_cast<bool>(fn_); }
-    // Its ticket has gone stale: no reply bytes for it, no call.
-    bool Dropped() const { return ticket_ && !ticket_->Current(); }
-    // Calls the closure unless it is unset or dropped.
-    void operator()(LinkResult result) const {
-        if (fn_ && !Dropped()) fn_(result);
-    }
-
-private:
-    std::function<void(LinkResult)> fn_;
-    std::optional<platform::Epoch::Ticket> ticket_;
-};
-
 class MV_Comm {
 public:
-    using Completion = LinkCompletion;
+    // A request's completion: a closure taking the result and, optionally, the
+    // ticket of what it belongs to (a run, a transfer, a link of the window).
+    // Made from a plain closure it is never dropped. Made with a ticket, it is
+    // dropped once the ticket is no longer current when the reply is in: the link
+    // then neither copies the reply into the caller's buffer nor calls it.
+    // Checked and called on the GUI thread only.
+    class Completion {
+    public:
+        Completion() = default;
+        Completion(std::nullptr_t) {}
+        template <class Fn,
+                  std::enable_if_t<
+                      !std::is_same_v<std::decay_t<Fn>, Completion> && std::is_invocable_v<Fn&, LinkResult>, int> = 0>
+        Completion(Fn fn) : fn_(std::move(fn)) {}
+        Completion(platform::Epoch::Ticket ticket, std::function<void(LinkResult)> fn)
+            : fn_(std::move(fn)), ticket_(std::move(ticket)) {}
+
+        // A closure is set (it is called unless dropped).
+        explicit operator bool() const { return static_cast<bool>(fn_); }
+        // Its ticket has gone stale: no reply bytes for it, no call.
+        bool Dropped() const { return ticket_ && !ticket_->Current(); }
+        // Calls the closure unless it is unset or dropped.
+        void operator()(LinkResult result) const {
+            if (fn_ && !Dropped()) fn_(result);
+        }
+
+    private:
+        std::function<void(LinkResult)> fn_;
+        std::optional<platform::Epoch::Ticket> ticket_;
+    };
+
     using MessageFn = std::function<void(const std::string&)>;
     using StatusFn = std::function<void(bool)>;
     using CountFn = std::function<void(uint32_t)>;

@@ -210,12 +210,22 @@ size_t GuiCallsAndPostsWaiting() {
     return D().queue.size();
 }
 
-ModalLoop::ModalLoop() {
+bool IsRunningCallFrom(std::thread::id caller) {
+    auto& d = D();
+    std::lock_guard lk(d.mu);
+    return std::find(d.running.begin(), d.running.end(), caller) != d.running.end();
+}
+
+}  // namespace platform
+
+namespace platform::detail {
+
+void EnterModalLoop() {
     std::lock_guard lk(D().mu);
     ++D().modalLoops;
 }
 
-ModalLoop::~ModalLoop() {
+void LeaveModalLoop() {
     auto& d = D();
     size_t held = 0;
     std::function<void()> waker;
@@ -233,10 +243,4 @@ ModalLoop::~ModalLoop() {
         for (size_t i = 0; i < held; ++i) waker();
 }
 
-bool IsRunningCallFrom(std::thread::id caller) {
-    auto& d = D();
-    std::lock_guard lk(d.mu);
-    return std::find(d.running.begin(), d.running.end(), caller) != d.running.end();
-}
-
-}  // namespace platform
+}  // namespace platform::detail

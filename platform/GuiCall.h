@@ -15,9 +15,9 @@ namespace platform {
 // - A posted function (PostToGuiThread) runs only in a turn of the event
 //   loop of its own at which no modal loop runs: never inside a wait, a
 //   join, another handler or post, nor inside the loop of a box or dialog
-//   (a ModalLoop) that a handler shows. A handler that posts, or under whose
-//   box something is posted, has returned, and every wait, join and box it
-//   made has ended, before the post runs. When the last modal loop ends,
+//   (a ModalLoop, platform/ModalLoop.h) that a handler shows. A handler
+//   that posts, or under whose box something is posted, has returned, and
+//   every wait, join and box it made has ended, before the post runs. When the last modal loop ends,
 //   the posts held back are given their turns again.
 //
 // Order: every entry waits in one queue, and the event loop runs it in the
@@ -68,18 +68,6 @@ bool RunGuiEventLoopUntil(const std::function<bool()>& done, int timeoutMs = -1)
 // is blocked in its call, or that a post is still queued).
 size_t GuiCallsAndPostsWaiting();
 
-// GUI thread only: marks a modal loop (the exec() of a box or dialog) for as
-// long as it lives; loops may nest. Turns run only the blocking calls then,
-// and the posts wait until the outermost loop has ended. Every modal loop of
-// the programs goes through one (platform::ExecModal, platform_gui).
-class ModalLoop {
-public:
-    ModalLoop();
-    ~ModalLoop();
-    ModalLoop(const ModalLoop&) = delete;
-    ModalLoop& operator=(const ModalLoop&) = delete;
-};
-
 // GUI thread only: whether a call that thread `caller` made with
 // CallOnGuiThread is running now on this thread, further up its stack (the
 // caller waits for it to return, so waiting here for the caller deadlocks).
@@ -90,3 +78,12 @@ bool IsRunningCallFrom(std::thread::id caller);
 void SetGuiWaker(std::function<void()> waker);
 
 }  // namespace platform
+
+// Internal to platform/: the two halves of a platform::ModalLoop
+// (platform/ModalLoop.h), which calls them in pairs. While more loops have
+// been entered than left, turns run only the blocking calls; leaving the
+// outermost gives each post held back meanwhile a turn again.
+namespace platform::detail {
+void EnterModalLoop();
+void LeaveModalLoop();
+}  // namespace platform::detail

@@ -1,7 +1,6 @@
 #pragma once
 #include <functional>
 #include <string>
-#include <vector>
 
 class QWidget;
 
@@ -40,22 +39,5 @@ std::string ProgramTitle();
 
 // Replaces the handler; returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
-
-// For tests: while alive, every box is recorded and answered with `answer`
-// instead of being shown.
-class MessageBoxInterceptor {
-public:
-    explicit MessageBoxInterceptor(MsgResult answer = MsgResult::Ok);
-    ~MessageBoxInterceptor();
-    void SetAnswer(MsgResult answer);
-    std::vector<MessageBoxRequest> Boxes() const;
-    std::vector<std::string> Texts() const;
-    void Clear();
-
-private:
-    struct State;
-    State* state_;
-    MessageBoxHandler previous_;
-};
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // progress window, the firmware-update dialog) and runs the event loop.
 #include <exception>
 
+#include "platform/gui/GuiApplication.h"
 #include "platform/gui/QtPlatform.h"
 #include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "sinkmonitor/TProgressForm.h"

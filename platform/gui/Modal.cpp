@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "platform/GuiCall.h"
+#include "platform/ModalLoop.h"
 
 namespace platform {
 

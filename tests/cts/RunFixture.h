@@ -17,7 +17,7 @@
 
 #include "MainFormFixture.h"
 #include "ScriptedTests.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/MessageList.h"
 
 namespace cts_test {

@@ -16,6 +16,7 @@
 #include "cts/dialogs/TOptionsForm.h"
 #include "edid/ECLibrary.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/Lamp.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "MainFormFixture.h"
 #include "cts/dialogs/TDPCD_Access.h"
 #include "edid/ECLibrary.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "support/EdidFixtures.h"
 #include "support/Probe.h"
 

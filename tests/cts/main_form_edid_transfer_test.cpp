@@ -27,6 +27,7 @@
 #include "edid/ECLibrary.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/MessageList.h"
 #include "support/EdidFixtures.h"
 #include "support/WaitUntil.h"

@@ -21,7 +21,7 @@
 #include "cts/dialogs/TFirmwareUpdate.h"
 #include "link/FirmwareUpdate.h"
 #include "link/IntelHexDecoder.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/FileDialog.h"
 #include "platform/gui/MessageList.h"
 #include "sim/LoaderSim.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "MainFormFixture.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/Lamp.h"
 
 namespace {

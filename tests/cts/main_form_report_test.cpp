@@ -26,6 +26,7 @@
 #include "cts/MainFormFixture.h"
 #include "cts/dialogs/TReportOptions.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/TextFile.h"

@@ -34,6 +34,7 @@
 #include "cts/dialogs/TTimingSelection.h"
 #include "platform/IniFile.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/ReadOnlyFolder.h"

@@ -19,7 +19,7 @@
 
 #include "MainFormFixture.h"
 #include "cts/catalogue/TestCatalogue.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/Windows1252.h"
 
 namespace {

@@ -19,6 +19,7 @@
 #include "platform/Clock.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/Windows1252Bytes.h"
 #include "sim/InstrumentSim.h"
 #include "sim/LoaderSim.h"

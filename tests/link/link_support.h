@@ -13,7 +13,7 @@
 
 #include "link/MV_Comm.h"
 #include "platform/GuiCall.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sim/InstrumentSim.h"
 
 namespace linktest {
@@ -53,7 +53,10 @@ protected:
     }
 
     // Issues a request through `issue` and waits for its completion; then
-    // serves a little longer to catch a second completion.
+    // until the link has let go of every copy of the completion's closure.
+    // A call can come only from a copy that still exists, so from then on
+    // no second completion can come: one that the link makes, however late,
+    // is in the outcome.
     Outcome Run(const std::function<void(MV_Comm::Completion)>& issue, int timeoutMs = kGenerousMs) {
         auto out = std::make_shared<Outcome>();
         const auto t0 = Clock::now();
@@ -61,8 +64,8 @@ protected:
             out->results.push_back(r);
             if (out->elapsedMs < 0) out->elapsedMs = MsSince(t0);
         });
-        platform::ServeGuiCallsUntil([&] { return out->Done(); }, timeoutMs);
-        ServeFor(20);
+        if (platform::ServeGuiCallsUntil([&] { return out->Done(); }, timeoutMs))
+            platform::ServeGuiCallsUntil([&] { return out.use_count() == 1; }, kGenerousMs);
         return *out;
     }
 

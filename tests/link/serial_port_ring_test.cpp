@@ -12,6 +12,7 @@
 #include "link/SystemSerPorts.h"
 #include "link/USerIO.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/PseudoTerminal.h"
 #include "support/LineProbe.h"
 #include "support/WaitUntil.h"

@@ -20,6 +20,8 @@
 
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
+#include "platform/gui/GuiApplication.h"
 #include "platform/gui/QtPlatform.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/GuiCall.h"
+#include "platform/ModalLoop.h"
 
 TEST(GuiCall, WorkerCallRunsOnTheServingThreadAndWaits) {
     platform::SetGuiThreadToCurrent();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 
 TEST(MessageBox, InterceptorRecordsAndAnswersThenRestores) {
     {

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "sinkmonitor/UpdaterLaunch.h"
 #include "support/Probe.h"

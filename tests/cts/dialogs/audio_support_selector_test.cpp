@@ -9,6 +9,7 @@
 #include "DialogTestSupport.h"
 #include "cts/dialogs/TAudioSupportSelector.h"
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 
 using namespace dialog_test;
 

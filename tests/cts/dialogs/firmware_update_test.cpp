@@ -15,7 +15,7 @@
 
 #include "DialogTestSupport.h"
 #include "cts/dialogs/TFirmwareUpdate.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/TextFile.h"

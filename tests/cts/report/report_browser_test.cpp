@@ -26,7 +26,7 @@
 #include "cts/dialogs/TSrcAboutForm.h"
 #include "cts/report/HtmSupport.h"
 #include "platform/AtomicFile.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/Windows1252.h"
 #include "platform/gui/FileDialog.h"
 #include "support/BigReport.h"

@@ -7,6 +7,7 @@
 #include "edid/editor/TxtField.h"
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 
 #include <QTest>
 #include <QTimer>

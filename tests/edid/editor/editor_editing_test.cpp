@@ -10,6 +10,7 @@
 #include "edid/vesa/TimingPresets.h"
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 
 #include <QAction>
 #include <QImage>

@@ -10,6 +10,7 @@
 #include "edid/editor/TxtField.h"
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/FileDialog.h"
 #include "support/DesktopHooks.h"
 #include "support/Probe.h"

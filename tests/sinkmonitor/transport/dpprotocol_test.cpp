@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sinkmonitor/transport/SinkLink.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "platform/gui/Lamp.h"
 #include "sim/SinkSim.h"
 #include "sinkmonitor/GUIColorSchemeSettings.h"

@@ -7,7 +7,7 @@
 #include <QProgressBar>
 #include <QWidget>
 
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sinkmonitor/TDPFirmwareUpdate.h"
 #include "sinkmonitor/TProgressForm.h"
 #include "support/ArabicDigitsLocale.h"
