@@ -7,7 +7,9 @@
 // own controls, its menus and the editor take no input (it is dropped) and
 // the window keeps painting; the windows it owns stay usable, so that a box
 // or dialog the operator's own action opens meanwhile (the report save of
-// closing) works. A write takes its blocks from the editor when the operator
+// closing) works. A confirmed write holds the window's close back until it
+// has ended, so that the instrument never keeps a part of the new image; a
+// read does not. A write takes its blocks from the editor when the operator
 // confirms it, so an editor changed while the write waits or runs changes
 // nothing of what is written. A read hands its blocks to the editor only
 // once every announced block has arrived, so after a failure the editor
@@ -66,8 +68,10 @@ void TCTSMainForm::OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number
 }
 
 void TCTSMainForm::RequestEdidTransfer(bool write, uint32_t blockCount) {
-    // One transfer at a time, its box included; without a link nothing happens.
-    if (EdidTransferActive() || !link_ || !edid_) return;
+    // One transfer at a time, its box included. Without a link nothing
+    // happens, nor while the connection sequence holds it (the pages are not
+    // open yet).
+    if (EdidTransferActive() || !link_ || !edid_ || windowRequest_ == WindowRequest::Connection) return;
     edidActive_ = true;
     // Known from here: a transfer ended before it started says which it was.
     edidWriting_ = write;
@@ -124,8 +128,9 @@ void TCTSMainForm::BeginEdidTransfer(bool write, uint32_t blockCount) {
         case LinkTaken::Waiting:
             return;
         case LinkTaken::Refused:
-            edidActive_ = false;
-            return;
+            // The link is kept for longer work (a run's start waits for it):
+            // the transfer fails as a busy link does.
+            return EndEdidTransfer(kEdidFailed);
     }
     // A write's blocks were copied at its confirmation; a read collects its own.
     if (!write) edidBlocks_.clear();
@@ -133,6 +138,11 @@ void TCTSMainForm::BeginEdidTransfer(bool write, uint32_t blockCount) {
     edidLastBlock_ = write ? static_cast<int32_t>(blockCount) - 1 : 0;
     BlockInputForEdidTransfer(true);
     SendEdidBlock();
+}
+
+bool TCTSMainForm::EdidWriteHoldsClose() const {
+    // A write's blocks are copied at its confirmation and kept until its end.
+    return edidActive_ && edidWriting_ && !edidBlocks_.empty();
 }
 
 void TCTSMainForm::BlockInputForEdidTransfer(bool block) {

@@ -434,6 +434,10 @@ private:
     // The main window's own controls, menus and editor take no input while
     // blocked; the windows it owns stay enabled.
     void BlockInputForEdidTransfer(bool block);
+    // A confirmed write, from its confirmation to its end (waiting for the
+    // link or with a block out): the window is not closed meanwhile, so the
+    // instrument never keeps a part of the new image.
+    bool EdidWriteHoldsClose() const;
     using EdidBlock = std::array<uint8_t, 128>;
     std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
     EdidBlock edidBuffer_{};                      // a read's block on its way from the link

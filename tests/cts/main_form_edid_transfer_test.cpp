@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "MainFormFixture.h"
+#include "RunFixture.h"
 #include "cts/dialogs/TDPCD_Access.h"
 #include "edid/ECLibrary.h"
 #include "platform/GuiCall.h"
@@ -44,6 +45,8 @@ constexpr int kEdidPage = 5;
 const std::string kWriteQuestion =
     "This operation will over-write the E-EDID in the attached SINK device.\r\nThe existing data will be "
     "lost.\r\n\r\nWrite E-EDID?";
+const std::string kReportQuestion =
+    "Report not saved.\r\n\r\nWould you like to save the report of the test run before closing program?";
 
 // Turns one request of a code, counted from when it is armed, into a fault of
 // the simulator: when that request arrives the fault is set for it alone, so
@@ -647,6 +650,139 @@ TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
 INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferWindow,
                          ::testing::Values(DuringCase{"Read", false}, DuringCase{"Write", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- closing during a transfer
+
+struct CloseCase {
+    const char* name;
+    bool write;
+    bool waitsForDpcd;   // the write waits for a DPCD read of the dialog, whose reply is held back
+    bool reportUnsaved;  // a run's report is not saved: the close asks about it (answered No)
+};
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class EdidTransferClose : public EdidTransfer, public ::testing::WithParamInterface<CloseCase> {};
+
+// The window closed while block 0's reply is held back (the instrument has
+// the new block 0 and still the old block 1), or while a confirmed write
+// waits for the link: a write refuses the close without a word, writes
+// every block, and the window closes once it has ended. A read does not
+// hold the close back.
+TEST_P(EdidTransferClose, AConfirmedWriteHoldsTheCloseUntilItHasEnded) {
+    const CloseCase& c = GetParam();
+    sim_.SetEdid(Bytes(Image(1)));
+    std::vector<Block> image = {edid_fixtures::AnalogBase13(), Extension(30)};
+    image[0][126] = 1;
+    edid_fixtures::FixChecksum(image[0]);
+    SetLibrary(image);
+    Form()->SetReportSaved(!c.reportUnsaved);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    if (c.waitsForDpcd) {
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u) << "the write waits for the DPCD read";
+    } else {
+        sim_.SetFault(c.write ? kWrite : kRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(c.write ? WriteButton() : ReadButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    }
+    const std::vector<std::string> asked = boxes.Texts();
+    boxes.SetAnswer(platform::MsgResult::No);  // the report question
+
+    const bool closed = Form()->close();
+
+    EXPECT_EQ(closed, !c.write);
+    EXPECT_EQ(Form()->isVisible(), c.write);
+    std::vector<std::string> expected = asked;
+    if (!c.write && c.reportUnsaved) expected.push_back(kReportQuestion);
+    EXPECT_EQ(boxes.Texts(), expected) << "a write refuses the close without a question";
+    if (!c.waitsForDpcd) {
+        EXPECT_EQ(StatusLines(),
+                  std::vector<std::string>{c.write ? "> Write E-EDID Block #0" : "> Read E-EDID Block #0"})
+            << "the status list shows the progress";
+    }
+
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+    if (!c.write) return;
+    expected.push_back("Completed succesfully");
+    EXPECT_EQ(boxes.Texts(), expected);
+    EXPECT_EQ(Addresses(kWrite), ReadAddresses(2));
+    const sim::Bytes held = sim_.Edid();
+    ASSERT_GE(held.size(), 2u * 128);
+    EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 2 * 128), Bytes(image)) << "the whole new image";
+
+    // Once the write has ended the window closes, asking about the report as ever.
+    boxes.Clear();
+    EXPECT_TRUE(Form()->close());
+    EXPECT_EQ(boxes.Texts(), c.reportUnsaved ? std::vector<std::string>{kReportQuestion} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(WhileBlocksAreOut, EdidTransferClose,
+                         ::testing::Values(CloseCase{"WriteWithBlock0Out", true, false, false},
+                                           CloseCase{"WriteWithBlock0OutAndTheReportUnsaved", true, false, true},
+                                           CloseCase{"WriteWaitingForADpcdRead", true, true, false},
+                                           CloseCase{"WriteWaitingForADpcdReadAndTheReportUnsaved", true, true, true},
+                                           CloseCase{"ReadWithBlock0Out", false, false, false},
+                                           CloseCase{"ReadWithBlock0OutAndTheReportUnsaved", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a transfer that meets a waiting run start
+
+// A DPCD read of the dialog is out (its reply held back) and "Run Tests"
+// waits for it, so the link is kept for the run: an E-EDID transfer asked for
+// meanwhile fails as a busy link does, with its box, and sends nothing; the
+// run then goes out.
+class EdidTransferMeetsAWaitingRun : public cts_test::RunFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EdidTransferMeetsAWaitingRun, FailsWithItsBoxAndTheRunGoesOut) {
+    constexpr uint8_t kDpcdRead = 0x1A, kVersion = 0x1C;
+    const bool write = GetParam();
+    TCTSMainForm* form = OpenForRuns();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    ECClearBlocks(form->EdidHandle());
+    for (const Block& b : Image(1)) ASSERT_GE(ECAddBlock(form->EdidHandle(), b.data(), 128), 0);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    form->MENU_DPCDAccess->trigger();
+    Probe<QLineEdit>(dialogs_.dpcd, "ED_Address")->setText(QStringLiteral("0001"));
+    sim_.SetFault(kDpcdRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+    QTest::mouseClick(dialogs_.dpcd->BTN_Read, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    sim_.ClearReceived();
+    form->LB_StatusLines->clear();
+    Select(form, {5});
+    form->UD_IterationCount->setValue(1);
+    form->BTN_RunTests->click();
+    ASSERT_EQ(sim_.CountReceived(kVersion), 0u) << "the run's start waits for the DPCD read";
+
+    form->TC_PagesTabs->setCurrentIndex(kEdidPage);
+    ASSERT_EQ(form->TC_PagesTabs->currentIndex(), kEdidPage);
+    QTest::mouseClick(Probe<QPushButton>(form, write ? "BTN_WriteEDID" : "BTN_ReadEDID"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([form] { return !form->EdidTransferActive(); }));
+
+    const std::vector<std::string> expected =
+        write ? std::vector<std::string>{kWriteQuestion, "Write failed"} : std::vector<std::string>{"Read failed"};
+    EXPECT_EQ(boxes.Texts(), expected);
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().icon, platform::MsgIcon::Error);
+    EXPECT_EQ(sim_.CountReceived(kRead) + sim_.CountReceived(kWrite), 0u);
+    EXPECT_TRUE(StatusLines(form).empty());
+    EXPECT_TRUE(form->centralWidget()->isEnabled() && form->menuBar()->isEnabled());
+
+    boxes.Clear();
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitEnded(form, boxes));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+    const std::vector<sim::Bytes> starts = ReceivedOf(kStart);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0][2], 5) << "the test of the row the click chose";
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferMeetsAWaitingRun, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Write" : "Read"); });
 
 // ---- library messages
 
