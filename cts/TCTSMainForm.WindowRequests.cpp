@@ -77,8 +77,8 @@ void TCTSMainForm::EndWindowRequests() {
     runStartPending_ = false;
     const WindowRequest out = std::exchange(windowRequest_, WindowRequest::None);
     UpdateWindowRequestControls();
-    // A transfer waiting for its start or with a block out ends as failed.
-    if (edidActive_) EndEdidTransfer(kEdidFailed);
+    // An E-EDID transfer waiting for its start or with a block out ends as failed.
+    FailEdidTransfer();
     // A read and a write alike show " - Failed".
     if (out == WindowRequest::Dpcd && dialogs_.dpcd) dialogs_.dpcd->ShowWriteResult(false);
     if (out == WindowRequest::FirmwareVersion && dialogs_.firmware)

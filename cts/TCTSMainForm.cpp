@@ -450,6 +450,9 @@ void TCTSMainForm::FormShow() {
 }
 
 bool TCTSMainForm::FormCloseQuery() {
+    // Refused without a word, as a disabled window refuses it: the status
+    // list shows the write's progress, and the window closes once it ended.
+    if (EdidWriteHoldsClose()) return false;
     if (running_) {
         const auto answer = platform::ShowMessageBox(
             "A test process is still running.\r\n\r\nAbort the test process and close?", windowTitle().toStdString(),

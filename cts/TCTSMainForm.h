@@ -21,6 +21,7 @@
 
 #include "cts/catalogue/TestCatalogue.h"
 #include "cts/catalogue/UCTSTest.h"
+#include "cts/engine/EdidTransfer.h"
 #include "cts/params/TestParameterBlock.h"
 #include "edid/ECLibrary.h"
 #include "link/MV_Comm.h"
@@ -246,7 +247,7 @@ public:
     static void OnEdidEditorEvent(void* owner, uint32_t code, uint32_t number, const char16_t* text);
     // From the editor's Read or Write EDID until the transfer's box has been
     // shown (or, without a box, until the transfer ended).
-    bool EdidTransferActive() const { return edidActive_ || edidReporting_; }
+    bool EdidTransferActive() const { return edidRequest_ != EdidRequest::None; }
 
     // Handlers.
     void BTN_TryConnectionClick();
@@ -419,33 +420,37 @@ private:
     void BuildLinkTrainingPage();
     void OnLinkStatus(LinkResult result);
     void RequestEdidTransfer(bool write, uint32_t blockCount);  // from the host callback
-    void WriteEdid(uint32_t blockCount);                        // the question, then BeginEdidTransfer
-    void BeginEdidTransfer(bool write, uint32_t blockCount);
-    void SendEdidBlock();  // the request of block edidBlock_, with its status line
-    void OnEdidBlockWritten(LinkResult result);
-    void OnEdidBlockRead(LinkResult result);
-    // The transfer's state after a block: 1 done, 2 refused, 3 failed.
-    enum EdidState : int32_t { kEdidDone = 1, kEdidRefused = 2, kEdidFailed = 3 };
-    static EdidState EdidStateOf(LinkResult result);
-    // The transfer ends (once) with its state: the window enabled again, a
-    // read's blocks handed to the editor, the box.
-    void EndEdidTransfer(EdidState state);
-    void AddEdidStatusLine(const QString& line);
+    void WriteEdid(uint32_t blockCount);                        // the question, then the confirmed blocks
+    void BeginEdidTransfer();  // takes the link (or waits for it) and starts the transfer
+    // The link is freed: the transfer, or a write whose question is up or to
+    // come, ends as failed.
+    void FailEdidTransfer();
+    // The transfer (or a write before it got under way) ends, once: the
+    // window enabled again, a read's blocks handed to the editor, the box.
+    void EndEdidTransfer(bool write, EdidTransfer::State state, std::vector<EdidTransfer::Block> blocks);
     // The main window's own controls, menus and editor take no input while
     // blocked; the windows it owns stay enabled.
     void BlockInputForEdidTransfer(bool block);
-    using EdidBlock = std::array<uint8_t, 128>;
+    // A confirmed write, from its confirmation to its end (waiting for the
+    // link or with a block out): the window is not closed meanwhile, so the
+    // instrument never keeps a part of the new image.
+    bool EdidWriteHoldsClose() const;
     std::array<uint8_t, 28> linkStatusRecord_{};  // the reply of the last link-status request
-    EdidBlock edidBuffer_{};                      // a read's block on its way from the link
-    // A write's blocks, copied from the library when the operator confirmed
-    // it; the blocks a read has received so far.
-    std::vector<EdidBlock> edidBlocks_;
-    bool edidActive_ = false;     // from the editor's request to the transfer's end
-    bool edidReporting_ = false;  // the transfer's box waits for its turn or is shown
-    bool edidWriting_ = false;
-    int32_t edidBlock_ = 0;      // the block whose request is out
-    int32_t edidLastBlock_ = 0;  // a read learns it from block 0's extension count
-    platform::Epoch edidEpoch_;  // moves on when a transfer ends: its late completions and posts are dropped
+    // The operator's E-EDID request: from the editor's button to the
+    // transfer's end, then until its box has been shown.
+    enum class EdidRequest { None, Transfer, Box };
+    EdidRequest edidRequest_ = EdidRequest::None;
+    platform::Epoch edidEpoch_;  // moves on when the transfer ends: a start still posted or waiting is dropped
+    // The transfer's view: its status lines go to the status list, its end
+    // to EndEdidTransfer.
+    struct EdidView final : EdidTransfer::View {
+        explicit EdidView(TCTSMainForm& owner) : form(owner) {}
+        void StatusLine(const std::string& line) override;
+        void Ended(bool write, EdidTransfer::State state, std::vector<EdidTransfer::Block> blocks) override;
+        TCTSMainForm& form;
+    };
+    EdidView edidView_{*this};
+    EdidTransfer edidTransfer_{edidView_};
 
     // ---- the window's own requests (TCTSMainForm.WindowRequests.cpp)
     // The link serves one request at a time, and the window never issues one

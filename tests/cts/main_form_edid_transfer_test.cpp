@@ -1,11 +1,13 @@
 // The E-EDID transfer of the main window against the simulated instrument:
-// the editor's Read EDID and Write EDID buttons, the segment and offset of
-// each block, the status lines, the boxes, refusals and silence in the
-// middle of a transfer (the editor keeps its image), blocks the library
-// refuses, the empty write, the blocks a write takes when it is confirmed,
-// and the window while a block's reply is held back: its own controls
-// disabled, its dialogs not, painting, dropping input, and ended once by a
-// freed link.
+// the editor's Read EDID and Write EDID buttons, the status lines, the
+// boxes, refusals and silence in the middle of a transfer (the editor keeps
+// its image), blocks the library refuses, the empty write, the blocks a
+// write takes when it is confirmed, and the window while a block's reply is
+// held back: its own controls disabled, its dialogs not, painting, dropping
+// input, its close held back by a write, and ended once by a freed link or
+// by a link kept for a run's start. The transfer's requests (segment and
+// offset of each block, where a failure stops it) are tested without a
+// window in engine/edid_transfer_test.cpp.
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,8 +25,10 @@
 #include <vector>
 
 #include "MainFormFixture.h"
+#include "RunFixture.h"
 #include "cts/dialogs/TDPCD_Access.h"
 #include "edid/ECLibrary.h"
+#include "engine/EdidImages.h"
 #include "platform/GuiCall.h"
 #include "platform/MessageBox.h"
 #include "platform/MessageBoxInterceptor.h"
@@ -35,66 +39,24 @@
 namespace {
 
 using cts_test::MainFormFixture;
-using edid_fixtures::Block;
+using edid_images::Address;
+using edid_images::Block;
+using edid_images::Bytes;
+using edid_images::Extension;
+using edid_images::FaultOnRequest;
+using edid_images::Image;
+using edid_images::kRead;
+using edid_images::kWrite;
+using edid_images::ReadAddresses;
 using test_support::Probe;
 
-constexpr uint8_t kRead = 0x16;
-constexpr uint8_t kWrite = 0x17;
 constexpr int kEdidPage = 5;
 
 const std::string kWriteQuestion =
     "This operation will over-write the E-EDID in the attached SINK device.\r\nThe existing data will be "
     "lost.\r\n\r\nWrite E-EDID?";
-
-// Turns one request of a code, counted from when it is armed, into a fault of
-// the simulator: when that request arrives the fault is set for it alone, so
-// the requests before and after it are answered normally.
-class FaultOnRequest : public sim::InstrumentSimExtension {
-public:
-    FaultOnRequest(sim::InstrumentSim& sim, uint8_t code, int nth, sim::Fault fault)
-        : sim_(sim), code_(code), nth_(nth), fault_(fault) {}
-    bool OnPayload(const uint8_t* p, size_t n, sim::InstrumentWire&) override {
-        if (sim::InstrumentSim::RequestCode(p, n) == code_ && ++seen_ == nth_)
-            sim_.SetFault(code_, sim::FaultSpec{fault_, 0, 1});
-        return false;
-    }
-    size_t RawBytesWanted() const override { return 0; }
-    void OnRawBytes(const uint8_t*, size_t, sim::InstrumentWire&) override {}
-
-private:
-    sim::InstrumentSim& sim_;
-    uint8_t code_;
-    int nth_;
-    sim::Fault fault_;
-    int seen_ = 0;  // the simulator's thread only
-};
-
-// A base block announcing `extensions` blocks, and CEA-861 blocks that
-// differ from each other.
-Block BaseAnnouncing(int extensions) {
-    Block b = edid_fixtures::DigitalBase14();
-    b[126] = static_cast<uint8_t>(extensions);
-    edid_fixtures::FixChecksum(b);
-    return b;
-}
-Block Extension(int i) {
-    // A video data block with one VIC, i (1 to 127), so that every block is its own.
-    return edid_fixtures::MakeCea({{0x41, static_cast<uint8_t>(1 + (i - 1) % 127)}}, {}, 0x00);
-}
-std::vector<Block> Image(int extensions) {
-    std::vector<Block> blocks{BaseAnnouncing(extensions)};
-    for (int i = 1; i <= extensions; ++i) blocks.push_back(Extension(i));
-    return blocks;
-}
-sim::Bytes Bytes(const std::vector<Block>& blocks) {
-    sim::Bytes bytes;
-    for (const Block& b : blocks) bytes.insert(bytes.end(), b.begin(), b.end());
-    // The simulator's image holds whole segments.
-    if (bytes.size() % 256) bytes.resize(bytes.size() + 128, 0);
-    return bytes;
-}
-
-using Address = std::pair<int, int>;  // segment, offset
+const std::string kReportQuestion =
+    "Report not saved.\r\n\r\nWould you like to save the report of the test run before closing program?";
 
 class EdidTransfer : public MainFormFixture {
 protected:
@@ -130,19 +92,7 @@ protected:
         ASSERT_EQ(Library().size(), blocks.size());
     }
 
-    std::vector<Address> Addresses(uint8_t code) const {
-        std::vector<Address> out;
-        for (const sim::Bytes& p : sim_.Received())
-            if (p.size() >= 4 && p[0] == 0x71 && p[1] == code) out.emplace_back(p[2], p[3]);
-        return out;
-    }
-    // The byte after segment and offset (the count) of every request of a code.
-    std::vector<int> FifthBytes(uint8_t code) const {
-        std::vector<int> out;
-        for (const sim::Bytes& p : sim_.Received())
-            if (p.size() >= 5 && p[0] == 0x71 && p[1] == code) out.push_back(p[4]);
-        return out;
-    }
+    std::vector<Address> Addresses(uint8_t code) const { return edid_images::Addresses(sim_, code); }
     std::vector<std::string> StatusLines() const {
         std::vector<std::string> lines;
         for (int i = 0; i < Form()->LB_StatusLines->count(); ++i)
@@ -178,55 +128,24 @@ protected:
     TCTSMainForm* form_ptr_ = nullptr;
 };
 
-std::vector<Address> ReadAddresses(int blocks) {
-    std::vector<Address> out;
-    for (int n = 0; n < blocks; ++n) out.emplace_back(n / 2, (n % 2) * 128);
-    return out;
-}
-
 // ---- reading
 
-struct ReadCase {
-    int extensions;
-    std::vector<std::string> lines;  // the status lines, when checked whole
-};
-
-class EdidRead : public EdidTransfer, public ::testing::WithParamInterface<ReadCase> {};
-
-TEST_P(EdidRead, ReadsEveryAnnouncedBlockAtItsSegmentAndOffset) {
-    const ReadCase& c = GetParam();
-    const std::vector<Block> image = Image(c.extensions);
+// A read hands every block to the editor at its end, shows its lines in the
+// status list and no box, and leaves the window open for input.
+TEST_F(EdidTransfer, AReadReplacesTheEditorsImage) {
+    const std::vector<Block> image = Image(1);
     sim_.SetEdid(Bytes(image));
     SetLibrary({edid_fixtures::AnalogBase13()});
     platform::MessageBoxInterceptor boxes;
-    sim_.ClearReceived();
 
     Transfer(ReadButton());
 
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
-    EXPECT_EQ(Addresses(kRead), ReadAddresses(c.extensions + 1));
-    EXPECT_EQ(FifthBytes(kRead), std::vector<int>(static_cast<size_t>(c.extensions + 1), 128)) << "the count byte";
     EXPECT_EQ(Library(), image);
-    const std::vector<std::string> lines = StatusLines();
-    if (!c.lines.empty()) {
-        EXPECT_EQ(lines, c.lines);
-    }
-    ASSERT_EQ(lines.size(), static_cast<size_t>(c.extensions + 2));
-    EXPECT_EQ(lines[1], "> Read E-EDID Block #0 -" + std::to_string(c.extensions));
-    EXPECT_EQ(lines.back(), c.extensions == 0 ? lines[1] : "> Read E-EDID Block #" + std::to_string(c.extensions));
+    EXPECT_EQ(StatusLines(), (std::vector<std::string>{"> Read E-EDID Block #0", "> Read E-EDID Block #0 -1",
+                                                       "> Read E-EDID Block #1"}));
     EXPECT_TRUE(InputOpen());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    BlockCounts, EdidRead,
-    ::testing::Values(ReadCase{0, {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -0"}},
-                      ReadCase{1, {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -1", "> Read E-EDID Block #1"}},
-                      ReadCase{3,
-                               {"> Read E-EDID Block #0", "> Read E-EDID Block #0 -3", "> Read E-EDID Block #1",
-                                "> Read E-EDID Block #2", "> Read E-EDID Block #3"}},
-                      // Up to segment 100, offset 0.
-                      ReadCase{200, {}}),
-    [](const auto& info) { return "Extensions" + std::to_string(info.param.extensions); });
 
 struct ReadFailure {
     const char* name;
@@ -251,10 +170,7 @@ TEST_P(EdidReadFailure, StopsThereAndTheEditorKeepsItsImage) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.box});
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].icon, platform::MsgIcon::Error);
-    EXPECT_EQ(Addresses(kRead), ReadAddresses(c.nth)) << "no request after the failing one";
     EXPECT_EQ(Library(), before);
-    // Block 0's line, its extension count (when it arrived), one line per further block tried.
-    EXPECT_EQ(StatusLines().size(), static_cast<size_t>(c.nth == 1 ? 1 : c.nth + 1));
     EXPECT_TRUE(InputOpen());
 }
 
@@ -304,7 +220,7 @@ TEST_F(EdidTransfer, WithoutALinkNothingHappens) {
 
 // ---- writing
 
-TEST_F(EdidTransfer, WriteSendsEveryBlockAtItsSegmentAndOffsetAfterTheQuestion) {
+TEST_F(EdidTransfer, WriteAsksThenReportsItsSuccess) {
     const std::vector<Block> image = Image(3);
     SetLibrary(image);
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
@@ -316,13 +232,8 @@ TEST_F(EdidTransfer, WriteSendsEveryBlockAtItsSegmentAndOffsetAfterTheQuestion) 
     ASSERT_EQ(boxes.Boxes().size(), 2u);
     EXPECT_EQ(boxes.Boxes()[0].buttons, platform::MsgButtons::YesNo);
     EXPECT_EQ(boxes.Boxes()[1].icon, platform::MsgIcon::Information);
-    EXPECT_EQ(Addresses(kWrite), ReadAddresses(4));
-    EXPECT_EQ(FifthBytes(kWrite), std::vector<int>(4, 0x80)) << "the count byte";
-    const sim::Bytes held = sim_.Edid();
-    ASSERT_GE(held.size(), 4u * 128);
-    EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 4 * 128), Bytes(image));
-    EXPECT_EQ(StatusLines(), (std::vector<std::string>{"> Write E-EDID Block #0", "> Write E-EDID Block #1",
-                                                       "> Write E-EDID Block #2", "> Write E-EDID Block #3"}));
+    EXPECT_EQ(sim_.CountReceived(kWrite), 4u);
+    EXPECT_EQ(StatusLines().size(), 4u);
     EXPECT_TRUE(InputOpen());
 }
 
@@ -362,34 +273,17 @@ struct WriteFailure {
 
 class EdidWriteFailure : public EdidTransfer, public ::testing::WithParamInterface<WriteFailure> {};
 
-TEST_P(EdidWriteFailure, StopsAfterTheBlocksBeforeIt) {
+TEST_P(EdidWriteFailure, ShowsItsBoxAndOpensTheWindowAgain) {
     const WriteFailure& c = GetParam();
-    const std::vector<Block> old = Image(3);
-    sim_.SetEdid(Bytes(old));
-    std::vector<Block> image = Image(3);
-    image[0] = edid_fixtures::AnalogBase13();
-    image[0][126] = 3;
-    edid_fixtures::FixChecksum(image[0]);
-    for (int i = 1; i <= 3; ++i) image[static_cast<size_t>(i)] = Extension(20 + i);
-    SetLibrary(image);
+    SetLibrary(Image(3));
     FaultOn(kWrite, c.nth, c.fault);
     platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
-    sim_.ClearReceived();
 
     Transfer(WriteButton());
 
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kWriteQuestion, c.box}));
-    EXPECT_EQ(Addresses(kWrite), ReadAddresses(c.nth));
-    EXPECT_EQ(StatusLines().size(), static_cast<size_t>(c.nth));
-    EXPECT_EQ(StatusLines().back(), "> Write E-EDID Block #" + std::to_string(c.nth - 1));
-    // The blocks before the failing one were written, none after it (the
-    // simulator stores the failing block itself before it answers).
-    const sim::Bytes held = sim_.Edid();
-    for (int n = 0; n < 4; ++n) {
-        if (n == c.nth - 1) continue;
-        const Block& expected = n < c.nth - 1 ? image[static_cast<size_t>(n)] : old[static_cast<size_t>(n)];
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), held.begin() + n * 128)) << "block " << n;
-    }
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[1].icon, platform::MsgIcon::Error);
     EXPECT_TRUE(InputOpen());
 }
 
@@ -637,7 +531,6 @@ TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
     Form()->TC_PagesTabs->setCurrentIndex(kEdidPage);
     sim_.ClearReceived();
     Transfer(Button());
-    EXPECT_EQ(Addresses(Code()), ReadAddresses(4));
     expected.push_back(GetParam().write ? kWriteQuestion : std::string());
     if (GetParam().write) expected.push_back("Completed succesfully");
     else expected.pop_back();
@@ -648,6 +541,139 @@ TEST_P(EdidTransferWindow, ALinkFreedWhileABlockIsHeldBackEndsItAsFailedOnce) {
 INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferWindow,
                          ::testing::Values(DuringCase{"Read", false}, DuringCase{"Write", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- closing during a transfer
+
+struct CloseCase {
+    const char* name;
+    bool write;
+    bool waitsForDpcd;   // the write waits for a DPCD read of the dialog, whose reply is held back
+    bool reportUnsaved;  // a run's report is not saved: the close asks about it (answered No)
+};
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class EdidTransferClose : public EdidTransfer, public ::testing::WithParamInterface<CloseCase> {};
+
+// The window closed while block 0's reply is held back (the instrument has
+// the new block 0 and still the old block 1), or while a confirmed write
+// waits for the link: a write refuses the close without a word, writes
+// every block, and the window closes once it has ended. A read does not
+// hold the close back.
+TEST_P(EdidTransferClose, AConfirmedWriteHoldsTheCloseUntilItHasEnded) {
+    const CloseCase& c = GetParam();
+    sim_.SetEdid(Bytes(Image(1)));
+    std::vector<Block> image = {edid_fixtures::AnalogBase13(), Extension(30)};
+    image[0][126] = 1;
+    edid_fixtures::FixChecksum(image[0]);
+    SetLibrary(image);
+    Form()->SetReportSaved(!c.reportUnsaved);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    sim_.ClearReceived();
+
+    if (c.waitsForDpcd) {
+        ASSERT_NO_FATAL_FAILURE(HoldDpcdReadFromTheDialog());
+        QTest::mouseClick(WriteButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 1; })) << "the question";
+        EXPECT_EQ(sim_.CountReceived(kWrite), 0u) << "the write waits for the DPCD read";
+    } else {
+        sim_.SetFault(c.write ? kWrite : kRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+        QTest::mouseClick(c.write ? WriteButton() : ReadButton(), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    }
+    const std::vector<std::string> asked = boxes.Texts();
+    boxes.SetAnswer(platform::MsgResult::No);  // the report question
+
+    const bool closed = Form()->close();
+
+    EXPECT_EQ(closed, !c.write);
+    EXPECT_EQ(Form()->isVisible(), c.write);
+    std::vector<std::string> expected = asked;
+    if (!c.write && c.reportUnsaved) expected.push_back(kReportQuestion);
+    EXPECT_EQ(boxes.Texts(), expected) << "a write refuses the close without a question";
+    if (!c.waitsForDpcd) {
+        EXPECT_EQ(StatusLines(),
+                  std::vector<std::string>{c.write ? "> Write E-EDID Block #0" : "> Read E-EDID Block #0"})
+            << "the status list shows the progress";
+    }
+
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitFor([this] { return !Form()->EdidTransferActive(); }));
+    if (!c.write) return;
+    expected.push_back("Completed succesfully");
+    EXPECT_EQ(boxes.Texts(), expected);
+    EXPECT_EQ(Addresses(kWrite), ReadAddresses(2));
+    const sim::Bytes held = sim_.Edid();
+    ASSERT_GE(held.size(), 2u * 128);
+    EXPECT_EQ(sim::Bytes(held.begin(), held.begin() + 2 * 128), Bytes(image)) << "the whole new image";
+
+    // Once the write has ended the window closes, asking about the report as ever.
+    boxes.Clear();
+    EXPECT_TRUE(Form()->close());
+    EXPECT_EQ(boxes.Texts(), c.reportUnsaved ? std::vector<std::string>{kReportQuestion} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(WhileBlocksAreOut, EdidTransferClose,
+                         ::testing::Values(CloseCase{"WriteWithBlock0Out", true, false, false},
+                                           CloseCase{"WriteWithBlock0OutAndTheReportUnsaved", true, false, true},
+                                           CloseCase{"WriteWaitingForADpcdRead", true, true, false},
+                                           CloseCase{"WriteWaitingForADpcdReadAndTheReportUnsaved", true, true, true},
+                                           CloseCase{"ReadWithBlock0Out", false, false, false},
+                                           CloseCase{"ReadWithBlock0OutAndTheReportUnsaved", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- a transfer that meets a waiting run start
+
+// A DPCD read of the dialog is out (its reply held back) and "Run Tests"
+// waits for it, so the link is kept for the run: an E-EDID transfer asked for
+// meanwhile fails as a busy link does, with its box, and sends nothing; the
+// run then goes out.
+class EdidTransferMeetsAWaitingRun : public cts_test::RunFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EdidTransferMeetsAWaitingRun, FailsWithItsBoxAndTheRunGoesOut) {
+    constexpr uint8_t kDpcdRead = 0x1A, kVersion = 0x1C;
+    const bool write = GetParam();
+    TCTSMainForm* form = OpenForRuns();
+    ASSERT_TRUE(form->TC_Pages->isVisible());
+    ECClearBlocks(form->EdidHandle());
+    for (const Block& b : Image(1)) ASSERT_GE(ECAddBlock(form->EdidHandle(), b.data(), 128), 0);
+    platform::MessageBoxInterceptor boxes(platform::MsgResult::Yes);
+    form->MENU_DPCDAccess->trigger();
+    Probe<QLineEdit>(dialogs_.dpcd, "ED_Address")->setText(QStringLiteral("0001"));
+    sim_.SetFault(kDpcdRead, sim::FaultSpec{sim::Fault::Hold, 0, 1});
+    QTest::mouseClick(dialogs_.dpcd->BTN_Read, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([this] { return sim_.HeldCount() == 1; }));
+    sim_.ClearReceived();
+    form->LB_StatusLines->clear();
+    Select(form, {5});
+    form->UD_IterationCount->setValue(1);
+    form->BTN_RunTests->click();
+    ASSERT_EQ(sim_.CountReceived(kVersion), 0u) << "the run's start waits for the DPCD read";
+
+    form->TC_PagesTabs->setCurrentIndex(kEdidPage);
+    ASSERT_EQ(form->TC_PagesTabs->currentIndex(), kEdidPage);
+    QTest::mouseClick(Probe<QPushButton>(form, write ? "BTN_WriteEDID" : "BTN_ReadEDID"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([form] { return !form->EdidTransferActive(); }));
+
+    const std::vector<std::string> expected =
+        write ? std::vector<std::string>{kWriteQuestion, "Write failed"} : std::vector<std::string>{"Read failed"};
+    EXPECT_EQ(boxes.Texts(), expected);
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().icon, platform::MsgIcon::Error);
+    EXPECT_EQ(sim_.CountReceived(kRead) + sim_.CountReceived(kWrite), 0u);
+    EXPECT_TRUE(StatusLines(form).empty());
+    EXPECT_TRUE(form->centralWidget()->isEnabled() && form->menuBar()->isEnabled());
+
+    boxes.Clear();
+    sim_.ReleaseHeld();
+    ASSERT_TRUE(WaitEnded(form, boxes));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+    const std::vector<sim::Bytes> starts = ReceivedOf(kStart);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0][2], 5) << "the test of the row the click chose";
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadAndWrite, EdidTransferMeetsAWaitingRun, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Write" : "Read"); });
 
 // ---- library messages
 

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <cstdlib>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <ostream>
@@ -63,6 +64,7 @@ const std::string kWriteQuestion =
     "This operation will over-write the E-EDID in the attached SINK device.\r\nThe existing data will be "
     "lost.\r\n\r\nWrite E-EDID?";
 const std::string kWriteDone = "Completed succesfully";
+const std::string kReadFailed = "Read failed";
 
 // ---- the table
 
@@ -80,6 +82,8 @@ enum class Action {
     // (its dialog is then cancelled); a new image loaded into the editor.
     CloseSavingReport,
     LoadEdidFile,
+    // Closing with the report unsaved, No to saving it.
+    CloseReportUnsaved,
 };
 enum class Point {
     FirmwareCheck,
@@ -160,6 +164,8 @@ const char* NameOf(Action a) {
             return "CloseSavingReport";
         case Action::LoadEdidFile:
             return "LoadEdidFile";
+        case Action::CloseReportUnsaved:
+            return "CloseReportUnsaved";
     }
     return "";
 }
@@ -198,22 +204,28 @@ Case Expect(Action a, Point p) {
         c.started = false;
         if (p == Point::EdidWriteWaiting) {
             // The window is usable while the write waits; it writes the image
-            // the operator confirmed, not the one loaded since.
-            c.offered = a == Action::LoadEdidFile;
+            // the operator confirmed, not the one loaded since. The confirmed
+            // write holds the close back.
+            c.offered = a == Action::LoadEdidFile || a == Action::CloseNo || a == Action::CloseReportUnsaved;
             c.boxes = {kWriteQuestion, kWriteDone};
             return c;
         }
         // The main window's controls and menus take no input during the
         // transfer; only its closing is offered (the window system's close
         // button), and the transfer ends as it would have.
-        c.offered = a == Action::CloseYes || a == Action::CloseNo || a == Action::CloseSavingReport;
-        c.closed = a == Action::CloseYes || a == Action::CloseNo;
-        // Closed, the program ends with the window: the transfer with it.
-        if (p == Point::EdidWrite)
-            c.boxes = c.closed ? std::vector<std::string>{kWriteQuestion}
-                               : std::vector<std::string>{kWriteQuestion, kWriteDone};
+        c.offered = a == Action::CloseYes || a == Action::CloseNo || a == Action::CloseSavingReport ||
+                    a == Action::CloseReportUnsaved;
+        if (p == Point::EdidWrite) {
+            // A write refuses the close, without a question, until it has ended.
+            c.boxes = {kWriteQuestion, kWriteDone};
+            return c;
+        }
+        // A read is closed, and the program ends with the window: the
+        // transfer with it.
+        c.closed = a == Action::CloseYes || a == Action::CloseNo || a == Action::CloseReportUnsaved;
         // The report question and its dialog, usable, come between.
-        if (a == Action::CloseSavingReport) c.boxes.insert(c.boxes.begin() + (p == Point::EdidWrite), kReportQuestion);
+        if (a == Action::CloseSavingReport || a == Action::CloseReportUnsaved)
+            c.boxes.insert(c.boxes.begin(), kReportQuestion);
         return c;
     }
     if (BehindPrompt(p)) c.offered = a == Action::SecondChannel && p == Point::ChannelChoice;
@@ -260,11 +272,16 @@ Case Expect(Action a, Point p) {
             c.answers = 0;
             c.started = false;
             break;
-        case Action::SecondChannel:
         case Action::ReadEdid:
+            // The run's start holds the link: the read fails as a busy link
+            // does, aloud, and the run goes on.
+            if (fw) c.boxes.insert(c.boxes.begin(), kReadFailed);
+            break;
+        case Action::SecondChannel:
         case Action::DpcdRead:
         case Action::CloseSavingReport:
         case Action::LoadEdidFile:
+        case Action::CloseReportUnsaved:
             break;
     }
     return c;
@@ -294,6 +311,11 @@ std::vector<Case> AllCases() {
     // The E-EDID transfer's own rows.
     for (Point p : {Point::EdidRead, Point::EdidWrite}) cases.push_back(Expect(Action::CloseSavingReport, p));
     cases.push_back(Expect(Action::LoadEdidFile, Point::EdidWriteWaiting));
+    // Closing with the report unsaved (No to saving it) during a transfer,
+    // and closing while a confirmed write waits for the link.
+    for (Point p : {Point::EdidRead, Point::EdidWrite, Point::EdidWriteWaiting})
+        cases.push_back(Expect(Action::CloseReportUnsaved, p));
+    cases.push_back(Expect(Action::CloseNo, Point::EdidWriteWaiting));
     return cases;
 }
 
@@ -435,16 +457,16 @@ protected:
             case Action::CloseSavingReport: {
                 if (QApplication::activeModalWidget() || !form->isVisible()) return false;
                 form->SetReportSaved(false);
-                // Seen while the transfer is still out: the dialog and its
-                // fields take input. Cancelled, the window stays open.
-                AnswerNextDialog(QDialog::Rejected, [this](QDialog* dialog) {
-                    TReportOptions* options = dialogs_.reportOptions;
-                    reportDialogUsable_ = dialog == options && form_->EdidTransferActive() && options->isEnabled() &&
-                                          options->ED_SaveFile->isEnabled();
-                });
+                // The report dialog is answered once the report question has
+                // been (a write refuses the close without either).
                 closeAccepted_ = form->close();
                 return true;
             }
+            case Action::CloseReportUnsaved:
+                if (QApplication::activeModalWidget() || !form->isVisible()) return false;
+                form->SetReportSaved(false);
+                closeAccepted_ = form->close();
+                return true;
             case Action::LoadEdidFile: {
                 if (!Reachable(test_support::Probe<QPushButton>(form, "BTN_LoadBlocks"))) return false;
                 // A 1-block image, as loading a file leaves it in the library.
@@ -456,6 +478,17 @@ protected:
             }
         }
         return false;
+    }
+
+    // "Yes" to saving the report at closing: the report dialog, seen while
+    // the transfer is still out, takes input in its fields. Cancelled, the
+    // window stays open.
+    void AnswerTheReportDialog() {
+        AnswerNextDialog(QDialog::Rejected, [this](QDialog* dialog) {
+            TReportOptions* options = dialogs_.reportOptions;
+            reportDialogUsable_ = dialog == options && form_->EdidTransferActive() && options->isEnabled() &&
+                                  options->ED_SaveFile->isEnabled();
+        });
     }
 
     // One turn of the driver (every 5 ms on the GUI thread): the action once
@@ -618,8 +651,13 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
             if (box.text == kCloseQuestion)
                 return c.actions.front() == Action::CloseYes ? platform::MsgResult::Yes : platform::MsgResult::No;
             if (box.text == kReportQuestion) {
-                if (c.actions.front() == Action::CloseSavingReport) return platform::MsgResult::Yes;
-                ReportQuestionShown();
+                if (c.actions.front() == Action::CloseSavingReport) {
+                    AnswerTheReportDialog();
+                    return platform::MsgResult::Yes;
+                }
+                // A transfer's held reply is released by the driver: a request
+                // of the test's own would meet the transfer's next block.
+                if (!IsTransfer(c.point)) ReportQuestionShown();
                 return platform::MsgResult::No;
             }
             if (box.text == kWriteQuestion) {
@@ -667,7 +705,9 @@ TEST_P(Interleaving, EndsOnceWithItsTextAndTheWindowKeepsServing) {
         EXPECT_FALSE(dialogs_.dpcd->LBL_Status->text().contains(QStringLiteral("Failed")))
             << dialogs_.dpcd->LBL_Status->text().toStdString();
     }
-    if (c.actions.front() == Action::CloseSavingReport) {
+    // Where the close asked about the report (not during a write, which refuses it).
+    if (c.actions.front() == Action::CloseSavingReport &&
+        std::find(c.boxes.begin(), c.boxes.end(), kReportQuestion) != c.boxes.end()) {
         EXPECT_TRUE(reportDialogUsable_) << "the report dialog, up while the transfer was out, took no input";
     }
     if (c.point == Point::EdidWriteWaiting) {
