@@ -81,8 +81,7 @@ TCTSMainForm::~TCTSMainForm() {
     // FormDestroy: the records, the link (its worker stopped and joined),
     // then the EDID library instance. A completion the link still delivers
     // meanwhile belongs to no run.
-    runEpoch_.Advance();
-    running_ = false;
+    run_.Abandon();
     tests_.clear();
     link_.reset();
     if (edid_) {
@@ -446,7 +445,7 @@ void TCTSMainForm::FormShow() {
 }
 
 bool TCTSMainForm::FormCloseQuery() {
-    if (running_) {
+    if (run_.Running()) {
         const auto answer = platform::ShowMessageBox(
             "A test process is still running.\r\n\r\nAbort the test process and close?", windowTitle().toStdString(),
             platform::MsgIcon::Question, platform::MsgButtons::YesNo, this);
