@@ -68,7 +68,6 @@ RunChoice TCTSMainForm::ReadRunChoice(const TestParameterInputs& inputs) const {
     const auto& block = choice.build.block;
     choice.hpdLowMs = static_cast<uint16_t>(block[8] << 8 | block[9]);
     choice.hpdHighMs = static_cast<uint16_t>(block[10] << 8 | block[11]);
-    choice.groupOffset = groupOffset_;
     choice.tab = TC_PagesTabs->currentIndex();
     const int rowCount = LV_TestList->topLevelItemCount();
     for (int row = 0; row < rowCount; ++row) {

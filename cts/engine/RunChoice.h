@@ -23,7 +23,6 @@ struct RunChoice {
     std::string header;                   // the group's header lines (CR LF separated, the first empty)
     uint16_t hpdLowMs = 0;                // block bytes 8-9, for the long HPD pulse line of the log
     uint16_t hpdHighMs = 0;               // block bytes 10-11
-    int32_t groupOffset = 0;              // test ID of a row = offset + its number
     std::vector<RunChoiceTest> tests;     // the selected rows, in list order
     int32_t iterations = 1;               // a text that is no number gives 1
     std::vector<uint8_t> colorimetryIds;  // the checked colour formats, for tests 29 and 30

@@ -223,6 +223,7 @@ void TestRun::OnTestResult(LinkResult result) {
         retryAllowed_ = false;
         lastRequest_ = [this](MV_Comm& link) { link.SendOperatorResponse(0, CompletionOf(&TestRun::OnTestStarted)); };
         if (MV_Comm* link = link_()) lastRequest_(*link);
+        else EndForDisconnect();
         return;
     }
     if (AbortNoticed()) return;

@@ -92,7 +92,6 @@ public:
     bool Running() const { return running_; }
     // "Abort": the next completion (or the sequencer) ends the run.
     void RequestAbort() { abortRequested_ = true; }
-    bool AbortRequested() const { return abortRequested_; }
     // Ends a running run at once, as "Abort" would at the next completion,
     // with its message ("Disconnect COM" before the link is freed).
     void EndForDisconnect();
