@@ -1,16 +1,12 @@
-// The main window's side of operator feedback: a prompt of the instrument
-// (result codes 4 and 6 to 9) is handed to the operator dialog and shown from
-// a posted event once the completion that asked for it has returned; the
-// dialog's status poll and channel-pair requests go through the link, and
-// the operator's answer is sent from a second posted event. Both events are
-// caught by an event filter on the application.
-//
-// The dialog issues one request at a time (a channel pair chosen while a
-// channel request is out follows its completion), and the answer is posted
-// only while no request of the dialog is out (a status poll or channel
-// request the operator answered during is finished first), and never once
-// the run has ended: no request of the dialog meets a busy link. A run that ends while the dialog is shown closes it
-// with Abort, and nothing is sent.
+// The main window's side of operator feedback: a prompt the run hands over
+// (result codes 4 and 6 to 9) sets up the operator dialog and is shown from a
+// posted event once the completion that asked for it has returned; the
+// dialog's status poll and channel-pair requests are the run's, and the
+// operator's answer, once the run lets it go (no request of the dialog out),
+// is sent from a second posted event. Both events are caught by an event
+// filter on the application and carry the run's ticket, so one left over
+// from an ended run does nothing. A run that ends while the dialog is shown
+// closes it with Abort, and nothing is sent.
 #include <QApplication>
 #include <QEvent>
 #include <QPushButton>
@@ -43,11 +39,6 @@ private:
     TCTSMainForm* form_;
 };
 
-const TCTSMainForm::RunFailure kAnswerFailed{
-    "Operator response command Failed: ", "Operator response command Failed: ", false};
-const TCTSMainForm::RunFailure kTestStatFailed{"Test stat Query Failed: ", "Test stat Query Failed: ", false};
-const TCTSMainForm::RunFailure kChannelFailed{"Channel select set Failed: ", "Channel select set Failed: ", false};
-
 }  // namespace
 
 void TCTSMainForm::InstallAppMessageHook() {
@@ -63,92 +54,47 @@ bool TCTSMainForm::AppMessageHook(QObject* watched, QEvent* event) {
     }
     if (event->type() == kSendAnswerEvent) {
         const auto* answer = static_cast<RunEvent*>(event);
-        if (answer->run.Current()) SendOperatorResponse(answer->answer);
+        if (answer->run.Current()) run_.SendAnswer(answer->answer);
         return true;
     }
     return false;
 }
 
-void TCTSMainForm::HandOperatorPrompt() {
-    answerWaiting_ = false;
-    dialogRequestPending_ = false;
+void TCTSMainForm::ShowPrompt(int kind, const std::string& testLabel, const std::string& message) {
     TOperatorInput* dialog = dialogs_.operatorInput;
     if (!dialog) {
         // Without the dialog the prompt is answered as closing it would.
-        QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runEpoch_.Stamp(), 0));
+        QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, run_.Stamp(), 0));
         return;
     }
-    dialog->ChannelSelectRequest = [this](int pairIndex) { SelectAudioChannels(pairIndex); };
-    dialog->StatusPollRequest = [this] { QueryTestStat(); };
-    dialog->Setup(resultRecord_.ResultCode(), currentTest_ ? currentTest_->Label() : std::string(),
-                  resultRecord_.Text());
-    QCoreApplication::postEvent(this, new RunEvent(kShowPromptEvent, runEpoch_.Stamp()));
+    dialog->ChannelSelectRequest = [this](int pairIndex) { run_.SelectChannels(pairIndex); };
+    dialog->StatusPollRequest = [this] { run_.QueryTestStatus(); };
+    dialog->Setup(kind, testLabel, message);
+    QCoreApplication::postEvent(this, new RunEvent(kShowPromptEvent, run_.Stamp()));
 }
 
 void TCTSMainForm::ShowOperatorInput() {
     TOperatorInput* dialog = dialogs_.operatorInput;
-    if (!dialog || !running_) return;
-    const platform::Epoch::Ticket run = runEpoch_.Stamp();
+    if (!dialog || !run_.Running()) return;
+    const platform::Epoch::Ticket run = run_.Stamp();
     const TOperatorInput::ModalResult result = dialog->ShowModal();
     // Closed with Abort: whoever ended the run has done everything.
-    if (result == TOperatorInput::ModalResult::Abort || !run.Current() || !running_) return;
-    operatorAnswer_ = result == TOperatorInput::ModalResult::Yes ? 1 : 0;
-    answerWaiting_ = true;
-    if (!dialogRequestPending_) PostOperatorAnswer();
+    if (result == TOperatorInput::ModalResult::Abort || !run.Current() || !run_.Running()) return;
+    run_.OperatorAnswered(result == TOperatorInput::ModalResult::Yes ? 1 : 0);
 }
 
-void TCTSMainForm::PostOperatorAnswer() {
-    answerWaiting_ = false;
-    QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, runEpoch_.Stamp(), operatorAnswer_));
+void TCTSMainForm::PostAnswer(int answer) {
+    QCoreApplication::postEvent(this, new RunEvent(kSendAnswerEvent, run_.Stamp(), answer));
+}
+
+void TCTSMainForm::PromptStatus(uint8_t status) {
+    if (dialogs_.operatorInput) dialogs_.operatorInput->SetStatus(status);
+}
+
+void TCTSMainForm::PromptChannelDone() {
+    if (dialogs_.operatorInput) dialogs_.operatorInput->ChannelSelectDone();
 }
 
 void TCTSMainForm::EndOperatorPrompt() {
-    answerWaiting_ = false;
-    dialogRequestPending_ = false;
     if (dialogs_.operatorInput && dialogs_.operatorInput->IsShowing()) dialogs_.operatorInput->Abort();
-}
-
-void TCTSMainForm::SendOperatorResponse(int answer) {
-    if (!running_ || !link_) return;
-    operatorAnswer_ = answer;
-    const auto value = static_cast<uint8_t>(answer);
-    SendRunRequest(
-        [this, value] { link_->SendOperatorResponse(value, RunCompletion(&TCTSMainForm::OnOperatorResponse)); });
-}
-
-void TCTSMainForm::OnOperatorResponse(LinkResult result) {
-    if (AbortNoticed()) return;
-    if (result != LINK_OK) return RunRequestFailed(result, kAnswerFailed);
-    SendRunRequest(
-        [this] { link_->QueryTestResult(resultRecord_.Data(), RunCompletion(&TCTSMainForm::OnTestResult)); });
-}
-
-void TCTSMainForm::QueryTestStat() {
-    if (!running_ || !link_) return;
-    dialogRequestPending_ = true;
-    SendRunRequest([this] { link_->QueryTestStatus(&testStatus_, RunCompletion(&TCTSMainForm::OnTestStat)); });
-}
-
-void TCTSMainForm::OnTestStat(LinkResult result) {
-    // The dialog's requests do not look at the abort request: the answer's
-    // completion does.
-    if (result != LINK_OK) return RunRequestFailed(result, kTestStatFailed);
-    dialogRequestPending_ = false;
-    if (dialogs_.operatorInput) dialogs_.operatorInput->SetStatus(testStatus_);
-    if (answerWaiting_) PostOperatorAnswer();
-}
-
-void TCTSMainForm::SelectAudioChannels(int pairIndex) {
-    if (!running_ || !link_) return;
-    dialogRequestPending_ = true;
-    const auto pair = static_cast<uint8_t>(pairIndex);
-    SendRunRequest([this, pair] { link_->SetChannel(pair, RunCompletion(&TCTSMainForm::OnChannelSelect)); });
-}
-
-void TCTSMainForm::OnChannelSelect(LinkResult result) {
-    if (result != LINK_OK) return RunRequestFailed(result, kChannelFailed);
-    dialogRequestPending_ = false;
-    // A pair chosen while this request was out goes out now, before the answer.
-    if (dialogs_.operatorInput) dialogs_.operatorInput->ChannelSelectDone();
-    if (answerWaiting_ && !dialogRequestPending_) PostOperatorAnswer();
 }

@@ -95,7 +95,7 @@ QWidget* TCTSMainForm::BuildPagesArea() {
 
     connect(TC_PagesTabs, &QTabBar::currentChanged, this, [this](int index) {
         // A page change is refused while a run is in progress.
-        if (running_ && shownTab_ >= 0 && index != shownTab_) {
+        if (run_.Running() && shownTab_ >= 0 && index != shownTab_) {
             const QSignalBlocker block(TC_PagesTabs);
             TC_PagesTabs->setCurrentIndex(shownTab_);
             return;
@@ -256,7 +256,7 @@ int TCTSMainForm::ConnectionImageIndex() const {
 
 void TCTSMainForm::LV_TestListSelectItem() {
     const int selected = static_cast<int>(LV_TestList->selectedItems().size());
-    BTN_RunTests->setEnabled(selected >= 1);
+    SetRunTestsEnabled(selected >= 1);
     const int picture = selected == 1 ? ConnectionImageIndex() : -1;
     if (picture >= 0) {
         IMG_Connections->setPixmap(ImgListing()[static_cast<size_t>(picture)]);

@@ -29,7 +29,7 @@ bool TCTSMainForm::TakeLink(WindowRequest who) {
         handedOver_ = false;
         return true;
     }
-    if (!link_ || running_ || windowRequest_ != WindowRequest::None) return false;
+    if (!link_ || run_.Running() || windowRequest_ != WindowRequest::None) return false;
     windowRequest_ = who;
     UpdateWindowRequestControls();
     return true;
@@ -38,7 +38,7 @@ bool TCTSMainForm::TakeLink(WindowRequest who) {
 TCTSMainForm::LinkTaken TCTSMainForm::TakeLinkOrWait(WindowRequest who, std::function<void()> start) {
     if (TakeLink(who)) return LinkTaken::Now;
     const bool shortHolder = windowRequest_ == WindowRequest::LinkStatus || windowRequest_ == WindowRequest::Dpcd;
-    if (!link_ || running_ || !shortHolder || waitingStart_) return LinkTaken::Refused;
+    if (!link_ || run_.Running() || !shortHolder || waitingStart_) return LinkTaken::Refused;
     waitingFor_ = who;
     waitingStart_ = std::move(start);
     return LinkTaken::Waiting;

@@ -82,8 +82,7 @@ TCTSMainForm::~TCTSMainForm() {
     // FormDestroy: the records, the link (its worker stopped and joined),
     // then the EDID library instance. A completion the link still delivers
     // meanwhile belongs to no run.
-    runEpoch_.Advance();
-    running_ = false;
+    run_.Abandon();
     tests_.clear();
     link_.reset();
     if (edid_) {
@@ -453,7 +452,7 @@ bool TCTSMainForm::FormCloseQuery() {
     // Refused without a word, as a disabled window refuses it: the status
     // list shows the write's progress, and the window closes once it ended.
     if (EdidWriteHoldsClose()) return false;
-    if (running_) {
+    if (run_.Running()) {
         const auto answer = platform::ShowMessageBox(
             "A test process is still running.\r\n\r\nAbort the test process and close?", windowTitle().toStdString(),
             platform::MsgIcon::Question, platform::MsgButtons::YesNo, this);

@@ -22,6 +22,7 @@
 #include "cts/catalogue/TestCatalogue.h"
 #include "cts/catalogue/UCTSTest.h"
 #include "cts/engine/EdidTransfer.h"
+#include "cts/engine/TestRun.h"
 #include "cts/params/TestParameterBlock.h"
 #include "edid/ECLibrary.h"
 #include "link/MV_Comm.h"
@@ -59,16 +60,12 @@ class QToolButton;
 class QTreeWidget;
 class QWidget;
 
-namespace test_log {
-struct Output;
-}  // namespace test_log
-
 namespace platform {
 class Lamp;
 class MessageList;
 }  // namespace platform
 
-class TCTSMainForm : public QMainWindow {
+class TCTSMainForm : public QMainWindow, private TestRunView {
 public:
     // The name of the single-instance lock and of its message endpoint.
     static constexpr const char* kInstanceName = "CTS_GUI_MEROVAN080509";
@@ -125,9 +122,8 @@ public:
     // Appends a link text (Windows-1252) to the status list.
     void OnPrintPacket(const std::string& text);
 
-    // For the run engine: whether a run is in progress (page changes are
-    // refused while it is).
-    bool Running() const { return running_; }
+    // Whether a run is in progress (page changes are refused while it is).
+    bool Running() const { return run_.Running(); }
 
     // ---- controls (object names as the members)
     // Upper part.
@@ -302,41 +298,22 @@ public:
     void QueryFirmwareVersionText();
     void StartFirmwareUpdate(const std::string& fileName);
 
-    // ---- run engine (TCTSMainForm.Run.cpp)
+    // ---- test runs (TCTSMainForm.Run.cpp; the run itself is cts/engine/TestRun)
     // "Abort": the next completion of the run (or the sequencer) ends it.
     void BTN_AbortClick();
-    bool AbortRequested() const { return abortRequested_; }
     // The test records, sorted by test ID while a run goes on.
     const std::vector<std::unique_ptr<UCTSTest>>& TestRecords() const { return tests_; }
-    // The record whose run is open, or nullptr.
-    UCTSTest* CurrentTest() const { return currentTest_; }
-    // The header lines of the run's group, built by "Run Tests" (CR LF
-    // separated, the first line empty).
-    const std::string& RunHeaderText() const { return runChoice_.header; }
-    // Decodes a downloaded test log (Windows-1252 lines, NUL-ended) into the
-    // open test's log (HTML-escaped) and the status list.
-    void ParseTestLog(const uint8_t* bytes, size_t length);
-    // One training packet line (ESC first, without its NUL).
-    void DecodeTrainingPacket(const uint8_t* line, size_t length);
     // Ends a run "Disconnect COM" interrupts, before the link is freed: as
     // "Abort" would at the next completion, with its message.
     void EndRunForDisconnect();
-    // How a failed request of the run is named, and what precedes its repetition.
-    struct RunFailure {
-        const char* text;         // status list (after ">") and the test's log
-        const char* messageText;  // the message box
-        bool lostLogPiece;        // warn that a log piece was lost before the port reset
-    };
 
     // ---- operator feedback (TCTSMainForm.Operator.cpp)
     // The application-wide hook of the two posted events: the prompt to show
     // and the operator's answer to send. True when the event was one of them.
     bool AppMessageHook(QObject* watched, QEvent* event);
     // Shows the operator dialog set up for the prompt (from the posted
-    // event, outside any completion) and posts the answer.
+    // event, outside any completion) and hands the answer to the run.
     void ShowOperatorInput();
-    // Sends the operator's answer (from the posted event).
-    void SendOperatorResponse(int answer);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -501,46 +478,38 @@ private:
     // Sets the controls and dialogs; the keys whose values they refused.
     std::vector<std::string> ApplyTestSettings(const LoadedTestSettings& loaded);
 
-    // ---- run engine (TCTSMainForm.Run.cpp)
-    using RunHandler = void (TCTSMainForm::*)(LinkResult);
+    // ---- test runs (TCTSMainForm.Run.cpp)
     void StartTestRun(const TestParameterInputs& inputs);  // "Run Tests" after the parameter block
+    RunChoice ReadRunChoice(const TestParameterInputs& inputs) const;
     // Takes the link (or waits for it) and sends the firmware check; false
     // when the link is refused.
     bool BeginRunStart();
     void ShowRunChoice();  // the click's page and rows, shown when the run gets under way
-    MV_Comm::Completion RunCompletion(RunHandler handler);
-    void SendRunRequest(std::function<void()> request);
-    bool AbortNoticed();
-    void RunRequestFailed(LinkResult result, const RunFailure& failure);
-    void FailRun(LinkResult result, const RunFailure& failure);
-    void ShowRunMessage(const std::string& text, platform::MsgIcon icon);
-    void AddStatusLine(const std::string& line);
     void OnRunFirmwareCheck(LinkResult result);
     void PrepareTestRun();
-    void OnColorimetrySent(LinkResult result);
-    void OnTsgConfigSent(LinkResult result);
-    void RunNextTest();
-    void OnTestStarted(LinkResult result);
-    void OnTestResult(LinkResult result);
-    void OnLogSize(LinkResult result);
-    void OnLogData(LinkResult result);
-    void OnClearLog(LinkResult result);
+    // Ends a running run without a message (the window closes).
     void EndTestRun();
     void SetRunningState(bool running);
-    void FreeLogBuffer();
-    uint32_t TestTimeout100ms() const;
-    test_log::Output TestLogOutput();
+    // Every place that enables or disables "Run Tests" goes through here: the
+    // run hears of it (a click on the list undoes a start not yet under way).
+    void SetRunTestsEnabled(bool enabled);
+    void ShowRunMessage(const std::string& text, platform::MsgIcon icon);
+    // The run's view (TestRunView).
+    void AddStatusLine(const std::string& line) override;
+    void ScrollStatusToEnd() override;
+    void ShowRunningTest(const UCTSTest& test) override;
+    void RefreshCounters() override;
+    void ShowMessage(const std::string& text, bool error) override;
+    void ShowPrompt(int kind, const std::string& testLabel, const std::string& message) override;
+    void PromptStatus(uint8_t status) override;
+    void PromptChannelDone() override;
+    void PostAnswer(int answer) override;
+    void Ended() override;
+    void RebuildLink() override;
 
     // ---- operator feedback (TCTSMainForm.Operator.cpp)
     void InstallAppMessageHook();
-    void HandOperatorPrompt();  // from OnTestResult: set the dialog up, post the prompt
-    void EndOperatorPrompt();   // the run ends: the dialog closes with Abort, nothing is sent
-    void PostOperatorAnswer();
-    void OnOperatorResponse(LinkResult result);
-    void QueryTestStat();
-    void OnTestStat(LinkResult result);
-    void SelectAudioChannels(int pairIndex);
-    void OnChannelSelect(LinkResult result);
+    void EndOperatorPrompt();  // the run ends: the dialog closes with Abort, nothing is sent
 
     platform::RegistryIniFile settings_{kRegistryKey};
     Dialogs dialogs_;
@@ -558,7 +527,6 @@ private:
     int32_t linkTimeout_ = 30;
     int32_t testDelay_ = 0;
 
-    bool running_ = false;
     bool reportSaved_ = true;
     std::vector<std::unique_ptr<UCTSTest>> tests_;
     int32_t groupOffset_ = 0;
@@ -570,44 +538,14 @@ private:
     TestParameterBlock::Build lastBuild_{};
     ECHandle edid_ = nullptr;
 
-    // ---- run engine (TCTSMainForm.Run.cpp)
-    bool abortRequested_ = false;
-    bool retryAllowed_ = false;
-    platform::Epoch runEpoch_;           // advances with every run's end: late completions are dropped
-    std::function<void()> lastRequest_;  // the run's request last sent, for its one repetition
-    int32_t iterationsLeft_ = 0;
-    int32_t currentIndex_ = -1;
-    UCTSTest* currentTest_ = nullptr;
+    // ---- test runs (TCTSMainForm.Run.cpp)
+    // The run engine, on the window's records and link, the window its view.
+    TestRun run_{tests_, [this] { return link_.get(); }, *this};
     std::array<uint8_t, 3> runVersionReply_{};
-    // What "Run Tests" took at its click: the run is made of these, whatever
-    // the controls show by the time the link is free for it.
-    struct RunChoice {
-        TestParameterBlock::Build build;
-        std::string header;                    // the group's header lines
-        uint16_t hpdLowMs = 0, hpdHighMs = 0;  // block bytes 8-9 and 10-11, for the long HPD pulse line
-        int tab = 0;                           // the page of the test list
-        std::vector<bool> selection;           // per row of that page's list
-        int32_t iterations = 1;
-        std::vector<uint8_t> colorimetryIds;
-        std::array<uint8_t, 12> timeStampRecord{};
-    };
-    RunChoice runChoice_;
-    bool runStartPending_ = false;  // from the click to the firmware check's completion
-    TestResultRecord resultRecord_;
-    uint16_t logSize_ = 0;
-    uint32_t logLength_ = 0;
-    uint32_t logBytesRead_ = 0;
-    std::unique_ptr<uint8_t[]> logBuffer_;
-    bool logOverflowNoted_ = false;
-    bool colorimetryNeeded_ = false;
-    bool timeStampNeeded_ = false;
-    std::vector<bool> savedSelection_;
+    bool runStartPending_ = false;      // from the click to the firmware check's completion
+    std::vector<bool> savedSelection_;  // the rows selected when the run got under way
 
     // ---- operator feedback (TCTSMainForm.Operator.cpp)
-    int operatorAnswer_ = 0;             // the answer of the last prompt, for a repeated send
-    bool answerWaiting_ = false;         // the dialog closed while one of its requests was out
-    bool dialogRequestPending_ = false;  // a status poll or channel request of the dialog is out
-    uint8_t testStatus_ = 0;
     // The application's filter of the two posted events; a member, so that it
     // leaves the application before the window's base classes are destroyed.
     std::unique_ptr<QObject> appMessageFilter_;

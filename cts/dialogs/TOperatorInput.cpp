@@ -1,11 +1,15 @@
 #include "cts/dialogs/TOperatorInput.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QSignalBlocker>
+#include <QStyleHints>
 
 #include <algorithm>
 #include <initializer_list>
@@ -63,7 +67,38 @@ std::vector<std::string> SplitLines(std::string_view message) {
     return lines;
 }
 
+// The keys that press a focused button (its press on the key's press, its
+// click on the release). Enter and Return click nothing here: the buttons are
+// no default buttons.
+bool IsAnswerKey(int key) { return key == Qt::Key_Space || key == Qt::Key_Select; }
+
 }  // namespace
+
+// Watches the application's input: the timestamps of the latest pointer and
+// key events, whatever widget they went to. Pointer and keyboard keep their
+// own clocks (a window system may stamp them alike, a test does not).
+class TOperatorInput::InputClock : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+                latestPointer = static_cast<QInputEvent*>(event)->timestamp();
+                break;
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+                latestKey = static_cast<QInputEvent*>(event)->timestamp();
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+    std::optional<quint64> latestPointer;
+    std::optional<quint64> latestKey;
+};
 
 TOperatorInput::TOperatorInput(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -125,7 +160,16 @@ TOperatorInput::TOperatorInput(QWidget* parent)
 
     messageHeight_ = kRowHeight;
     PlaceControls(kMinClientWidth, messageHeight_ + kHeightAroundPanel);
+
+    inputClock_ = std::make_unique<InputClock>();
+    QCoreApplication::instance()->installEventFilter(inputClock_.get());
+    BTN_PassButton->installEventFilter(this);
+    BTN_FailButton->installEventFilter(this);
 }
+
+// The clock leaves the application with the dialog (its destructor removes
+// the filter).
+TOperatorInput::~TOperatorInput() = default;
 
 void TOperatorInput::Setup(int kind, const std::string& testLabel, const std::string& message) {
     const std::vector<std::string> lines = SplitLines(message);
@@ -251,6 +295,11 @@ void TOperatorInput::FormShow() {
 
     pendingResult_ = ModalResult::None;
     modalResult_ = ModalResult::None;
+    // A new showing: whatever input came so far belongs to what was shown before.
+    pointerBeforeShow_ = inputClock_->latestPointer;
+    keyBeforeShow_ = inputClock_->latestKey;
+    answerBegun_ = false;
+    shownFor_.start();
     if (polling_) StatPollTimer->start();
 }
 
@@ -314,6 +363,49 @@ void TOperatorInput::done(int result) {
     // Closed: from here a late reply or Abort finds the dialog no longer showing, even before exec() returns.
     showing_ = false;
     QDialog::done(result);
+}
+
+bool TOperatorInput::TooEarly(const QInputEvent* event, const std::optional<quint64>& before) const {
+    const auto interval = static_cast<quint64>(std::max(0, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+    if (shownFor_.isValid() && static_cast<quint64>(shownFor_.elapsed()) < interval) return true;
+    // On the events' own clock: an input stamped before the latest one that
+    // came before the showing is older than the showing too.
+    return before && event->timestamp() < *before + interval;
+}
+
+bool TOperatorInput::FiltersButtonInput(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // Only a shown prompt is answered.
+            if (!showing_ || TooEarly(static_cast<QInputEvent*>(event), pointerBeforeShow_)) return true;
+            answerBegun_ = true;
+            return false;
+        case QEvent::MouseButtonRelease:
+            // The release of a press this showing did not take clicks nothing.
+            return !answerBegun_;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!IsAnswerKey(key->key())) return false;
+            // A held key's repeats began before the showing, or with a refused press.
+            if (!showing_ || key->isAutoRepeat() || TooEarly(key, keyBeforeShow_)) return true;
+            answerBegun_ = true;
+            return false;
+        }
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            return IsAnswerKey(key->key()) && !answerBegun_;
+        }
+        default:
+            return false;
+    }
+}
+
+bool TOperatorInput::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != BTN_PassButton && watched != BTN_FailButton) return QDialog::eventFilter(watched, event);
+    if (!FiltersButtonInput(event)) return false;
+    event->accept();
+    return true;
 }
 
 void TOperatorInput::keyPressEvent(QKeyEvent* event) {

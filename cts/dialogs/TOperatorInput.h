@@ -22,9 +22,22 @@
 // The dialog has a fixed size, computed from its texts when it is shown, and
 // is centred on its parent. Esc does not close it: an answer is given with a
 // button or the window's close button only.
+//
+// The same dialog at the same place shows every prompt, so the second click
+// of a double click on "Pass" would land on the next prompt's "Pass", unread.
+// From each showing the verdict buttons ("Pass", and "Fail" or "Proceed")
+// therefore take no input for the desktop's double-click interval
+// (QStyleHints::mouseDoubleClickInterval): no press of the mouse or of the
+// Space key. The interval counts both on the clock of the input events (from the
+// latest pointer or key event the application received before the showing,
+// so a double click is recognised by its own timestamps however late the
+// machine delivers it) and on the real clock from the showing. A click or
+// key press that began before the showing is not taken either: a release
+// whose press the showing did not take, and a held key's repeats.
 
 #include <QButtonGroup>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -35,9 +48,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/gui/Lamp.h"
+
+class QInputEvent;
 
 class TOperatorInput : public QDialog {
 public:
@@ -45,6 +62,7 @@ public:
 
     // Clears every state and both closures.
     explicit TOperatorInput(QWidget* parent = nullptr);
+    ~TOperatorInput() override;
 
     // Set by the main window before each prompt; called by the dialog.
     std::function<void(int pairIndex)> ChannelSelectRequest;  // 0..3
@@ -100,8 +118,15 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether an answering input (a press of the mouse or of Space) comes too
+    // early for this showing; `before` is the timestamp of the latest input of
+    // its kind the application received before the showing.
+    bool TooEarly(const QInputEvent* event, const std::optional<quint64>& before) const;
+    // True when the event on a verdict button is not taken.
+    bool FiltersButtonInput(QEvent* event);
     void CloseWith(ModalResult result);
     void ChooseResult(ModalResult result);
     int SelectedPair() const;
@@ -120,4 +145,13 @@ private:
     int sentChannelPair_ = 0;  // the pair of the last channel request
     bool channelPending_ = false;
     int messageHeight_ = 0;
+
+    // The latest pointer and key timestamps of the whole application, and
+    // those of them that came before the current showing.
+    class InputClock;
+    std::unique_ptr<InputClock> inputClock_;
+    std::optional<quint64> pointerBeforeShow_;
+    std::optional<quint64> keyBeforeShow_;
+    QElapsedTimer shownFor_;
+    bool answerBegun_ = false;  // a press on a verdict button was taken in this showing
 };

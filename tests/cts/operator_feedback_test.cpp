@@ -3,9 +3,13 @@
 // status poll and the channel choice, an answer held back while a status poll
 // is out, and failures of the dialog's requests that end the run.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleHints>
+#include <QTest>
 #include <QTimer>
 
 #include "RunFixture.h"
@@ -16,6 +20,7 @@ namespace {
 using cts_test::Log;
 using cts_test::Record;
 using cts_test::RunFixture;
+using cts_test::SimStep;
 
 QRadioButton* Pair(TOperatorInput* dialog, int index) {
     return dialog->findChild<QRadioButton*>(QStringLiteral("RG_ChannelSelect_%1").arg(index));
@@ -205,6 +210,114 @@ TEST_F(OperatorFeedback, ChannelChoicesWhileARequestIsOutSendOnlyTheNewestAfterI
     EXPECT_FALSE(Contains(StatusLines(form), "> Port Reset"));
     EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
 }
+
+// ---- a double click on a verdict reaches one prompt only
+
+// A press and a release on the button, stamped as the window system stamps
+// them (at the button's centre).
+void ClickAt(QPushButton* button, quint64 pressTime, quint64 releaseTime) {
+    const QPointF at = QRectF(button->rect()).center();
+    const QPointF global = button->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    press.setTimestamp(pressTime);
+    QApplication::sendEvent(button, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    release.setTimestamp(releaseTime);
+    QApplication::sendEvent(button, &release);
+}
+
+struct DoubleClickCase {
+    const char* name;
+    int intervalMs;    // the desktop's double-click interval
+    int gapMs;         // from the first press to the second
+    bool acrossTests;  // the second prompt is the next test's, not the same test's
+    bool secondTaken;  // the second click answers the second prompt
+};
+void PrintTo(const DoubleClickCase& c, std::ostream* os) { *os << c.name; }
+
+class DoubleClicks : public OperatorFeedback, public ::testing::WithParamInterface<DoubleClickCase> {
+protected:
+    void SetUp() override {
+        OperatorFeedback::SetUp();
+        interval_ = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    }
+    void TearDown() override {
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(interval_);
+        OperatorFeedback::TearDown();
+    }
+    int interval_ = 0;
+};
+
+// "Pass" of a question double-clicked: the second click comes when the next
+// question already stands at the same place. The event times are the
+// clicks' own, so the outcome does not hang on how fast the machine is.
+TEST_P(DoubleClicks, TheSecondClickAnswersTheNextQuestionOnlyAfterTheInterval) {
+    const DoubleClickCase& c = GetParam();
+    const SimStep passed{Record(kResultPassed), {}};
+    if (c.acrossTests) {
+        tests_.SetRuns(5, {{{Record(kResultQuestionPassFail, "first?"), {}}, passed}});
+        tests_.SetRuns(6, {{{Record(kResultQuestionPassFail, "second?"), {}}, passed}});
+    } else {
+        tests_.SetRuns(5, {{{Record(kResultQuestionPassFail, "first?"), {}},
+                            {Record(kResultQuestionPassFail, "second?"), {}},
+                            passed}});
+    }
+    // The first question is answered at leisure; the interval counts for the second.
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+    TCTSMainForm* form = OpenForRuns();
+    if (c.acrossTests) Select(form, {5, 6});
+    else Select(form, {5});
+    platform::MessageBoxInterceptor boxes;
+    // Later than every event a test sent before.
+    const quint64 first = static_cast<quint64>(QTest::lastMouseTimestamp) + 100000;
+    const quint64 second = first + static_cast<quint64>(c.gapMs);
+    bool stillShown = false;
+    size_t answersAfterSecondClick = 0;
+    int step = 0;
+    WhilePromptShown([&](TOperatorInput* dialog) {
+        const QString message = dialog->LB_Message->text();
+        if (step == 0 && message == "first?") {
+            ClickAt(dialog->BTN_PassButton, first, first + 20);
+            QGuiApplication::styleHints()->setMouseDoubleClickInterval(c.intervalMs);
+            step = 1;
+            return false;
+        }
+        if (step == 1 && message == "second?") {
+            ClickAt(dialog->BTN_PassButton, second, second + 20);
+            stillShown = dialog->IsShowing();
+            answersAfterSecondClick = sim_.CountReceived(kAnswer);
+            step = 2;
+            if (!stillShown) return true;
+            // The question read, the operator answers it: the dialog takes that.
+            QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+            ClickAt(dialog->BTN_FailButton, second + 5000, second + 5020);
+            return true;
+        }
+        return false;
+    });
+    ASSERT_TRUE(RunToEnd(form, boxes));
+    QTest::lastMouseTimestamp = static_cast<int>(second + 10000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
+    ASSERT_EQ(step, 2);
+    EXPECT_EQ(stillShown, !c.secondTaken);
+    EXPECT_EQ(answersAfterSecondClick, 1u);
+    std::vector<int> answers;
+    for (const sim::Bytes& p : ReceivedOf(kAnswer)) answers.push_back(p.at(2));
+    EXPECT_EQ(answers, (std::vector<int>{1, c.secondTaken ? 1 : 0}));
+    for (const auto& record : form->TestRecords()) EXPECT_EQ(record->Passes(), 1) << record->TestId();
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, DoubleClicks,
+                         ::testing::Values(DoubleClickCase{"Gap60WithinTheDesktopInterval", 400, 60, false, false},
+                                           DoubleClickCase{"Gap250WithinTheDesktopInterval", 400, 250, false, false},
+                                           DoubleClickCase{"Gap250WithinALongInterval", 600000, 250, false, false},
+                                           DoubleClickCase{"Gap60IntoTheNextTestsQuestion", 400, 60, true, false},
+                                           DoubleClickCase{"Gap250IntoTheNextTestsQuestionLongInterval", 600000, 250,
+                                                           true, false},
+                                           // Without an interval nothing is held back: two clicks, two answers.
+                                           DoubleClickCase{"Gap60WithoutAnInterval", 0, 60, false, true},
+                                           DoubleClickCase{"Gap60IntoTheNextTestWithoutAnInterval", 0, 60, true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- failures of the dialog's requests and of the answer
 

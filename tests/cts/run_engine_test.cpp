@@ -1,8 +1,11 @@
-// Test runs end to end against the simulated instrument: outcomes over
-// several iterations, the header lines, the delay between tests, the log
-// download in pieces, the code-5 continuation, abort at each stage, a failed
-// request at each step with its one repetition, a failed port reset, a lost
-// port, "Disconnect COM" and closing the window during a run.
+// Test runs through the main window against the simulated instrument: the
+// outcomes in the list's counters, the locked controls, the header lines from
+// the controls, the delay between tests, run preparation from the click's
+// rows, abort from the window at each stage, a failed request at each step
+// with the window after it, a failed port reset and the reconnection, a lost
+// port, "Disconnect COM" and closing the window during a run. The engine's
+// own rules (the log in pieces, the code-5 continuation, the repetition of a
+// lost log piece) are tested without a window in engine/test_run_test.cpp.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -250,115 +253,6 @@ TEST_F(RunFixture, TheDelayComesBeforeEveryStartButTheFirst) {
     EXPECT_EQ(tests_.Started(), (std::vector<int>{1, 2, 1, 2}));
 }
 
-// ---- the log download
-
-struct LogCase {
-    const char* name;
-    size_t logBytes;
-    std::vector<uint8_t> readCounts;
-};
-void PrintTo(const LogCase& c, std::ostream* os) { *os << c.name; }
-
-class LogDownload : public RunFixture, public ::testing::WithParamInterface<LogCase> {};
-
-TEST_P(LogDownload, IsReadInPiecesOfAtMost200Bytes) {
-    const LogCase& c = GetParam();
-    sim::Bytes log;
-    while (log.size() < c.logBytes) {
-        const std::string line = "line " + std::to_string(log.size());
-        log.insert(log.end(), line.begin(), line.end());
-        log.push_back(0);
-    }
-    log.resize(c.logBytes);
-    if (!log.empty()) log.back() = 0;
-    tests_.SetRuns(1, {{{Record(kResultPassed), log}}});
-    TCTSMainForm* form = OpenForRuns();
-    Select(form, {1});
-    platform::MessageBoxInterceptor boxes;
-    ASSERT_TRUE(RunToEnd(form, boxes));
-    std::vector<uint8_t> counts;
-    for (const sim::Bytes& p : ReceivedOf(kReadLog)) counts.push_back(p[2]);
-    EXPECT_EQ(counts, c.readCounts);
-    EXPECT_EQ(sim_.CountReceived(kClearLog), 1u);
-    EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, LogDownload,
-                         ::testing::Values(LogCase{"Empty", 0, {0}}, LogCase{"Exactly200", 200, {200}},
-                                           LogCase{"Bytes450", 450, {200, 200, 50}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(RunFixture, LogOverflowWarnsOnceForItsOwnTest) {
-    tests_.SetRuns(1, {{{Record(kResultPassed), Log({"x"})}}});
-    tests_.SetRuns(2, {{{Record(kResultPassed), Log({"y"})}}});
-    sim_.SetLogOverflow(true);  // cleared by the first clear-log
-    TCTSMainForm* form = OpenForRuns();
-    Select(form, {1, 2});
-    platform::MessageBoxInterceptor boxes;
-    ASSERT_TRUE(RunToEnd(form, boxes));
-    const auto lines = StatusLines(form);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("> WARNING: Log buffer overflow in TE was detected!")),
-              1);
-    const auto& first = RecordOf(form, 1)->Log();
-    const auto& second = RecordOf(form, 2)->Log();
-    EXPECT_TRUE(Contains(first, "WARNING: Log buffer overflow in TE was detected!"));
-    EXPECT_FALSE(Contains(second, "WARNING: Log buffer overflow in TE was detected!"));
-}
-
-TEST_F(RunFixture, Code5CollectsTheLogAnswersZeroAndAsksAgain) {
-    tests_.SetRuns(1, {{{Record(kResultGoOn), Log({"part one"})}, {Record(kResultPassed), Log({"part two"})}}});
-    TCTSMainForm* form = OpenForRuns();
-    Select(form, {1});
-    platform::MessageBoxInterceptor boxes;
-    ASSERT_TRUE(RunToEnd(form, boxes));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
-    EXPECT_EQ(sim_.CountReceived(kAnswer), 1u);
-    EXPECT_EQ(sim_.LastOperatorResponse(), 0);
-    EXPECT_EQ(sim_.CountReceived(kResult), 2u);
-    EXPECT_EQ(sim_.CountReceived(kClearLog), 2u);
-    const UCTSTest* record = form->TestRecords().front().get();
-    EXPECT_EQ(record->Runs(), 1);
-    EXPECT_EQ(record->Passes(), 1);
-    const auto& log = record->Log();
-    const auto one = std::find(log.begin(), log.end(), "part one");
-    const auto two = std::find(log.begin(), log.end(), "part two");
-    EXPECT_TRUE(one != log.end() && two != log.end() && one < two);
-}
-
-// The answer 0 that lets a code-5 test go on is sent again as the answer 0.
-struct GoOnAnswerCase {
-    const char* name;
-    int times;  // refusals of the answer
-};
-void PrintTo(const GoOnAnswerCase& c, std::ostream* os) { *os << c.name; }
-
-class GoOnAnswerFailures : public RunFixture, public ::testing::WithParamInterface<GoOnAnswerCase> {};
-
-TEST_P(GoOnAnswerFailures, AreRepeatedAsTheAnswerZero) {
-    tests_.SetRuns(1, {{{Record(kResultGoOn), Log({"part one"})}, {Record(kResultPassed), Log({"part two"})}}});
-    TCTSMainForm* form = OpenForRuns();
-    sim_.SetFault(kAnswer, {sim::Fault::Refuse, 0, GetParam().times});
-    Select(form, {1});
-    platform::MessageBoxInterceptor boxes;
-    ASSERT_TRUE(RunToEnd(form, boxes));
-    const auto answers = ReceivedOf(kAnswer);
-    ASSERT_EQ(answers.size(), 2u);
-    EXPECT_EQ(answers[0], (sim::Bytes{0x71, 0x1E, 0}));
-    EXPECT_EQ(answers[1], answers[0]);
-    EXPECT_EQ(sim_.CountReceived(kStart), 1u);  // not a new start
-    if (GetParam().times == 1) {
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Testing Sequence Complete."});
-        EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
-    } else {
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Start test command or Operator response command Failed: 7"});
-        EXPECT_TRUE(Contains(StatusLines(form), ">Start test command or Operator response command Failed: 7"));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Refusals, GoOnAnswerFailures,
-                         ::testing::Values(GoOnAnswerCase{"Once", 1}, GoOnAnswerCase{"Twice", -1}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // ---- run preparation
 
 TEST_F(RunFixture, ColorimetryAndTimeStampConfigurationGoFirstWhenNeeded) {
@@ -593,33 +487,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"ClearLogSilentTwice", 0x14, sim::Fault::Silent, -1, 6,
                                   "Clear log command Failed: ", "Clear log command Failed: "}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// A lost log piece is asked for again where it was; the instrument's read
-// pointer has moved on, and the warning says some data was lost.
-TEST_F(RunFixture, ALostLogPieceIsWarnedAboutAndAskedForAgain) {
-    sim::Bytes log(450, 'a');
-    log[199] = 0;
-    log[399] = 0;
-    log[449] = 0;
-    tests_.SetRuns(1, {{{Record(kResultPassed), log}}});
-    TCTSMainForm* form = OpenForRuns();
-    // The first piece's answer is held; meanwhile the second's is set to be lost.
-    sim_.SetFault(kReadLog, {sim::Fault::Delay, 300, 1});
-    Select(form, {1});
-    platform::MessageBoxInterceptor boxes;
-    form->BTN_RunTests->click();
-    ASSERT_TRUE(WaitFor([&] { return sim_.CountReceived(kReadLog) == 1; }));
-    sim_.SetFault(kReadLog, {sim::Fault::Silent, 0, 1});
-    ASSERT_TRUE(WaitEnded(form, boxes, 30000));
-    const auto lines = StatusLines(form);
-    EXPECT_TRUE(Contains(lines, "> WARNING: Some log data was lost due to communications issues"));
-    EXPECT_TRUE(
-        Contains(form->TestRecords().front()->Log(), "WARNING: Some log data was lost due to communications issues"));
-    const auto reads = ReceivedOf(kReadLog);
-    ASSERT_EQ(reads.size(), 4u);
-    EXPECT_EQ(reads[1], reads[2]);  // the same piece again
-    EXPECT_EQ(form->TestRecords().front()->Passes(), 1);
-}
 
 // A port reset that fails ends the run as a used-up repetition does, then
 // the link is built again.

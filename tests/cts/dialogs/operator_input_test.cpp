@@ -7,10 +7,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QRadioButton>
+#include <QStyleHints>
 #include <QTimer>
 
 #include <functional>
@@ -34,6 +37,9 @@ const QColor kBlack(0, 0, 0);
 class OperatorInputTest : public ::testing::Test {
 protected:
     OperatorInputTest() {
+        // Clicks are taken as soon as the dialog shows, unless a test sets a
+        // double-click interval.
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
         // The main window answers a channel request when its completion
         // comes; here at once, unless a test holds the answers back.
         dialog.ChannelSelectRequest = [this](int pair) {
@@ -42,6 +48,8 @@ protected:
         };
         dialog.StatusPollRequest = [this] { ++pollRequests; };
     }
+    ~OperatorInputTest() override { QGuiApplication::styleHints()->setMouseDoubleClickInterval(desktopInterval_); }
+    const int desktopInterval_ = QGuiApplication::styleHints()->mouseDoubleClickInterval();
 
     // Shows the dialog modally, runs `script` inside its modal loop and
     // returns how the dialog was closed. A script that leaves the dialog
@@ -693,6 +701,108 @@ TEST_F(OperatorInputTest, WithoutAChannelRequestAChoiceIsOnlyRemembered) {
                   dialog.close();
               }),
               Result::No);
+}
+
+// ---- input that comes too early for a prompt
+
+enum class Input { Click, Space };
+
+// An answering input on the button at `time` (a press and release of the
+// mouse or of the Space key, 20 ms apart), stamped as the window system
+// stamps events.
+void SendInput(QPushButton* button, Input input, quint64 time) {
+    const auto deliver = [button](QInputEvent&& event, quint64 at) {
+        event.setTimestamp(at);
+        QApplication::sendEvent(button, &event);
+    };
+    if (input == Input::Click) {
+        const QPointF at = QRectF(button->rect()).center();
+        const QPointF global = button->mapToGlobal(at);
+        deliver(QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier),
+                time);
+        deliver(QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier),
+                time + 20);
+        return;
+    }
+    deliver(QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")), time);
+    deliver(QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")), time + 20);
+}
+
+struct EarlyInputCase {
+    const char* name;
+    Input input;
+    int intervalMs;  // the desktop's double-click interval
+    int gapMs;       // from the input that answered the previous prompt
+    bool taken;
+};
+void PrintTo(const EarlyInputCase& c, std::ostream* os) { *os << c.name; }
+
+class EarlyInput : public OperatorInputTest, public ::testing::WithParamInterface<EarlyInputCase> {};
+
+// The previous prompt is answered with "Pass"; the same input follows on the
+// next prompt's "Pass", at the same place, `gapMs` later by the events' own
+// times. Within the interval it is dropped and the prompt stays up.
+TEST_P(EarlyInput, AVerdictInputWithinTheIntervalAfterTheShowingIsDropped) {
+    const EarlyInputCase& c = GetParam();
+    // Later than every event a test sent before, on either clock.
+    const quint64 first = static_cast<quint64>(QTest::lastMouseTimestamp) + 100000;
+    dialog.Setup(7, "5 - Question", "first?");
+    EXPECT_EQ(RunModal([&] { SendInput(dialog.BTN_PassButton, c.input, first); }), Result::Yes);
+
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(c.intervalMs);
+    dialog.Setup(7, "5 - Question", "second?");
+    bool shownAfter = false;
+    const Result second = RunModal([&] {
+        SendInput(dialog.BTN_PassButton, c.input, first + static_cast<quint64>(c.gapMs));
+        shownAfter = dialog.isVisible();
+        if (shownAfter) dialog.Abort();
+    });
+    QTest::lastMouseTimestamp = static_cast<int>(first + static_cast<quint64>(c.gapMs) + 100000);
+    EXPECT_EQ(shownAfter, !c.taken);
+    EXPECT_EQ(second, c.taken ? Result::Yes : Result::Abort);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, EarlyInput,
+    ::testing::Values(EarlyInputCase{"Click60ms", Input::Click, 400, 60, false},
+                      EarlyInputCase{"Click250ms", Input::Click, 400, 250, false},
+                      EarlyInputCase{"Click60msWithoutInterval", Input::Click, 0, 60, true},
+                      EarlyInputCase{"Space60ms", Input::Space, 400, 60, false},
+                      EarlyInputCase{"Space60msWithoutInterval", Input::Space, 0, 60, true},
+                      // Long after the previous answer by the events' times, but
+                      // the prompt has not been up for the interval.
+                      EarlyInputCase{"ClickOnAPromptYoungerThanALongInterval", Input::Click, 600000, 10000, false},
+                      EarlyInputCase{"SpaceOnAPromptYoungerThanALongInterval", Input::Space, 600000, 10000, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OperatorInputTest, AClickOrKeyThatBeganBeforeTheShowingIsNotTaken) {
+    const quint64 time = static_cast<quint64>(QTest::lastMouseTimestamp) + 100000;
+    const QPointF at = QRectF(dialog.BTN_PassButton->rect()).center();
+    const QPointF global = dialog.BTN_PassButton->mapToGlobal(at);
+    dialog.Setup(7, "5 - Question", "Judge it");
+    // Pressed while the dialog was not shown, released once it is.
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    press.setTimestamp(time);
+    QApplication::sendEvent(dialog.BTN_PassButton, &press);
+    // Space as well, on the other button.
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    space.setTimestamp(time);
+    QApplication::sendEvent(dialog.BTN_FailButton, &space);
+    EXPECT_EQ(RunModal([&] {
+                  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                                      Qt::NoModifier);
+                  release.setTimestamp(time + 20);
+                  QApplication::sendEvent(dialog.BTN_PassButton, &release);
+                  EXPECT_TRUE(dialog.isVisible());
+                  QKeyEvent spaceUp(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                  spaceUp.setTimestamp(time + 20);
+                  QApplication::sendEvent(dialog.BTN_FailButton, &spaceUp);
+                  EXPECT_TRUE(dialog.isVisible());
+                  // A click of its own is taken.
+                  SendInput(dialog.BTN_FailButton, Input::Click, time + 60);
+              }),
+              Result::No);
+    QTest::lastMouseTimestamp = static_cast<int>(time + 100000);
 }
 
 // ---- size and place
