@@ -18,7 +18,7 @@
 #include "cts/engine/TestRun.h"
 #include "link/MV_Comm.h"
 #include "platform/GuiCall.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxInterceptor.h"
 #include "sim/InstrumentSim.h"
 
 namespace {
