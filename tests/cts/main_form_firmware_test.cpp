@@ -237,6 +237,7 @@ TEST_P(FirmwareDialogDuringTheSequence, ItsButtonsWaitForTheSequence) {
     if (tryConnection) QTest::mouseClick(form_->BTN_TryConnection, Qt::LeftButton);
     else Open();
     ASSERT_TRUE(WaitFor([&] { return sim_.HeldCount() == 1; }));
+    size_t bySequence = 0;
     ASSERT_TRUE(RunDialog([&](TFirmwareUpdate* d) {
         d->ED_HexFile->setText(file);
         EXPECT_FALSE(d->BTN_CheckVer->isEnabled());
@@ -249,11 +250,17 @@ TEST_P(FirmwareDialogDuringTheSequence, ItsButtonsWaitForTheSequence) {
         ASSERT_TRUE(WaitFor([&] { return d->BTN_CheckVer->isEnabled(); }));
         EXPECT_TRUE(form_->TC_Pages->isVisible()) << "the buttons wait until the pages are open";
         EXPECT_TRUE(d->BTN_Upgrade->isEnabled());
+        // The sequence's queries: one, or more where a loaded machine let the
+        // held one reach its 500 ms time-out before the release (the sequence
+        // then asks again, up to four times).
+        bySequence = sim_.CountReceived(kVersion);
         QTest::mouseClick(d->BTN_CheckVer, Qt::LeftButton);
         EXPECT_TRUE(WaitFor([&] { return d->ED_VersionInfo->text() == QStringLiteral("V3.4.1"); }))
             << d->ED_VersionInfo->text().toStdString();
     }));
-    EXPECT_EQ(sim_.CountReceived(kVersion), 2u) << "the sequence's query and the dialog's";
+    EXPECT_GE(bySequence, 1u);
+    EXPECT_LE(bySequence, 4u);
+    EXPECT_EQ(sim_.CountReceived(kVersion), bySequence + 1) << "the sequence's queries and the dialog's one";
     EXPECT_TRUE(boxes_.Texts().empty()) << boxes_.Texts().front();
 }
 
