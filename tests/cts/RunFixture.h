@@ -101,12 +101,7 @@ protected:
         return nullptr;
     }
     // The payloads of one request code the simulator received, in order.
-    std::vector<sim::Bytes> ReceivedOf(uint8_t code) const {
-        std::vector<sim::Bytes> out;
-        for (const sim::Bytes& p : sim_.Received())
-            if (sim::InstrumentSim::RequestCode(p.data(), p.size()) == code) out.push_back(p);
-        return out;
-    }
+    std::vector<sim::Bytes> ReceivedOf(uint8_t code) const { return sim_.ReceivedOf(code); }
 
     ScriptedTests tests_{sim_};
 };

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ChainFailureCases.h"
 #include "cts/ScriptedTests.h"
 #include "cts/catalogue/TestCatalogue.h"
 #include "cts/engine/TestRun.h"
@@ -152,12 +153,7 @@ protected:
         return nullptr;
     }
     // The payloads of one request code the simulator received, in order.
-    std::vector<sim::Bytes> ReceivedOf(uint8_t code) const {
-        std::vector<sim::Bytes> out;
-        for (const sim::Bytes& p : sim_.Received())
-            if (sim::InstrumentSim::RequestCode(p.data(), p.size()) == code) out.push_back(p);
-        return out;
-    }
+    std::vector<sim::Bytes> ReceivedOf(uint8_t code) const { return sim_.ReceivedOf(code); }
 
     platform::MessageBoxInterceptor boxes_;  // the link's own boxes
     sim::InstrumentSim sim_;
@@ -335,16 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Refusals, GoOnAnswerFailures,
 
 // ---- failed requests and the one repetition (moved from the window's tests)
 
-struct FailureCase {
-    const char* name;
-    uint8_t code;
-    sim::Fault fault;
-    int times;            // 1: the repetition succeeds; -1: it fails too
-    int result;           // the link result of the failure
-    const char* text;     // status list and test log
-    const char* message;  // message box
-};
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+using chain_failures::FailureCase;
 
 class ChainFailures : public EngineRun, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -380,27 +367,7 @@ TEST_P(ChainFailures, AreRepeatedOnceAfterAPortReset) {
     EXPECT_EQ(view_.rebuilds, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, ChainFailures,
-    ::testing::Values(FailureCase{"StartRefusedOnce", 0x10, sim::Fault::Refuse, 1, 7, "", ""},
-                      FailureCase{"StartRefusedTwice", 0x10, sim::Fault::Refuse, -1, 7,
-                                  "Start test command or Operator response command Failed: ",
-                                  "Start test command or Operator response command Failed: "},
-                      FailureCase{"ResultShortOnce", 0x11, sim::Fault::Short, 1, 3, "", ""},
-                      FailureCase{"ResultSilentTwice", 0x11, sim::Fault::Silent, -1, 6,
-                                  "Query test result command Failed: ", "Query test result command failed: "},
-                      FailureCase{"ResultRefusedTwice", 0x11, sim::Fault::Refuse, -1, 7,
-                                  "Query test result command Failed: ", "Query test result command failed: "},
-                      FailureCase{"LogSizeShortTwice", 0x12, sim::Fault::Short, -1, 3,
-                                  "Query log size command Failed: ", "Query log size command Failed: "},
-                      FailureCase{"LogSizeRefusedOnce", 0x12, sim::Fault::Refuse, 1, 7, "", ""},
-                      FailureCase{"LogReadRefusedTwice", 0x13, sim::Fault::Refuse, -1, 7,
-                                  "Query log data command Failed: ", "Query log data command Failed: "},
-                      FailureCase{"LogReadShortOnce", 0x13, sim::Fault::Short, 1, 3, "", ""},
-                      FailureCase{"ClearLogRefusedOnce", 0x14, sim::Fault::Refuse, 1, 7, "", ""},
-                      FailureCase{"ClearLogSilentTwice", 0x14, sim::Fault::Silent, -1, 6,
-                                  "Clear log command Failed: ", "Clear log command Failed: "}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, ChainFailures, chain_failures::kCases, chain_failures::Name);
 
 // A lost log piece is asked for again where it was; the instrument's read
 // pointer has moved on, and the warning says some data was lost.
