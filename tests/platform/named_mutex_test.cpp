@@ -15,6 +15,7 @@
 #include "platform/MessageEndpoint.h"
 #include "platform/NamedMutex.h"
 #include "support/RuntimeFolder.h"
+#include "support/TextFile.h"
 #include "support/WaitUntil.h"
 
 namespace {
@@ -31,12 +32,16 @@ struct NamedMutexTest : ::testing::Test {
     test_support::ScopedRuntimeFolder runtime;
     void SetUp() override { ASSERT_TRUE(runtime.Valid()); }
 
-    // A helper that holds the mutex NAME and serves its endpoint, once it does.
+    // A helper that holds the mutex NAME and serves its endpoint, once it
+    // does: its endpoint takes posts and it has named itself "holding" (so
+    // both are in its ending-signal clean-up).
     pid_t StartHolder() {
         const pid_t pid = test_support::StartRuntimeFolderHelper({"hold", "NAME"});
         EXPECT_GT(pid, 0);
         EXPECT_TRUE(
             WaitUntil([&] { return platform::PostEndpointMessage("NAME", static_cast<uint32_t>(pid), 0, 0); }, 20000));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return test_support::ReadFile("/proc/" + std::to_string(pid) + "/comm") == "holding\n"; }, 20000));
         return pid;
     }
 };
@@ -93,7 +98,7 @@ TEST_F(NamedMutexTest, AnEndingSignalRemovesTheLockFile) {
         int status = 0;
         ASSERT_TRUE(test_support::EndBySignal(holder, sig, &status));
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
-        EXPECT_FALSE(std::filesystem::exists(runtime.Messages()));
+        EXPECT_FALSE(std::filesystem::exists(runtime.Messages())) << ::testing::PrintToString(runtime.Left());
         Outcome outcome = Outcome::Failed;
         EXPECT_TRUE(platform::NamedMutex::TryAcquire("NAME", outcome));
         EXPECT_EQ(outcome, Outcome::Held);

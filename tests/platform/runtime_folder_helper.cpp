@@ -4,7 +4,8 @@
 //                               until it is killed
 //   hold NAME                   takes the named mutex NAME and serves the
 //                               endpoint (NAME, its process id) until it is
-//                               ended (exit 2 when the mutex is held elsewhere)
+//                               ended (exit 2 when the mutex is held elsewhere);
+//                               once both stand its process name is "holding"
 //   contend NAME ROUNDS MARKER  takes the named mutex NAME ROUNDS times; while
 //                               it holds it, MARKER exists and is its own
 //                               (exit 1 when another holder's MARKER is
@@ -29,6 +30,9 @@
 
 namespace {
 
+// The process name of a holder once it is wholly set up.
+constexpr char kHolding[] = "holding";
+
 int ServeEndpoints(const std::string& name, char** ids, int count) {
     std::vector<std::unique_ptr<platform::MessageEndpoint>> endpoints;
     for (int i = 0; i < count; ++i) {
@@ -44,6 +48,10 @@ int Hold(const std::string& name) {
     if (!mutex) return outcome == platform::NamedMutex::Outcome::HeldElsewhere ? 2 : 3;
     const auto endpoint = platform::MessageEndpoint::Create(name, static_cast<uint32_t>(::getpid()));
     if (!endpoint) return 3;
+    // Both are in the ending-signal clean-up now. The endpoint takes posts a
+    // moment before that (from its bind on), so the process's name tells a
+    // test when an ending signal finds everything to remove.
+    ::prctl(PR_SET_NAME, kHolding);
     for (;;) ::pause();
 }
 
