@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "platform/EndingCleanUp.h"
@@ -20,17 +21,13 @@
 namespace platform {
 namespace {
 
-// How often a start registers a name again whose folder went away meanwhile
-// (each try needs another program's removal of the empty folder in between).
-constexpr int kFolderAttempts = 8;
-
 // Creates dir with mode 0700 when missing; true when it is a folder of this
 // user that nobody else can enter. A folder that was already there is taken
 // only as it is: its mode is never changed, so one that others may enter is
 // refused. A name's folder that another program removes, left empty, while
 // it is being looked at is made again.
 bool EnsurePrivateDir(const std::string& dir) {
-    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+    for (FolderTries tries; tries.Next();) {
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
         struct stat st {};
         if (::lstat(dir.c_str(), &st) == 0) {
@@ -170,13 +167,26 @@ bool SendTo(int fd, const std::string& path, const uint32_t msg[2]) {
 
 }  // namespace
 
+bool FolderTries::Next() {
+    constexpr int kAtOnce = 4;
+    constexpr int kTries = 24;
+    if (done_ >= kTries) return false;
+    if (done_ >= kAtOnce) {
+        const int shift = done_ - kAtOnce < 4 ? done_ - kAtOnce : 4;
+        timespec wait{0, (1L << shift) * 1000000L};
+        while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {}
+    }
+    ++done_;
+    return true;
+}
+
 std::string MessageNameFolder(const std::string& name) { return NameDir(name); }
 
 std::string MessageFolder() { return RootDir(); }
 
 bool RegisterMessageName(const std::string& name) {
     if (!IsFolderName(name)) return false;
-    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+    for (FolderTries tries; tries.Next();) {
         if (!EnsurePrivateDir(RootDir())) return false;
         if (EnsurePrivateDir(NameDir(name))) return true;
         // ENOENT: the message folder was removed, left empty, after it was looked at.
@@ -241,7 +251,7 @@ std::unique_ptr<MessageEndpoint> MessageEndpoint::Create(const std::string& name
     // Another program may remove the name's folder, left empty, between the
     // registration and the bind: register again then.
     bool bound = false;
-    for (int attempt = 0; attempt < kFolderAttempts && !bound; ++attempt) {
+    for (FolderTries tries; !bound && tries.Next();) {
         if (!RegisterMessageName(name)) break;
         const int dirFd = OpenPrivateFolder(AT_FDCWD, dir);
         if (dirFd < 0) {

@@ -31,6 +31,21 @@ struct EndpointMessage {
 // not private to this user (an existing folder's mode is never changed).
 bool RegisterMessageName(const std::string& name);
 
+// Paces a start that finds a folder gone as it is used: the folder of a name,
+// or the message folder, removed emptied by another program's end in between.
+// Each `Next` allows one more try, the first few at once, the later ones after
+// a short wait that grows (1 ms, 2 ms, ... 16 ms): on a loaded machine the ends
+// of other programs that make and end endpoints over and over can fall into
+// the same moment of every quick try. False once the tries are used up (a
+// little over a quarter of a second of waiting).
+class FolderTries {
+public:
+    bool Next();
+
+private:
+    int done_ = 0;
+};
+
 // Removes the name's folder when nothing is left in it (no endpoint, no lock
 // file), and then the message folder when no other name's folder is left in
 // it; a folder still in use stays.

@@ -13,11 +13,6 @@
 namespace platform {
 namespace {
 
-// How often a start tries again after the holder ended while it looked
-// (each try needs another holder's end, or another program's removal of the
-// empty folder, in between); after that the name counts as held elsewhere.
-constexpr int kAttempts = 16;
-
 // True while `path` names the file open as `fd`.
 bool PathNames(const std::string& path, int fd) {
     struct stat open {
@@ -30,7 +25,10 @@ bool PathNames(const std::string& path, int fd) {
 
 std::unique_ptr<NamedMutex> NamedMutex::TryAcquire(const std::string& name, Outcome& outcome) {
     outcome = Outcome::Failed;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    // Each further try follows another holder's end, or another program's
+    // removal of the emptied folder, while this one looked; once the tries
+    // are used up the name counts as held elsewhere.
+    for (FolderTries tries; tries.Next();) {
         if (!RegisterMessageName(name)) {
             // Other holders ending kept removing the empty folder as it was made.
             if (errno == ENOENT) continue;

@@ -15,12 +15,13 @@
 //                               (exit 1 when one does not, 3 when one cannot
 //                               be made)
 #include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,20 +56,31 @@ int Hold(const std::string& name) {
     for (;;) ::pause();
 }
 
+// The contenders sleep, not yield, between tries and while they hold: a
+// yield on a machine kept busy gives the processor away for a whole time
+// slice each time, and thousands of them took minutes.
+constexpr long kRetryUs = 50;
+constexpr long kHoldUs = 100;
+
+void Pause(long us) {
+    timespec wait{0, us * 1000};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {}
+}
+
 int Contend(const std::string& name, int rounds, const std::string& marker) {
     for (int held = 0; held < rounds;) {
         platform::NamedMutex::Outcome outcome;
         const auto mutex = platform::NamedMutex::TryAcquire(name, outcome);
         if (outcome == platform::NamedMutex::Outcome::Failed) return 3;
         if (!mutex) {
-            ::sched_yield();
+            Pause(kRetryUs);
             continue;
         }
         // O_EXCL: the marker of another holder makes this fail.
         const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) return 1;
         ::close(fd);
-        for (int i = 0; i < 20; ++i) ::sched_yield();  // a holder that stays a little
+        Pause(kHoldUs);  // a holder that stays a little
         ::unlink(marker.c_str());
         ++held;
     }
