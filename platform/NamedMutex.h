@@ -20,7 +20,9 @@ public:
         Failed,         // the lock file cannot be made or locked
     };
 
-    // Takes the name without waiting; null unless the outcome is Held.
+    // Takes the name without waiting for a holder; null unless the outcome is
+    // Held. Only a start that keeps meeting other holders' ends waits, for a
+    // quarter of a second at most (`FolderTries`).
     static std::unique_ptr<NamedMutex> TryAcquire(const std::string& name, Outcome& outcome);
     // Removes the lock file while still holding it, lets go, and removes the
     // name's folder when nothing else is left in it.
